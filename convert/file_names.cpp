@@ -1,0 +1,72 @@
+#include "file_names.h"
+
+#include "file_io.h"
+#include "workspace.h"
+
+#include <string.h>
+
+uint32_t CurrentFileNameLength()
+{
+    const void* end = memchr(CurrentFileName, 0, FILE_NAME_CAPACITY);
+    if (end == NULL) {
+        // Keep the workspace a string, whatever a caller left in it.
+        CurrentFileName[FILE_NAME_CAPACITY - 1] = 0;
+        return FILE_NAME_CAPACITY - 1;
+    }
+    return (uint32_t)((const char*)end - CurrentFileName);
+}
+
+static bool IsDirectorySeparator(char c)
+{
+#ifdef _WIN32
+    return c == '\\' || c == '/' || c == ':';
+#else
+    return c == '/';
+#endif
+}
+
+const char* BaseNameOf(const char* path)
+{
+    const char* base = path;
+    for (const char* c = path; *c != 0; ++c) {
+        if (IsDirectorySeparator(*c)) {
+            base = c + 1;
+        }
+    }
+    return base;
+}
+
+bool BuildRebuiltName(char* name, uint32_t capacity)
+{
+#ifdef _WIN32
+    static const char prefix[] = "MOD\\";
+#else
+    static const char prefix[] = OUTPUT_DIRECTORY "/";
+#endif
+    const char* base = BaseNameOf(CurrentFileName);
+    size_t length = strlen(base);
+    if (length == 0 || sizeof(prefix) + length > capacity) {
+        return false;
+    }
+    memcpy(name, prefix, sizeof(prefix) - 1);
+    memcpy(name + sizeof(prefix) - 1, base, length + 1);
+    return true;
+}
+
+void BuildSideDataName(char* name)
+{
+    uint32_t length = CurrentFileNameLength();
+    uint32_t stem = length >= 3 ? length - 3 : 0;
+    uint32_t taken = stem < 5 ? stem : 5;
+    memcpy(name, CurrentFileName + stem - taken, taken);
+    memcpy(name + taken, "ext", 4);
+}
+
+void BuildSiblingSideDataName(char* name)
+{
+    uint32_t length = CurrentFileNameLength();
+    memcpy(name, CurrentFileName, length + 1);
+    if (length >= 3) {
+        memcpy(name + length - 3, "ext", 3);
+    }
+}

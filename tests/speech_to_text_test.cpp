@@ -1,0 +1,198 @@
+// Decoding speech files into dumps, grouped by what the file holds.
+#include "test_support.h"
+
+#include "workspace.h"
+
+
+namespace {
+
+const std::string Open = "[:::::]Speech START[:::::]\r\n";
+const std::string Close = "[:::::]Speech FINISH[:::::]";
+const std::string UnsequencedMarker = "[:::::]UNKNOWN DATA[:::::]\r\n";
+const std::string ShortTailMarker = "[:::::]Unknown DATA[:::::]\r\n";
+
+std::string Head(const std::string& dumpName, const std::string& header, const std::string& count)
+{
+    return Open + "[:::::]FILENAME: " + dumpName + "[:::::]\r\n" + "[:::::]HEADER: " + header +
+           "[:::::]\r\n" + "[:::::]LINECOUNT: " + count + "[:::::]\r\n";
+}
+
+class DecodeTest : public ScratchDirectoryTest {
+  protected:
+    // Writes the speech file, decodes it and returns the dump.
+    std::string Decode(const std::string& bytes, const std::string& name = "0001.spc")
+    {
+        WriteFileBytes(name, bytes);
+        SetCurrentFileName(name);
+        ConvertSpeechToText();
+        std::string dumpName = name.substr(0, name.size() - 3) + "txt";
+        return ReadFileBytes(dumpName);
+    }
+};
+
+TEST_F(DecodeTest, OrdinaryFileGivesTheExactDump)
+{
+    std::string dump = Decode(BuildSpeechFile(3, 2, {{1, "Hi"}, {2, ""}}));
+    EXPECT_EQ(dump, Head("0001.txt", "3", "2") + "[LINE:0001]Hi\r\n[LINE:0002]\r\n" + Close);
+    EXPECT_STREQ(CurrentFileName, "0001.txt");
+    EXPECT_FALSE(FileExists("0001.ext"));
+}
+
+TEST_F(DecodeTest, NumbersAreShownAsThePartsPrescribe)
+{
+    const struct {
+        uint8_t Header;
+        uint32_t Count;
+        uint16_t FirstLine;
+        const char* HeaderText;
+        const char* CountText;
+        const char* LineDigits;
+    } cases[] = {
+        {0, 0, 0, "0", "0", "0000"},
+        {255, 7, 10000, "255", "7", "0000"},
+        {1, 0x80000000u, 12345, "1", "-2147483648", "2345"},
+        {9, 0xFFFFFFFFu, 65535, "9", "-1", "5535"},
+        {44, 123456, 42, "44", "123456", "0042"},
+    };
+    for (const auto& c : cases) {
+        std::string dump = Decode(BuildSpeechFile(c.Header, c.Count, {{c.FirstLine, "x"}}));
+        EXPECT_EQ(dump, Head("0001.txt", c.HeaderText, c.CountText) + "[LINE:" + c.LineDigits +
+                            "]x\r\n" + Close);
+    }
+}
+
+TEST_F(DecodeTest, TextBytesAreUnmaskedAndWrittenWhateverTheyAre)
+{
+    std::string every;
+    for (int b = 0; b < 256; ++b) {
+        every.push_back((char)b);
+    }
+    std::string dump = Decode(BuildSpeechFile(1, 2, {{1, "a\r\nb"}, {2, every}}));
+    EXPECT_EQ(dump, Head("0001.txt", "1", "2") + "[LINE:0001]a\r\nb\r\n[LINE:0002]" + every +
+                        "\r\n" + Close);
+}
+
+TEST_F(DecodeTest, TailsGoToTheSideDataFileWithTheirMarker)
+{
+    const std::string five = BuildSpeechFile(2, 3, {{5, "A"}, {6, "B"}});
+    const std::string eight = BuildSpeechFile(0, 0, {{8, "C"}}).substr(5);
+    const struct {
+        const char* What;
+        std::string File;
+        std::string Lines;
+        std::string Marker;
+        std::string SideData;
+    } cases[] = {
+        {"unsequenced record", five + eight, "[LINE:0005]A\r\n[LINE:0006]B\r\n",
+         UnsequencedMarker, eight},
+        {"short tail of three bytes", five + "xyz", "[LINE:0005]A\r\n[LINE:0006]B\r\n",
+         ShortTailMarker, "xyz"},
+        {"short tail of one byte", five + "q", "[LINE:0005]A\r\n[LINE:0006]B\r\n",
+         ShortTailMarker, "q"},
+        {"short tail of five bytes", five + "12345", "[LINE:0005]A\r\n[LINE:0006]B\r\n",
+         ShortTailMarker, "12345"},
+        {"six bytes that break the sequence", five + std::string("\x09\x00\x00\x00\x00\x00", 6),
+         "[LINE:0005]A\r\n[LINE:0006]B\r\n", UnsequencedMarker,
+         std::string("\x09\x00\x00\x00\x00\x00", 6)},
+        {"six bytes that continue with a length", five + std::string("\x07\x00\x01\x00\x00\x00", 6),
+         "[LINE:0005]A\r\n[LINE:0006]B\r\n", UnsequencedMarker,
+         std::string("\x07\x00\x01\x00\x00\x00", 6)},
+        {"text running past the end", five + std::string("\x07\x00\x09\x00\x00\x00", 6) + "abc",
+         "[LINE:0005]A\r\n[LINE:0006]B\r\n", UnsequencedMarker,
+         std::string("\x07\x00\x09\x00\x00\x00", 6) + "abc"},
+        {"nothing after record 65535", BuildSpeechFile(1, 2, {{65535, "z"}, {0, "w"}}),
+         "[LINE:5535]z\r\n", UnsequencedMarker, BuildSpeechFile(0, 0, {{0, "w"}}).substr(5)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::remove("0001.ext");
+        std::string dump = Decode(c.File);
+        std::string head = Head("0001.txt", std::to_string((uint8_t)c.File[0]),
+                                std::to_string((int32_t)(uint8_t)c.File[1]));
+        EXPECT_EQ(dump, head + c.Lines + c.Marker + Close);
+        EXPECT_EQ(ReadFileBytes("0001.ext"), c.SideData);
+        EXPECT_STREQ(CurrentFileName, "0001.ext");
+    }
+}
+
+TEST_F(DecodeTest, SixBytesThatContinueWithLengthZeroAreOneMoreRecord)
+{
+    std::string dump = Decode(BuildSpeechFile(1, 1, {{3, "a"}, {4, ""}}));
+    EXPECT_EQ(dump, Head("0001.txt", "1", "1") + "[LINE:0003]a\r\n[LINE:0004]\r\n" + Close);
+    EXPECT_FALSE(FileExists("0001.ext"));
+}
+
+TEST_F(DecodeTest, FilesTooShortForARecord)
+{
+    const std::string head = std::string("\x04\x02\x00\x00\x00", 5);
+    // A five-byte head, and a six-byte file whose last byte is dropped: no record, no tail.
+    EXPECT_EQ(Decode(head), Head("0001.txt", "4", "2") + Close);
+    EXPECT_EQ(Decode(head + "Z"), Head("0001.txt", "4", "2") + Close);
+    EXPECT_FALSE(FileExists("0001.ext"));
+    // Seven to ten bytes: a record head that does not fit is kept whole as side data.
+    for (const std::string rest : {"ab", "abc", "abcd", "abcde"}) {
+        std::remove("0001.ext");
+        EXPECT_EQ(Decode(head + rest), Head("0001.txt", "4", "2") + UnsequencedMarker + Close);
+        EXPECT_EQ(ReadFileBytes("0001.ext"), rest);
+    }
+}
+
+TEST_F(DecodeTest, WithoutATailAnExistingSideDataFileIsLeftAlone)
+{
+    WriteFileBytes("0001.ext", "old side data");
+    Decode(BuildSpeechFile(1, 1, {{1, "x"}}));
+    EXPECT_EQ(ReadFileBytes("0001.ext"), "old side data");
+}
+
+TEST_F(DecodeTest, ASpeechFileNamedLikeItsDumpIsReadBeforeItIsReplaced)
+{
+    std::string dump = Decode(BuildSpeechFile(1, 1, {{1, "kept"}}), "story.txt");
+    EXPECT_EQ(dump, Head("story.txt", "1", "1") + "[LINE:0001]kept\r\n" + Close);
+}
+
+TEST_F(DecodeTest, FailuresLeaveNoOutputAndTheNameUnchanged)
+{
+    // Missing file, empty and short files.
+    for (const char* bytes : {"", "\x01", "\x01\x02\x03\x04"}) {
+        WriteFileBytes("short.spc", bytes);
+        SetCurrentFileName("short.spc");
+        ConvertSpeechToText();
+        EXPECT_STREQ(CurrentFileName, "short.spc");
+    }
+    SetCurrentFileName("missing.spc");
+    ConvertSpeechToText();
+    EXPECT_STREQ(CurrentFileName, "missing.spc");
+    EXPECT_EQ(SnapshotDirectory().size(), 1u) << "only short.spc may exist";
+
+    // Outputs that cannot be created: their names are taken by directories. The input
+    // stays as it was and no dump is left behind.
+    std::string speech = BuildSpeechFile(1, 1, {{1, "x"}}, "tail");
+    for (const char* blocked : {"0002.txt", "0002.ext"}) {
+        SCOPED_TRACE(blocked);
+        std::filesystem::remove_all("0002.txt");
+        std::filesystem::remove_all("0002.ext");
+        WriteFileBytes("0002.spc", speech);
+        std::filesystem::create_directory(blocked);
+        SetCurrentFileName("0002.spc");
+        ConvertSpeechToText();
+        EXPECT_STREQ(CurrentFileName, "0002.spc");
+        EXPECT_EQ(ReadFileBytes("0002.spc"), speech);
+        EXPECT_TRUE(std::filesystem::is_directory(blocked));
+        EXPECT_FALSE(std::filesystem::is_regular_file("0002.txt"));
+        EXPECT_FALSE(FileExists("0002.txt.partial"));
+        EXPECT_FALSE(FileExists("0002.ext.partial"));
+    }
+}
+
+TEST_F(DecodeTest, TheDumpNamesAFullPathWhenGivenOne)
+{
+    std::filesystem::create_directory("sub");
+    std::string full = (std::filesystem::current_path() / "sub" / "0003.spc").string();
+    WriteFileBytes(full, BuildSpeechFile(1, 1, {{1, "p"}}));
+    SetCurrentFileName(full);
+    ConvertSpeechToText();
+    std::string dumpName = full.substr(0, full.size() - 3) + "txt";
+    EXPECT_EQ(ReadFileBytes(dumpName), Head(dumpName, "1", "1") + "[LINE:0001]p\r\n" + Close);
+}
+
+} // namespace
