@@ -66,9 +66,12 @@ static void LowerCaseLineTags(uint8_t* text, uint32_t length)
 
 uint32_t RepairSpacedDump(uint8_t* buffer, uint32_t size)
 {
+    if (size == 0) {
+        return 0;
+    }
     // Without room for the copy the dump is left as it is: nothing is lost, it is only
     // parsed in the layout it has.
-    uint8_t* out = (uint8_t*)malloc(size ? size : 1);
+    uint8_t* out = (uint8_t*)malloc(size);
     if (out == NULL) {
         return size;
     }
