@@ -1,6 +1,7 @@
 // The converters' file layer over C stdio.
 #include "file_io.h"
 
+#include "file_names.h"
 #include "workspace.h"
 
 #include <errno.h>
@@ -113,12 +114,22 @@ bool OpenOutput(OutputFile* output, const char* finalName)
     output->FinalName[0] = 0;
     output->TemporaryName[0] = 0;
     size_t length = strlen(finalName);
-    if (length + sizeof(TEMPORARY_SUFFIX) > PATH_CAPACITY) {
+    size_t folder = (size_t)(BaseNameOf(finalName) - finalName);
+    if (length < 3 || length >= PATH_CAPACITY ||
+        folder + sizeof(TEMPORARY_PREFIX TEMPORARY_SUFFIX) + 3 > PATH_CAPACITY) {
         return false;
     }
     memcpy(output->FinalName, finalName, length + 1);
-    memcpy(output->TemporaryName, finalName, length);
-    memcpy(output->TemporaryName + length, TEMPORARY_SUFFIX, sizeof(TEMPORARY_SUFFIX));
+    char kind[4];
+    for (int k = 0; k < 3; ++k) {
+        // A separator among the last three characters must not send the file elsewhere.
+        char c = finalName[length - 3 + k];
+        kind[k] =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_';
+    }
+    kind[3] = 0;
+    snprintf(output->TemporaryName, PATH_CAPACITY, "%.*s" TEMPORARY_PREFIX "%s" TEMPORARY_SUFFIX,
+             (int)folder, finalName, kind);
     output->Staging = (uint8_t*)malloc(OUTPUT_STAGING_CAPACITY);
     if (output->Staging == NULL) {
         return false;
@@ -187,8 +198,10 @@ static bool ReplaceFinalName(OutputFile* output)
         return false;
     }
     fclose(existing);
-    char asideName[PATH_CAPACITY + 16];
-    snprintf(asideName, sizeof asideName, "%s.replaced", output->FinalName);
+    char asideName[PATH_CAPACITY];
+    size_t temporaryLength = strlen(output->TemporaryName);
+    memcpy(asideName, output->TemporaryName, temporaryLength + 1);
+    memcpy(asideName + temporaryLength - 3, "old", 3);
     if (!RenameFile(output->FinalName, asideName)) {
         return false;
     }

@@ -14,9 +14,12 @@
 // temporary suffix.
 enum { PATH_CAPACITY = 512 };
 
-// Temporary outputs end in this suffix so that a batch enumeration of "*.spc" or "*.txt"
-// running in the same folder never picks one up.
-#define TEMPORARY_SUFFIX ".partial"
+// A temporary output is named "~qm-" + the final name's last three characters + ".tmp",
+// in the final name's folder: short, so that a final name near the length limits still
+// gets one, distinct for the dump, the side data and the rebuilt file, and never matched
+// by a batch enumeration of "*.spc" or "*.txt" running in the same folder.
+#define TEMPORARY_PREFIX "~qm-"
+#define TEMPORARY_SUFFIX ".tmp"
 
 // Bytes gathered before one write to the file.
 enum { OUTPUT_STAGING_CAPACITY = 1 << 20 };

@@ -10,8 +10,8 @@ TEST(Codecs, RenderFourDigitsKeepsTheLastFourDigitsZeroPadded)
     const struct {
         uint32_t Value;
         const char* Digits;
-    } cases[] = {{0, "0000"}, {7, "0007"}, {42, "0042"}, {9999, "9999"}, {10000, "0000"},
-                 {65535, "5535"}, {12345, "2345"}};
+    } cases[] = {{0, "0000"},     {7, "0007"},     {42, "0042"},   {9999, "9999"},
+                 {10000, "0000"}, {65535, "5535"}, {12345, "2345"}};
     for (const auto& c : cases) {
         std::memset(DigitScratch, 'x', sizeof DigitScratch);
         FieldValue = c.Value;
@@ -27,9 +27,9 @@ TEST(Codecs, ParseDigitsTakesTheLeadingRunOfAtMostFourDigits)
         const char Characters[4];
         uint32_t Value;
     } cases[] = {
-        {{'1', '2', 'a', 'b'}, 12},     {{'1', 'a', '2', '3'}, 1},   {{'a', '1', '2', '3'}, 0},
-        {{'0', '0', '4', '2'}, 42},     {{0, 0, 0, 0}, 0},           {{'9', '9', '9', '9'}, 9999},
-        {{'1', '2', ']', 'H'}, 12},     {{'/', ':', '0', '1'}, 0},   {{'\xB1', '1', '1', '1'}, 0},
+        {{'1', '2', 'a', 'b'}, 12},     {{'1', 'a', '2', '3'}, 1}, {{'a', '1', '2', '3'}, 0},
+        {{'0', '0', '4', '2'}, 42},     {{0, 0, 0, 0}, 0},         {{'9', '9', '9', '9'}, 9999},
+        {{'1', '2', ']', 'H'}, 12},     {{'/', ':', '0', '1'}, 0}, {{'\xB1', '1', '1', '1'}, 0},
         {{'3', '0', '0', '\xB2'}, 300},
     };
     for (const auto& c : cases) {
@@ -46,7 +46,7 @@ TEST(Codecs, SplitLowBytesKeepsTheLowSixteenBits)
     const struct {
         int32_t Value;
         uint8_t Bytes[4];
-    } cases[] = {{300, {44, 1, 0, 0}},      {0, {0, 0, 0, 0}},         {65536, {0, 0, 0, 0}},
+    } cases[] = {{300, {44, 1, 0, 0}},      {0, {0, 0, 0, 0}},          {65536, {0, 0, 0, 0}},
                  {65535, {255, 255, 0, 0}}, {9999, {0x0F, 0x27, 0, 0}}, {70000, {0x70, 0x11, 0, 0}},
                  {-1, {255, 0, 0, 0}}};
     for (const auto& c : cases) {

@@ -65,8 +65,7 @@ TEST_F(ScratchDirectoryTest, OnlyDumpsWithTheTellTaleStartAreRepaired)
         WriteFileBytes("0001.txt", c.Opening + tail);
         SetCurrentFileName("0001.txt");
         ConvertTextToSpeech();
-        EXPECT_EQ(ReadFileBytes("mod/0001.spc"), BuildSpeechFile(1, 1, {{1, c.Text}}))
-            << c.Opening;
+        EXPECT_EQ(ReadFileBytes("mod/0001.spc"), BuildSpeechFile(1, 1, {{1, c.Text}})) << c.Opening;
     }
 }
 

@@ -36,8 +36,8 @@ std::string RandomTail(std::mt19937& random, uint32_t nextNumber)
         }
         break;
     default: // unsequenced: a record whose number breaks the sequence, then anything
-        tail = BuildSpeechFile(0, 0, {{(uint16_t)(nextNumber + 1 + random() % 50), "zz"}})
-                   .substr(5);
+        tail =
+            BuildSpeechFile(0, 0, {{(uint16_t)(nextNumber + 1 + random() % 50), "zz"}}).substr(5);
         for (size_t n = random() % 20; n > 0; --n) {
             tail.push_back((char)random());
         }

@@ -3,7 +3,6 @@
 
 #include "workspace.h"
 
-
 namespace {
 
 const std::string Open = "[:::::]Speech START[:::::]\r\n";
@@ -83,12 +82,12 @@ TEST_F(DecodeTest, TailsGoToTheSideDataFileWithTheirMarker)
         std::string Marker;
         std::string SideData;
     } cases[] = {
-        {"unsequenced record", five + eight, "[LINE:0005]A\r\n[LINE:0006]B\r\n",
-         UnsequencedMarker, eight},
+        {"unsequenced record", five + eight, "[LINE:0005]A\r\n[LINE:0006]B\r\n", UnsequencedMarker,
+         eight},
         {"short tail of three bytes", five + "xyz", "[LINE:0005]A\r\n[LINE:0006]B\r\n",
          ShortTailMarker, "xyz"},
-        {"short tail of one byte", five + "q", "[LINE:0005]A\r\n[LINE:0006]B\r\n",
-         ShortTailMarker, "q"},
+        {"short tail of one byte", five + "q", "[LINE:0005]A\r\n[LINE:0006]B\r\n", ShortTailMarker,
+         "q"},
         {"short tail of five bytes", five + "12345", "[LINE:0005]A\r\n[LINE:0006]B\r\n",
          ShortTailMarker, "12345"},
         {"six bytes that break the sequence", five + std::string("\x09\x00\x00\x00\x00\x00", 6),
@@ -179,8 +178,8 @@ TEST_F(DecodeTest, FailuresLeaveNoOutputAndTheNameUnchanged)
         EXPECT_EQ(ReadFileBytes("0002.spc"), speech);
         EXPECT_TRUE(std::filesystem::is_directory(blocked));
         EXPECT_FALSE(std::filesystem::is_regular_file("0002.txt"));
-        EXPECT_FALSE(FileExists("0002.txt.partial"));
-        EXPECT_FALSE(FileExists("0002.ext.partial"));
+        EXPECT_FALSE(FileExists("~qm-txt.tmp"));
+        EXPECT_FALSE(FileExists("~qm-ext.tmp"));
     }
 }
 

@@ -62,10 +62,13 @@ TEST_F(RebuildTest, RecordWalkCountsEachTextUpToItsMarker)
         std::vector<TestRecord> Records;
     } cases[] = {
         {"ordinary lines", "[LINE:0001]Hi\r\n[LINE:0002]\r\n", {{1, "Hi"}, {2, ""}}},
-        {"adjacent record lines make one record", "[LINE:0001][LINE:0002]x\r\n",
+        {"adjacent record lines make one record",
+         "[LINE:0001][LINE:0002]x\r\n",
          {{1, "[LINE:0002]x"}}},
         {"a three-digit number", "[LINE:012]Hi\r\n", {{12, "i"}}},
-        {"a CR LF inside a text shortens it from the end", "[LINE:0001]a\r\nbc\r\n", {{1, "a\r\n"}}},
+        {"a CR LF inside a text shortens it from the end",
+         "[LINE:0001]a\r\nbc\r\n",
+         {{1, "a\r\n"}}},
         {"a lone LF stays in the text", "[LINE:0001]a\nb\r\n", {{1, "a\nb"}}},
         {"blanks stay when the dump is not repaired", "[LINE:0001] a b \r\n", {{1, " a b "}}},
         {"brackets inside a text", "[LINE:0001][x] [:::::]y\r\n", {{1, "[x] [:::::]y"}}},
@@ -93,7 +96,8 @@ TEST_F(RebuildTest, TailMarkersSpliceTheSideDataBack)
         {"closing line missing: only the last line number is written",
          "[LINE:0001]ab\r\n[LINE:0002]cd\r\n", head + std::string("\x02\x00", 2)},
         {"closing line missing after a short-tail marker",
-         "[LINE:0001]ab\r\n[:::::]Unknown DATA[:::::]\r\n", std::string("\x02\x03\0\0\0\x01\0", 7) + "TAIL"},
+         "[LINE:0001]ab\r\n[:::::]Unknown DATA[:::::]\r\n",
+         std::string("\x02\x03\0\0\0\x01\0", 7) + "TAIL"},
         {"closing line missing after the unsequenced marker",
          "[LINE:0001]ab\r\n[:::::]UNKNOWN DATA[:::::]\r\n", head + "TAIL"},
         {"record lines after a short-tail marker take its saved length",
@@ -109,8 +113,8 @@ TEST_F(RebuildTest, TailMarkersSpliceTheSideDataBack)
 
 TEST_F(RebuildTest, SideDataIsLookedForUnderTheShortNameThenBesideTheDump)
 {
-    const std::string dump = Open + Values("1", "1") + "[LINE:0001]x\r\n" +
-                             "[:::::]UNKNOWN DATA[:::::]\r\n" + Close;
+    const std::string dump =
+        Open + Values("1", "1") + "[LINE:0001]x\r\n" + "[:::::]UNKNOWN DATA[:::::]\r\n" + Close;
     const std::string records = BuildSpeechFile(1, 1, {{1, "x"}});
     // A long base name: the short name is "er01.ext"; decoding wrote "chapter01.ext".
     WriteFileBytes("chapter01.ext", "LONG");
