@@ -82,7 +82,7 @@ TEST_F(ScratchDirectoryTest, RandomAndCutOffDumpsRebuildSafely)
                                   "</ N>",
                                   "x"};
     WriteFileBytes("0001.ext", "side");
-    for (int trial = 0; trial < 400; ++trial) {
+    for (int trial = 0; trial < 150; ++trial) {
         std::string dump = trial % 2 ? "[:::::] Sp" : "[:::::]Speech START[:::::]LINECOUNT: 9";
         for (size_t n = random() % 30; n > 0; --n) {
             dump += pieces[random() % (sizeof pieces / sizeof pieces[0])];

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -36,8 +35,18 @@ std::string BuildSpeechFile(uint8_t headerByte, uint32_t lineCount,
 
 std::string ReadFileBytes(const fs::path& name)
 {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    FILE* file = std::fopen(name.string().c_str(), "rb");
+    if (file == nullptr) {
+        return bytes;
+    }
+    char chunk[1 << 16];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.append(chunk, got);
+    }
+    std::fclose(file);
+    return bytes;
 }
 
 void WriteFileBytes(const fs::path& name, const std::string& bytes)
