@@ -41,8 +41,8 @@ static std::string DumpNameOf(const std::string& speechPath)
     return base;
 }
 
-static int WriteOneFile(const std::string& path, uint64_t bytes, uint64_t minText,
-                        uint64_t maxText, uint64_t seed)
+static int WriteOneFile(const std::string& path, uint64_t bytes, uint64_t minText, uint64_t maxText,
+                        uint64_t seed)
 {
     SpeechContent content;
     if (!GenerateSpeechContent((uint32_t)seed, bytes, (uint32_t)minText, (uint32_t)maxText,

@@ -9,28 +9,35 @@
 // Words of four languages; 1, 2 and 3 bytes per character in UTF-8. None holds a blank,
 // a bracket, a colon, "<", CR or LF.
 static const char* const ENGLISH_WORDS[] = {
-    "the", "you", "and", "that", "was", "for", "with", "have", "this", "from", "they", "will",
-    "would", "there", "their", "what", "about", "which", "when", "make", "like", "time", "just",
-    "know", "take", "people", "into", "year", "good", "some", "could", "them", "see", "other",
-    "than", "then", "now", "look", "only", "come", "over", "think", "also", "back", "after",
-    "use", "two", "how", "our", "work", "first", "well", "way", "even", "new", "want", "because",
-    "any", "these", "give", "day", "most", "sword", "castle", "dragon", "village", "captain",
-    "remember", "tomorrow", "Hey,", "Listen!", "Really?", "Thanks.", "Wait...", "Okay.",
+    "the",     "you",     "and",     "that",     "was",      "for",   "with",    "have",
+    "this",    "from",    "they",    "will",     "would",    "there", "their",   "what",
+    "about",   "which",   "when",    "make",     "like",     "time",  "just",    "know",
+    "take",    "people",  "into",    "year",     "good",     "some",  "could",   "them",
+    "see",     "other",   "than",    "then",     "now",      "look",  "only",    "come",
+    "over",    "think",   "also",    "back",     "after",    "use",   "two",     "how",
+    "our",     "work",    "first",   "well",     "way",      "even",  "new",     "want",
+    "because", "any",     "these",   "give",     "day",      "most",  "sword",   "castle",
+    "dragon",  "village", "captain", "remember", "tomorrow", "Hey,",  "Listen!", "Really?",
+    "Thanks.", "Wait...", "Okay.",
 };
 static const char* const FRENCH_WORDS[] = {
-    "le", "la", "les", "un", "une", "et", "est", "pas", "très", "où", "été", "déjà", "château",
-    "épée", "forêt", "garçon", "français", "voilà", "peut-être", "après", "frère", "fenêtre",
-    "Écoute!", "Merci.", "Attends...", "Où", "ça", "va?", "là-bas", "tôt", "même", "élève",
+    "le",         "la",    "les",       "un",    "une",     "et",      "est",     "pas",
+    "très",       "où",    "été",       "déjà",  "château", "épée",    "forêt",   "garçon",
+    "français",   "voilà", "peut-être", "après", "frère",   "fenêtre", "Écoute!", "Merci.",
+    "Attends...", "Où",    "ça",        "va?",   "là-bas",  "tôt",     "même",    "élève",
 };
 static const char* const RUSSIAN_WORDS[] = {
-    "и", "в", "не", "на", "я", "что", "он", "с", "это", "как", "мы", "меч", "замок", "дракон",
-    "деревня", "капитан", "завтра", "помни", "Слушай!", "Спасибо.", "Подожди...", "Правда?",
-    "хорошо", "время", "человек", "год", "день", "работа", "слово", "место", "дорога",
+    "и",       "в",     "не",      "на",       "я",          "что",     "он",      "с",
+    "это",     "как",   "мы",      "меч",      "замок",      "дракон",  "деревня", "капитан",
+    "завтра",  "помни", "Слушай!", "Спасибо.", "Подожди...", "Правда?", "хорошо",  "время",
+    "человек", "год",   "день",    "работа",   "слово",      "место",   "дорога",
 };
 static const char* const JAPANESE_WORDS[] = {
-    "こんにちは", "ありがとう", "すみません", "お願いします", "剣", "城", "竜", "村", "隊長",
-    "明日", "覚えて", "待って", "本当に", "行こう", "大丈夫", "の", "は", "が", "を", "に", "で",
-    "と", "も", "です", "ます", "した", "ない", "、", "。", "！", "？", "…", "勇者", "魔法",
+    "こんにちは", "ありがとう", "すみません", "お願いします", "剣",     "城",     "竜",     "村",
+    "隊長",       "明日",       "覚えて",     "待って",       "本当に", "行こう", "大丈夫", "の",
+    "は",         "が",         "を",         "に",           "で",     "と",     "も",     "です",
+    "ます",       "した",       "ない",       "、",           "。",     "！",     "？",     "…",
+    "勇者",       "魔法",
 };
 
 struct WordList {
@@ -60,8 +67,8 @@ static void AppendText(std::mt19937* random, uint32_t length, std::string* text)
     text->clear();
     text->reserve(length);
     for (;;) {
-        const char* word = (*random)() % 24 == 0 ? LINE_TAG
-                                                 : language.Words[(*random)() % language.Count];
+        const char* word =
+            (*random)() % 24 == 0 ? LINE_TAG : language.Words[(*random)() % language.Count];
         size_t wordLength = strlen(word);
         size_t separator = (!text->empty() && language.Spaced) ? 1 : 0;
         if (text->size() + separator + wordLength > length) {
@@ -75,8 +82,8 @@ static void AppendText(std::mt19937* random, uint32_t length, std::string* text)
     text->append(length - text->size(), '.');
 }
 
-bool GenerateSpeechContent(uint32_t seed, uint64_t targetBytes, uint32_t minText,
-                           uint32_t maxText, SpeechContent* content)
+bool GenerateSpeechContent(uint32_t seed, uint64_t targetBytes, uint32_t minText, uint32_t maxText,
+                           SpeechContent* content)
 {
     std::mt19937 random(seed);
     content->HeaderByte = (uint8_t)(1 + random() % 9);
@@ -170,8 +177,7 @@ static std::string FourDigits(uint32_t value)
 // The dump in the exact layout when `spaced` is false; otherwise with a blank before every
 // "[" and after every "]" of the markup, another after each "E:", and each line tag written
 // "</ N>".
-static std::string BuildDump(const SpeechContent& content, const std::string& dumpName,
-                             bool spaced)
+static std::string BuildDump(const SpeechContent& content, const std::string& dumpName, bool spaced)
 {
     const std::string open = spaced ? " [" : "[";
     const std::string close = spaced ? "] " : "]";

@@ -36,8 +36,8 @@ struct SpeechContent {
 // until the speech file reaches targetBytes: the last text is cut to land on it exactly when
 // at least minText bytes remain for it. Returns false when that takes more records than a
 // file can hold.
-bool GenerateSpeechContent(uint32_t seed, uint64_t targetBytes, uint32_t minText,
-                           uint32_t maxText, SpeechContent* content);
+bool GenerateSpeechContent(uint32_t seed, uint64_t targetBytes, uint32_t minText, uint32_t maxText,
+                           SpeechContent* content);
 
 // Size of the speech file built from content.
 uint64_t SpeechFileSize(const SpeechContent& content);
