@@ -1,0 +1,125 @@
+#include "shell_test_support.h"
+
+#include "workspace.h"
+
+#include <cstring>
+
+void MainWindowTest::SetUp()
+{
+    ScratchDirectoryTest::SetUp();
+    std::memset(CurrentFileName, 0, sizeof CurrentFileName);
+    ConversionState = IDLE;
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    ASSERT_TRUE(Win32RegisterMainWindowClass(instance));
+    Window = Win32CreateMainWindow(instance);
+    ASSERT_NE(Window, (HWND)NULL);
+    ShowWindow(Window, SW_SHOWNORMAL);
+    Win32CreateBackBuffer(&GlobalBackBuffer, Window);
+}
+
+void MainWindowTest::TearDown()
+{
+    if (Window != NULL) {
+        Win32DestroyBackBuffer(&GlobalBackBuffer, Window);
+        DestroyWindow(Window);
+    }
+    UnregisterClassA("Quillmarsh SPC", GetModuleHandleA(NULL));
+    WPARAM ignored;
+    TakeQuitMessage(&ignored); // left by WM_DESTROY
+    ScratchDirectoryTest::TearDown();
+}
+
+static std::vector<int> ColourIndices(const void* memory, uint32_t colour)
+{
+    GdiFlush();
+    const uint32_t* pixels = (const uint32_t*)memory;
+    std::vector<int> found;
+    for (int i = 0; i < BACK_BUFFER_WIDTH * BACK_BUFFER_HEIGHT; ++i) {
+        if ((pixels[i] & 0xFFFFFF) == colour) {
+            found.push_back(i);
+        }
+    }
+    return found;
+}
+
+std::vector<int> PixelsOfColour(uint32_t colour)
+{
+    return ColourIndices(GlobalBackBuffer.Memory, colour);
+}
+
+std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, uint32_t colour)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = BACK_BUFFER_WIDTH;
+    info.bmiHeader.biHeight = -BACK_BUFFER_HEIGHT;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* memory = NULL;
+    HDC dc = CreateCompatibleDC(GlobalBackBuffer.WindowDC);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, NULL, 0);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    RECT whole = {0, 0, BACK_BUFFER_WIDTH, BACK_BUFFER_HEIGHT};
+    FillRect(dc, &whole, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    for (const ReferenceText& text : texts) {
+        SetTextColor(dc, text.Colour);
+        TextOutA(dc, text.X, text.Y, text.Text.c_str(), (int)text.Text.size());
+    }
+    std::vector<int> found = ColourIndices(memory, colour);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return found;
+}
+
+static DialogAnswer* ActiveAnswer;
+static HHOOK DialogHook;
+
+static bool HasClass(HWND window, const char* name)
+{
+    char found[64] = {};
+    GetClassNameA(window, found, sizeof found);
+    return std::strcmp(found, name) == 0;
+}
+
+static LRESULT CALLBACK AnswerDialogs(int code, WPARAM wParam, LPARAM lParam)
+{
+    HWND window = (HWND)wParam;
+    if (code == HCBT_CREATEWND && ActiveAnswer->BlockMainWindow &&
+        HasClass(window, "Quillmarsh SPC")) {
+        return 1;
+    }
+    if (code == HCBT_ACTIVATE && HasClass(window, "#32770")) {
+        char text[256] = {};
+        GetWindowTextA(window, text, sizeof text);
+        ActiveAnswer->Caption = text;
+        text[0] = 0;
+        GetDlgItemTextA(window, 0xFFFF, text, sizeof text); // a message box's text
+        ActiveAnswer->Text = text;
+        ++ActiveAnswer->DialogsSeen;
+        PostMessageA(window, WM_COMMAND, (WPARAM)ActiveAnswer->Button, 0);
+    }
+    return CallNextHookEx(DialogHook, code, wParam, lParam);
+}
+
+void StartAnsweringDialogs(DialogAnswer* answer)
+{
+    ActiveAnswer = answer;
+    DialogHook = SetWindowsHookExA(WH_CBT, AnswerDialogs, NULL, GetCurrentThreadId());
+}
+
+void StopAnsweringDialogs()
+{
+    UnhookWindowsHookEx(DialogHook);
+    ActiveAnswer = NULL;
+}
+
+bool TakeQuitMessage(WPARAM* exitCode)
+{
+    MSG message;
+    if (!PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        return false;
+    }
+    *exitCode = message.wParam;
+    return true;
+}
