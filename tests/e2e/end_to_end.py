@@ -46,8 +46,12 @@ def poll(check, timeout, what):
         time.sleep(0.05)
 
 
-def run(command, **options):
-    return subprocess.run(command, env=ENVIRONMENT, capture_output=True, text=True, **options)
+def run(command, text=True):
+    """Runs one X or Wine tool; none of them may hang the test."""
+    try:
+        return subprocess.run(command, env=ENVIRONMENT, capture_output=True, text=text, timeout=20)
+    except subprocess.TimeoutExpired:
+        fail("%s did not return within 20 s" % " ".join(command))
 
 
 def start_display():
@@ -90,8 +94,7 @@ def main_window():
 
 def screenshot(window):
     """The window's pixels as (width, height, RGB bytes)."""
-    data = subprocess.run(["import", "-window", window, "-depth", "8", "ppm:-"], env=ENVIRONMENT,
-                          capture_output=True).stdout
+    data = run(["import", "-window", window, "-depth", "8", "ppm:-"], text=False).stdout
     fields = data.split(maxsplit=3)
     if len(fields) < 4 or fields[0] != b"P6":
         return None
@@ -130,8 +133,8 @@ def wait_for_status(window, word, with_name):
 
 def choose(window, menu_key, item_key):
     """Opens a menu with its Alt+letter and picks an item by its letter."""
-    subprocess.run(["xdotool", "windowactivate", "--sync", window], env=ENVIRONMENT)
-    subprocess.run(["xdotool", "key", "alt+" + menu_key], env=ENVIRONMENT)
+    run(["xdotool", "windowactivate", "--sync", window])
+    run(["xdotool", "key", "alt+" + menu_key])
     # A menu popup is a visible, unnamed window of the program's X class.
     x_class = run(["xprop", "-id", window, "WM_CLASS"]).stdout.split('"')[1]
 
@@ -139,7 +142,7 @@ def choose(window, menu_key, item_key):
         return [w for w in visible_windows("--class", "^%s$" % x_class)
                 if w != window and run(["xdotool", "getwindowname", w]).stdout.strip() == ""]
     poll(popup, 10, "the menu opened with Alt+" + menu_key)
-    subprocess.run(["xdotool", "key", item_key], env=ENVIRONMENT)
+    run(["xdotool", "key", item_key])
 
 
 def wait_for_exit(process, what):
@@ -193,9 +196,8 @@ def single_file_through_dialog(program, prefix, folder, examples):
 
     choose(window, "f", "s")
     poll(lambda: visible_windows("--name", "^Open$"), 20, "the open-file dialog")
-    subprocess.run(["xdotool", "type", "--delay", "5",
-                    windows_path(os.path.join(folder, "0002.spc"))], env=ENVIRONMENT)
-    subprocess.run(["xdotool", "key", "Return"], env=ENVIRONMENT)
+    run(["xdotool", "type", "--delay", "5", windows_path(os.path.join(folder, "0002.spc"))])
+    run(["xdotool", "key", "Return"])
     dump = os.path.join(folder, "0002.txt")
     poll(lambda: os.path.exists(dump), 20, "the dump of the chosen file")
     wait_for_status(window, "FINISHED", with_name=True)
