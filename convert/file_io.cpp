@@ -27,7 +27,13 @@ static FILE* OpenFile(const char* name, const char* mode)
     if (InjectedFault()) {
         return NULL;
     }
-    return fopen(name, mode);
+    FILE* handle = fopen(name, mode);
+    if (handle != NULL) {
+        // Reads are whole-file and writes are staged here, so stdio's own buffer would only
+        // add a copy and extra system calls.
+        setvbuf(handle, NULL, _IONBF, 0);
+    }
+    return handle;
 }
 
 static bool CloseFile(FILE* handle)
@@ -83,10 +89,7 @@ LoadResult LoadWholeFile(const char* name, LoadedFile* file)
     uint8_t* bytes = ok ? (uint8_t*)malloc(size ? size : 1) : NULL;
     ok = bytes != NULL;
     if (ok) {
-        // One more byte is asked for than expected, so a file that grew since its size was
-        // taken is caught instead of being cut short without notice.
-        ok = !InjectedFault() && fread(bytes, 1, size, handle) == size && fgetc(handle) == EOF &&
-             !ferror(handle);
+        ok = !InjectedFault() && fread(bytes, 1, size, handle) == size;
     }
     ok = CloseFile(handle) && ok;
     if (!ok) {

@@ -21,8 +21,9 @@ enum { PATH_CAPACITY = 512 };
 #define TEMPORARY_PREFIX "~qm-"
 #define TEMPORARY_SUFFIX ".tmp"
 
-// Bytes gathered before one write to the file.
-enum { OUTPUT_STAGING_CAPACITY = 1 << 20 };
+// Bytes gathered before one write to the file: large enough that system calls are few,
+// small enough to stay in the cache while it fills.
+enum { OUTPUT_STAGING_CAPACITY = 64 << 10 };
 
 struct LoadedFile {
     uint8_t* Bytes;

@@ -2,7 +2,6 @@
 // after "E:" and after "</" (and upper-cased the "</n>" tag) back into the exact layout.
 #include "workspace.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 // Bytes at which anything but a plain copy can happen.
@@ -11,43 +10,53 @@ static bool IsRepairTrigger(uint8_t c)
     return c == ' ' || c == ':' || c == '/';
 }
 
-// Copies in to out, dropping the blanks the layout never has. Each step tests, in order and
-// on the position the tests before it left: a blank beside a bracket, a blank after "E:", a
-// blank after "</". Look-aheads that would pass the end do not apply.
-static uint32_t CopyWithoutInsertedBlanks(const uint8_t* in, uint32_t size, uint8_t* out)
+// Copies the dump onto itself, dropping the blanks the layout never has. Each step tests, in
+// order and on the position the tests before it left: a blank beside a bracket, a blank
+// after "E:", a blank after "</". Look-aheads that would pass the end do not apply.
+//
+// Working in place is safe because the write position never passes the read position, and
+// bytes ahead of the read position are never written before they are read. The one byte
+// looked at behind the read position may already be overwritten, so its original value is
+// carried along in `previous`.
+static uint32_t DropInsertedBlanks(uint8_t* bytes, uint32_t size)
 {
     uint32_t i = 0;
     uint32_t j = 0;
+    uint8_t previous = 0; // the original byte at i - 1
     while (i < size) {
-        uint8_t c = in[i];
-        if (!IsRepairTrigger(c)) {
-            out[j++] = c;
+        uint8_t current = bytes[i];
+        if (!IsRepairTrigger(current)) {
+            bytes[j++] = current;
+            previous = current;
             ++i;
             continue;
         }
-        if (c == ' ' && i > 0 && i + 1 < size && (in[i - 1] == ']' || in[i + 1] == '[')) {
-            out[j] = in[i + 1]; // the blank is dropped; the next byte takes its place
+        if (current == ' ' && i > 0 && i + 1 < size && (previous == ']' || bytes[i + 1] == '[')) {
+            previous = current; // the blank is dropped; the next byte takes its place
+            current = bytes[i + 1];
             ++i;
-        } else {
-            out[j] = c; // also keeps a blank at either end of the dump
         }
-        if (in[i] == ':' && i > 0 && i + 2 < size && in[i - 1] == 'E' && in[i + 1] == ' ') {
-            ++j;
-            out[j] = in[i + 2];
+        bytes[j] = current;
+        if (current == ':' && i > 0 && i + 2 < size && previous == 'E' && bytes[i + 1] == ' ') {
+            previous = ' ';
+            current = bytes[i + 2];
+            bytes[++j] = current;
             i += 2;
         }
-        if (in[i] == '/' && i > 0 && i + 2 < size && in[i - 1] == '<' && in[i + 1] == ' ') {
-            ++j;
-            out[j] = in[i + 2];
+        if (current == '/' && i > 0 && i + 2 < size && previous == '<' && bytes[i + 1] == ' ') {
+            previous = ' ';
+            current = bytes[i + 2];
+            bytes[++j] = current;
             i += 2;
         }
+        previous = current;
         ++i;
         ++j;
     }
     return j;
 }
 
-// Every "</N>" in the copied text becomes "</n>", left to right.
+// Every "</N>" in the text becomes "</n>", left to right.
 static void LowerCaseLineTags(uint8_t* text, uint32_t length)
 {
     uint8_t* end = text + length;
@@ -69,15 +78,7 @@ uint32_t RepairSpacedDump(uint8_t* buffer, uint32_t size)
     if (size == 0) {
         return 0;
     }
-    // Without room for the copy the dump is left as it is: nothing is lost, it is only
-    // parsed in the layout it has.
-    uint8_t* out = (uint8_t*)malloc(size);
-    if (out == NULL) {
-        return size;
-    }
-    uint32_t length = CopyWithoutInsertedBlanks(buffer, size, out);
-    LowerCaseLineTags(out, length);
-    memcpy(buffer, out, length);
-    free(out);
+    uint32_t length = DropInsertedBlanks(buffer, size);
+    LowerCaseLineTags(buffer, length);
     return length;
 }

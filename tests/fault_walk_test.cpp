@@ -74,8 +74,8 @@ uint32_t WalkFaults(void (*convert)(), const std::string& input, const Snapshot&
 
 TEST_F(ScratchDirectoryTest, EveryFailingOperationOfADecodeLosesNothing)
 {
-    std::string speech =
-        BuildSpeechFile(1, 2, {{1, std::string((1 << 20) + 4096, 'a')}, {2, "b"}}, "xy");
+    std::string speech = BuildSpeechFile(
+        1, 2, {{1, std::string(OUTPUT_STAGING_CAPACITY + 4096, 'a')}, {2, "b"}}, "xy");
     WriteFileBytes("0001.spc", speech);
     WriteFileBytes("0001.txt", "old dump");
     WriteFileBytes("0001.ext", "old side data");
@@ -94,8 +94,8 @@ TEST_F(ScratchDirectoryTest, EveryFailingOperationOfADecodeLosesNothing)
 
 TEST_F(ScratchDirectoryTest, EveryFailingOperationOfARebuildLosesNothing)
 {
-    std::string speech =
-        BuildSpeechFile(1, 2, {{1, std::string((1 << 20) + 4096, 'a')}, {2, "b"}}, "xy");
+    std::string speech = BuildSpeechFile(
+        1, 2, {{1, std::string(OUTPUT_STAGING_CAPACITY + 4096, 'a')}, {2, "b"}}, "xy");
     WriteFileBytes("0001.spc", speech);
     SetCurrentFileName("0001.spc");
     ConvertSpeechToText();
