@@ -37,15 +37,3 @@ TEST_F(MainWindowTest, PaintStatusDrawsEachStateAndShowsOpeningOnce)
         EXPECT_EQ(ConversionState, c.State == IDLE ? IDLE : FINISHED);
     }
 }
-
-TEST_F(MainWindowTest, PaintStatusShowsTheWholeNameFromItsFirstCharacter)
-{
-    // Longer than the window is wide: what runs past the edge is cut off, not wrapped.
-    const std::string name = "Z:\\some\\folder\\far\\away\\0001.txt";
-    std::strcpy(CurrentFileName, name.c_str());
-    ConversionState = FINISHED;
-    PaintStatus();
-    EXPECT_EQ(PixelsOfColour(GREEN_PIXEL), ReferencePixels({{"FINISHED", 80, 50, RGB(0, 255, 0)},
-                                                            {name, 80, 70, RGB(0, 255, 0)}},
-                                                           GREEN_PIXEL));
-}
