@@ -33,19 +33,16 @@ std::string BuildSpeechFile(uint8_t headerByte, uint32_t lineCount,
     return bytes + tail;
 }
 
+// Through the stream's path overload, so names outside ASCII open under Windows as well.
 std::string ReadFileBytes(const fs::path& name)
 {
-    std::string bytes;
-    FILE* file = std::fopen(name.string().c_str(), "rb");
-    if (file == nullptr) {
-        return bytes;
+    std::ifstream in(name, std::ios::binary | std::ios::ate);
+    if (!in) {
+        return std::string();
     }
-    char chunk[1 << 16];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.append(chunk, got);
-    }
-    std::fclose(file);
+    std::string bytes((size_t)in.tellg(), '\0');
+    in.seekg(0);
+    in.read(&bytes[0], (std::streamsize)bytes.size());
     return bytes;
 }
 
