@@ -37,10 +37,11 @@ std::string BuildSpeechFile(uint8_t headerByte, uint32_t lineCount,
 std::string ReadFileBytes(const fs::path& name)
 {
     std::ifstream in(name, std::ios::binary | std::ios::ate);
-    if (!in) {
+    std::streamoff size = in ? (std::streamoff)in.tellg() : -1;
+    if (size < 0) {
         return std::string();
     }
-    std::string bytes((size_t)in.tellg(), '\0');
+    std::string bytes((size_t)size, '\0');
     in.seekg(0);
     in.read(&bytes[0], (std::streamsize)bytes.size());
     return bytes;
