@@ -101,6 +101,26 @@ LoadResult LoadWholeFile(const char* name, LoadedFile* file)
     return LOAD_OK;
 }
 
+void ConvertWholeFile(bool (*write)(uint8_t* bytes, uint32_t size))
+{
+    if (CurrentFileNameLength() < 3) {
+        return;
+    }
+    char originalName[FILE_NAME_CAPACITY];
+    memcpy(originalName, CurrentFileName, sizeof originalName);
+    // The input is read whole before any output exists, so an input that bears its output's
+    // name is never truncated before it is read.
+    LoadedFile input;
+    if (LoadWholeFile(CurrentFileName, &input) != LOAD_OK) {
+        return;
+    }
+    bool written = write(input.Bytes, input.Size);
+    FreeLoadedFile(&input);
+    if (!written) {
+        memcpy(CurrentFileName, originalName, sizeof originalName);
+    }
+}
+
 void FreeLoadedFile(LoadedFile* file)
 {
     free(file->Bytes);

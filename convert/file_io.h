@@ -60,6 +60,12 @@ bool CommitOutput(OutputFile* output);
 // Closes (if open) and removes the temporary file; the final name is left as it was.
 void DiscardOutput(OutputFile* output);
 
+// Reads the file named by CurrentFileName whole and hands it to `write`, which derives its
+// output names from CurrentFileName. When the file cannot be read, or `write` fails, the
+// name is left as it was. Names shorter than three characters have no extension to replace
+// (the output would take the input's own name) and are not converted.
+void ConvertWholeFile(bool (*write)(uint8_t* bytes, uint32_t size));
+
 // Creates a directory; an existing one is not an error.
 void CreateDirectoryIfMissing(const char* name);
 

@@ -89,8 +89,11 @@ static TailKind WriteRecordLines(OutputFile* dump, const uint8_t* bytes, uint32_
 
 // Writes the dump (and side data) for a loaded speech file under the names derived from
 // CurrentFileName. Returns false, leaving no new file, when any output cannot be written.
-static bool WriteDump(const uint8_t* bytes, uint32_t size)
+static bool WriteDump(uint8_t* bytes, uint32_t size)
 {
+    if (size < SPEECH_HEADER_SIZE) {
+        return false;
+    }
     ReplaceExtension('t', 'x', 't');
     OutputFile dump;
     if (!OpenOutput(&dump, CurrentFileName)) {
@@ -141,22 +144,5 @@ static bool WriteDump(const uint8_t* bytes, uint32_t size)
 
 void ConvertSpeechToText()
 {
-    // Names without room for an extension would make the dump overwrite its own input.
-    if (CurrentFileNameLength() < 3) {
-        return;
-    }
-    char originalName[FILE_NAME_CAPACITY];
-    memcpy(originalName, CurrentFileName, sizeof originalName);
-
-    // The input is read whole before any output exists, so a speech file whose name already
-    // ends in "txt" is never truncated before it is read.
-    LoadedFile speech;
-    if (LoadWholeFile(CurrentFileName, &speech) != LOAD_OK) {
-        return;
-    }
-    bool written = speech.Size >= SPEECH_HEADER_SIZE && WriteDump(speech.Bytes, speech.Size);
-    FreeLoadedFile(&speech);
-    if (!written) {
-        memcpy(CurrentFileName, originalName, sizeof originalName);
-    }
+    ConvertWholeFile(WriteDump);
 }

@@ -248,6 +248,8 @@ static bool AppendSideData(OutputFile* output)
 
 static bool WriteSpeechFile(uint8_t* bytes, uint32_t size)
 {
+    CreateDirectoryIfMissing(OUTPUT_DIRECTORY);
+    ReplaceExtension('s', 'p', 'c');
     char outputName[PATH_CAPACITY];
     if (!BuildRebuiltName(outputName, sizeof outputName)) {
         return false;
@@ -275,22 +277,5 @@ static bool WriteSpeechFile(uint8_t* bytes, uint32_t size)
 
 void ConvertTextToSpeech()
 {
-    // Names without room for an extension cannot be given the "spc" one.
-    if (CurrentFileNameLength() < 3) {
-        return;
-    }
-    char originalName[FILE_NAME_CAPACITY];
-    memcpy(originalName, CurrentFileName, sizeof originalName);
-
-    LoadedFile dump;
-    if (LoadWholeFile(CurrentFileName, &dump) != LOAD_OK) {
-        return;
-    }
-    CreateDirectoryIfMissing(OUTPUT_DIRECTORY);
-    ReplaceExtension('s', 'p', 'c');
-    bool written = WriteSpeechFile(dump.Bytes, dump.Size);
-    FreeLoadedFile(&dump);
-    if (!written) {
-        memcpy(CurrentFileName, originalName, sizeof originalName);
-    }
+    ConvertWholeFile(WriteSpeechFile);
 }
