@@ -128,7 +128,7 @@ def wait_for_status(window, word, with_name):
         status = read_status(window)
         return (status is not None and status["label"] == TEXT_PIXELS["STATUS:"] and
                 status["word"] == TEXT_PIXELS[word] and (status["name"] > 0) == with_name)
-    poll(shown, 20, '"STATUS: %s"%s' % (word, " and a file name" if with_name else ""))
+    poll(shown, 60, '"STATUS: %s"%s' % (word, " and a file name" if with_name else ""))
 
 
 def choose(window, menu_key, item_key):
@@ -142,11 +142,20 @@ def choose(window, menu_key, item_key):
         return [w for w in visible_windows("--class", "^%s$" % x_class)
                 if w != window and run(["xdotool", "getwindowname", w]).stdout.strip() == ""]
     poll(popup, 10, "the menu opened with Alt+" + menu_key)
-    run(["xdotool", "key", item_key])
+    # On a busy machine a key press can reach the popup before it takes input: press again
+    # until the popup closes, which it does once the item is chosen.
+    for _ in range(5):
+        run(["xdotool", "key", item_key])
+        try:
+            poll(lambda: not popup(), 5, "the menu closed after choosing " + item_key)
+            return
+        except AssertionError:
+            continue
+    fail("the menu item %r was never chosen" % item_key)
 
 
 def wait_for_exit(process, what):
-    poll(lambda: process.poll() is not None, 20, what)
+    poll(lambda: process.poll() is not None, 60, what)
     if process.returncode != 0:
         fail("%s: exit code %d, not 0" % (what, process.returncode))
 
