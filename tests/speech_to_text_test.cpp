@@ -37,7 +37,7 @@ TEST_F(DecodeTest, OrdinaryFileGivesTheExactDump)
     EXPECT_FALSE(FileExists("0001.ext"));
 }
 
-TEST_F(DecodeTest, NumbersAreShownAsThePartsPrescribe)
+TEST_F(DecodeTest, HeaderCountAndLineNumbersAreShownInDecimal)
 {
     const struct {
         uint8_t Header;
