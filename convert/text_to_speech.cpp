@@ -197,20 +197,24 @@ static bool WriteRecords(OutputFile* output, uint8_t* bytes, uint32_t size)
             continue;
         }
         atTextStart = false;
-        if (StandsAt(bytes, size, q, "[:::::") && q + 8 < size && bytes[q + 7] == 'U' &&
-            bytes[q + 8] == 'N') {
-            CloseRecordLine(output, bytes, size, &line, line.Length);
-            return true;
-        }
-        if (StandsAt(bytes, size, q, "[:::::") && q + 8 < size && bytes[q + 7] == 'U' &&
-            bytes[q + 8] == 'n') {
-            shortTailSeen = true;
-            savedLength = line.Length;
-        }
-        if (StandsAt(bytes, size, q, "[:::::") && q + 8 < size && bytes[q + 7] == 'S' &&
-            bytes[q + 8] == 'p') {
-            CloseRecordLine(output, bytes, size, &line, shortTailSeen ? savedLength : line.Length);
-            return shortTailSeen;
+        // A marker line is told by the two letters after its bracket: "UN" (unsequenced
+        // tail), "Un" (short tail), "Sp" (the closing line).
+        if (StandsAt(bytes, size, q, "[:::::") && q + 8 < size) {
+            uint8_t firstLetter = bytes[q + 7];
+            uint8_t secondLetter = bytes[q + 8];
+            if (firstLetter == 'U' && secondLetter == 'N') {
+                CloseRecordLine(output, bytes, size, &line, line.Length);
+                return true;
+            }
+            if (firstLetter == 'U' && secondLetter == 'n') {
+                shortTailSeen = true;
+                savedLength = line.Length;
+            }
+            if (firstLetter == 'S' && secondLetter == 'p') {
+                CloseRecordLine(output, bytes, size, &line,
+                                shortTailSeen ? savedLength : line.Length);
+                return shortTailSeen;
+            }
         }
         line.Length += 1; // the bracket itself
         p = q + 1;
