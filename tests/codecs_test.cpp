@@ -5,22 +5,6 @@
 
 #include <cstring>
 
-TEST(Codecs, RenderFourDigitsKeepsTheLastFourDigitsZeroPadded)
-{
-    const struct {
-        uint32_t Value;
-        const char* Digits;
-    } cases[] = {{0, "0000"},     {7, "0007"},     {42, "0042"},   {9999, "9999"},
-                 {10000, "0000"}, {65535, "5535"}, {12345, "2345"}};
-    for (const auto& c : cases) {
-        std::memset(DigitScratch, 'x', sizeof DigitScratch);
-        FieldValue = c.Value;
-        RenderFourDigits();
-        EXPECT_EQ(std::string(DigitScratch, 4), c.Digits) << c.Value;
-        EXPECT_EQ(DigitScratch[4], 'x') << "no terminator is written after the digits";
-    }
-}
-
 TEST(Codecs, ParseDigitsTakesTheLeadingRunOfAtMostFourDigits)
 {
     const struct {
@@ -38,36 +22,6 @@ TEST(Codecs, ParseDigitsTakesTheLeadingRunOfAtMostFourDigits)
         FieldValue = 123456;
         ParseDigits();
         EXPECT_EQ(FieldValue, c.Value) << std::string(c.Characters, 4);
-    }
-}
-
-TEST(Codecs, SplitLowBytesKeepsTheLowSixteenBits)
-{
-    const struct {
-        int32_t Value;
-        uint8_t Bytes[4];
-    } cases[] = {{300, {44, 1, 0, 0}},      {0, {0, 0, 0, 0}},          {65536, {0, 0, 0, 0}},
-                 {65535, {255, 255, 0, 0}}, {9999, {0x0F, 0x27, 0, 0}}, {70000, {0x70, 0x11, 0, 0}},
-                 {-1, {255, 0, 0, 0}}};
-    for (const auto& c : cases) {
-        std::memset(DigitScratch, 0x77, sizeof DigitScratch);
-        SplitLowBytes(c.Value);
-        EXPECT_EQ(std::memcmp(DigitScratch, c.Bytes, 4), 0) << c.Value;
-    }
-}
-
-TEST(Codecs, PackLittleEndianPutsTheFirstByteLowest)
-{
-    const struct {
-        uint8_t Bytes[4];
-        uint32_t Value;
-    } cases[] = {{{0x10, 0x27, 0, 0}, 10000},
-                 {{0, 0, 0, 0}, 0},
-                 {{0x78, 0x56, 0x34, 0x12}, 0x12345678},
-                 {{0xFF, 0xFF, 0xFF, 0xFF}, 0xFFFFFFFF}};
-    for (const auto& c : cases) {
-        PackLittleEndian(c.Bytes[0], c.Bytes[1], c.Bytes[2], c.Bytes[3]);
-        EXPECT_EQ(FieldValue, c.Value);
     }
 }
 

@@ -69,4 +69,24 @@ TEST_F(ScratchDirectoryTest, OnlyDumpsWithTheTellTaleStartAreRepaired)
     }
 }
 
+TEST_F(ScratchDirectoryTest, ASpacedDumpRebuildsLikeItsExactTwin)
+{
+    std::string speech = BuildSpeechFile(7, 3, {{1, "Hello there"}, {2, "tag</n>end"}, {3, ""}});
+    WriteFileBytes("0001.spc", speech);
+    SetCurrentFileName("0001.spc");
+    ConvertSpeechToText();
+    std::string exact = ReadFileBytes("0001.txt");
+    std::string spaced = "[:::::] Speech START [:::::]\r\n[:::::] FILENAME: 0001.txt [:::::]\r\n"
+                         "[:::::] HEADER: 7 [:::::]\r\n[:::::] LINECOUNT: 3 [:::::]\r\n"
+                         "[LINE: 0001] Hello there\r\n[LINE: 0002] tag</ N>end\r\n"
+                         "[LINE: 0003]\r\n[:::::] Speech FINISH [:::::]";
+    for (const std::string& dump : {exact, spaced}) {
+        std::filesystem::remove_all("mod");
+        WriteFileBytes("0001.txt", dump);
+        SetCurrentFileName("0001.txt");
+        ConvertTextToSpeech();
+        EXPECT_EQ(ReadFileBytes("mod/0001.spc"), speech) << dump;
+    }
+}
+
 } // namespace

@@ -114,13 +114,6 @@ TEST_F(DecodeTest, TailsGoToTheSideDataFileWithTheirMarker)
     }
 }
 
-TEST_F(DecodeTest, SixBytesThatContinueWithLengthZeroAreOneMoreRecord)
-{
-    std::string dump = Decode(BuildSpeechFile(1, 1, {{3, "a"}, {4, ""}}));
-    EXPECT_EQ(dump, Head("0001.txt", "1", "1") + "[LINE:0003]a\r\n[LINE:0004]\r\n" + Close);
-    EXPECT_FALSE(FileExists("0001.ext"));
-}
-
 TEST_F(DecodeTest, FilesTooShortForARecord)
 {
     const std::string head = std::string("\x04\x02\x00\x00\x00", 5);

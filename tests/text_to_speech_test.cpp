@@ -128,17 +128,6 @@ TEST_F(RebuildTest, SideDataIsLookedForUnderTheShortNameThenBesideTheDump)
     EXPECT_EQ(Rebuild(dump, "ab.txt"), records + "AB");
 }
 
-TEST_F(RebuildTest, AFullPathIsRebuiltIntoModUnderItsBaseName)
-{
-    std::filesystem::create_directory("elsewhere");
-    std::string full = (std::filesystem::current_path() / "elsewhere" / "0004.txt").string();
-    WriteFileBytes(full, Open + Values("1", "1") + "[LINE:0001]q\r\n" + Close);
-    SetCurrentFileName(full);
-    ConvertTextToSpeech();
-    EXPECT_EQ(ReadFileBytes("mod/0004.spc"), BuildSpeechFile(1, 1, {{1, "q"}}));
-    EXPECT_EQ(std::string(CurrentFileName), full.substr(0, full.size() - 3) + "spc");
-}
-
 TEST_F(RebuildTest, LongTextsKeepTheirFullLength)
 {
     for (size_t length : {size_t(65535), size_t(65536), size_t(200000)}) {

@@ -123,36 +123,6 @@ TEST_F(MainWindowTest, BatchConvertsEveryMatchAndRepaintsAfterEach)
     }
 }
 
-TEST_F(MainWindowTest, BatchMenuCommandsRoundTripEverySpeechFileIntoMod)
-{
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"0001.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, ""}})},
-        {"0002.spc", BuildSpeechFile(7, 3, {{5, "one"}, {6, "two"}, {8, "lost"}})},
-        {"0003.spc", BuildSpeechFile(0, 1, {{1, "short tail"}}, "abc")},
-    };
-    for (const auto& file : files) {
-        WriteFileBytes(file.first, file.second);
-    }
-    SendMessageA(Window, WM_COMMAND, ID_BATCH_SPC_TO_TXT, 0);
-    for (const auto& file : files) {
-        EXPECT_TRUE(FileExists(file.first.substr(0, 4) + ".txt")) << file.first;
-    }
-    EXPECT_TRUE(FileExists("0002.ext"));
-    EXPECT_TRUE(FileExists("0003.ext"));
-
-    SendMessageA(Window, WM_COMMAND, ID_BATCH_TXT_TO_SPC, 0);
-    for (const auto& file : files) {
-        EXPECT_EQ(ReadFileBytes("mod/" + file.first), file.second) << file.first;
-    }
-    // The last repaint shows the rebuilt name of the last dump, without the folder.
-    std::string last = CurrentFileName;
-    EXPECT_EQ(last.size(), 8u);
-    EXPECT_EQ(last.substr(4), ".spc");
-    EXPECT_EQ(PixelsOfColour(GREEN_PIXEL), ReferencePixels({{"FINISHED", 80, 50, RGB(0, 255, 0)},
-                                                            {last, 80, 70, RGB(0, 255, 0)}},
-                                                           GREEN_PIXEL));
-}
-
 TEST_F(MainWindowTest, BatchWithNothingToConvertEndsTheApplication)
 {
     for (int command : {ID_BATCH_SPC_TO_TXT, ID_BATCH_TXT_TO_SPC}) {
