@@ -77,7 +77,8 @@ void SetCurrentFileName(const std::string& name)
     std::memcpy(CurrentFileName, name.data(), std::min(name.size(), sizeof CurrentFileName - 1));
 }
 
-void ResetWorkspace()
+// Clears what the core keeps between conversions, so each test starts as a fresh process.
+static void ResetWorkspace()
 {
     StoredHeaderByte = 0;
     StoredLineCount = 0;

@@ -26,8 +26,6 @@ bool FileExists(const std::filesystem::path& name);
 std::vector<std::pair<std::string, std::string>> SnapshotDirectory();
 
 void SetCurrentFileName(const std::string& name);
-// Clears the values the header scan keeps between conversions.
-void ResetWorkspace();
 
 // Runs each test in a fresh, empty current directory, removed afterwards.
 class ScratchDirectoryTest : public ::testing::Test {
