@@ -37,7 +37,7 @@ static bool ExitIgnored;
 static void CALLBACK WatchTheLoop(HWND, UINT, UINT_PTR, DWORD)
 {
     ++TimerTicks;
-    HWND window = FindWindowA("Quillmarsh SPC", "Quillmarsh SPC");
+    HWND window = FindOwnMainWindow();
     IdleSeen = IdleSeen || (GlobalBackBuffer.Memory != NULL &&
                             PixelsOfColour(GREEN_PIXEL) ==
                                 ReferencePixels({{"IDLE", 80, 50, RGB(0, 255, 0)}}, GREEN_PIXEL));
@@ -63,6 +63,6 @@ TEST(MessageLoop, PaintsIdleAndEndsWithExitCodeZeroAfterExit)
     EXPECT_TRUE(IdleSeen);
     EXPECT_FALSE(ExitIgnored);
     EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(FindWindowA("Quillmarsh SPC", NULL), (HWND)NULL);
+    EXPECT_EQ(FindOwnMainWindow(), (HWND)NULL);
     EXPECT_EQ(GlobalBackBuffer.MemoryDC, (HDC)NULL);
 }

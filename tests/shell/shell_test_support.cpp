@@ -74,12 +74,29 @@ std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, uint32
 
 static DialogAnswer* ActiveAnswer;
 static HHOOK DialogHook;
+static HWND AnsweredDialog;
 
 static bool HasClass(HWND window, const char* name)
 {
     char found[64] = {};
     GetClassNameA(window, found, sizeof found);
     return std::strcmp(found, name) == 0;
+}
+
+static BOOL CALLBACK KeepIfMainWindow(HWND window, LPARAM found)
+{
+    if (HasClass(window, "Quillmarsh SPC")) {
+        *(HWND*)found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindOwnMainWindow()
+{
+    HWND found = NULL;
+    EnumThreadWindows(GetCurrentThreadId(), KeepIfMainWindow, (LPARAM)&found);
+    return found;
 }
 
 static LRESULT CALLBACK AnswerDialogs(int code, WPARAM wParam, LPARAM lParam)
@@ -89,7 +106,13 @@ static LRESULT CALLBACK AnswerDialogs(int code, WPARAM wParam, LPARAM lParam)
         HasClass(window, "Quillmarsh SPC")) {
         return 1;
     }
-    if (code == HCBT_ACTIVATE && HasClass(window, "#32770")) {
+    // A dialog is activated again whenever another program's window, such as another test's
+    // running alongside on the same desktop, has taken the focus; it is answered once.
+    if (code == HCBT_DESTROYWND && window == AnsweredDialog) {
+        AnsweredDialog = NULL;
+    }
+    if (code == HCBT_ACTIVATE && HasClass(window, "#32770") && window != AnsweredDialog) {
+        AnsweredDialog = window;
         char text[256] = {};
         GetWindowTextA(window, text, sizeof text);
         ActiveAnswer->Caption = text;
@@ -112,6 +135,7 @@ void StopAnsweringDialogs()
 {
     UnhookWindowsHookEx(DialogHook);
     ActiveAnswer = NULL;
+    AnsweredDialog = NULL;
 }
 
 bool TakeQuitMessage(WPARAM* exitCode)

@@ -46,6 +46,10 @@ struct DialogAnswer {
 void StartAnsweringDialogs(DialogAnswer* answer);
 void StopAnsweringDialogs();
 
+// The main window of this thread, or NULL. Tests run side by side under one Wine desktop,
+// so a desktop-wide search could find, and drive, another test's window.
+HWND FindOwnMainWindow();
+
 // Takes a pending WM_QUIT off the thread's queue; false if there is none.
 bool TakeQuitMessage(WPARAM* exitCode);
 

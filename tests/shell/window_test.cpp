@@ -106,6 +106,6 @@ TEST(StartupFailures, ShowTheirMessageBoxAndEndWithZero)
         EXPECT_EQ(answer.DialogsSeen, 1);
         EXPECT_EQ(answer.Caption, "Error!");
         EXPECT_EQ(answer.Text, c.Text);
-        EXPECT_EQ(FindWindowA("Quillmarsh SPC", NULL), (HWND)NULL);
+        EXPECT_EQ(FindOwnMainWindow(), (HWND)NULL);
     }
 }
