@@ -29,40 +29,58 @@ TEST(RepaintRule, KeepsItsRhythmAcrossTheTickCounterWrap)
 // What the timer saw while the loop ran.
 static int TimerTicks;
 static bool IdleSeen;
-static int ExitSentAt;
 static bool ExitIgnored;
 
-// Runs inside the loop's dispatch: once the status shows IDLE, chooses File, Exit. If the
-// window outlives that, it is destroyed, so that a broken Exit fails the test, not hangs it.
-static void CALLBACK WatchTheLoop(HWND, UINT, UINT_PTR, DWORD)
+// Runs inside the loop's dispatch: once the status shows IDLE, chooses File, Exit. The timer
+// stops first: the loop looks only at the last message it took, so a tick taken right after
+// the quit message would hide it and the loop would go on.
+static void CALLBACK WatchTheLoop(HWND, UINT, UINT_PTR timer, DWORD)
 {
     ++TimerTicks;
     HWND window = FindOwnMainWindow();
     IdleSeen = IdleSeen || (GlobalBackBuffer.Memory != NULL &&
                             PixelsOfColour(GREEN_PIXEL) ==
                                 ReferencePixels({{"IDLE", 80, 50, RGB(0, 255, 0)}}, GREEN_PIXEL));
-    if (window == NULL || !(IdleSeen || TimerTicks > 100)) {
-        return;
-    }
-    ExitSentAt = ExitSentAt ? ExitSentAt : TimerTicks;
-    if (TimerTicks == ExitSentAt) {
+    if (window != NULL && (IdleSeen || TimerTicks > 100)) {
+        KillTimer(NULL, timer);
         SendMessageA(window, WM_COMMAND, ID_FILE_EXIT, 0);
-    } else if (TimerTicks > ExitSentAt + 10) {
-        ExitIgnored = true;
-        DestroyWindow(window);
     }
+}
+
+// Ends a loop that Exit did not end, so that a broken Exit fails the test, not hangs it.
+static DWORD LoopThread;
+static HANDLE LoopEnded;
+
+static DWORD WINAPI EndAStuckLoop(LPVOID)
+{
+    if (WaitForSingleObject(LoopEnded, 10000) == WAIT_TIMEOUT) {
+        ExitIgnored = true;
+        PostThreadMessageA(LoopThread, WM_QUIT, 1, 0);
+    }
+    return 0;
 }
 
 TEST(MessageLoop, PaintsIdleAndEndsWithExitCodeZeroAfterExit)
 {
     ConversionState = IDLE;
+    LoopThread = GetCurrentThreadId();
+    LoopEnded = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE watchdog = CreateThread(NULL, 0, EndAStuckLoop, NULL, 0, NULL);
     UINT_PTR timer = SetTimer(NULL, 0, 20, WatchTheLoop);
     int exitCode = RunMessageLoop(GetModuleHandleA(NULL), SW_SHOWNORMAL);
     KillTimer(NULL, timer);
+    SetEvent(LoopEnded);
+    WaitForSingleObject(watchdog, INFINITE);
+    CloseHandle(watchdog);
+    CloseHandle(LoopEnded);
+    HWND left = FindOwnMainWindow();
+    if (left != NULL) {
+        DestroyWindow(left);
+    }
     UnregisterClassA("Quillmarsh SPC", GetModuleHandleA(NULL));
     EXPECT_TRUE(IdleSeen);
     EXPECT_FALSE(ExitIgnored);
     EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(FindOwnMainWindow(), (HWND)NULL);
+    EXPECT_EQ(left, (HWND)NULL);
     EXPECT_EQ(GlobalBackBuffer.MemoryDC, (HDC)NULL);
 }

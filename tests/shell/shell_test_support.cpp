@@ -106,12 +106,14 @@ static LRESULT CALLBACK AnswerDialogs(int code, WPARAM wParam, LPARAM lParam)
         HasClass(window, "Quillmarsh SPC")) {
         return 1;
     }
-    // A dialog is activated again whenever another program's window, such as another test's
-    // running alongside on the same desktop, has taken the focus; it is answered once.
+    // Tests run side by side on one desktop, and the hook also hears of other programs'
+    // windows being activated, so only this thread's dialogs are answered. A dialog is
+    // activated again whenever another window has taken the focus; it is answered once.
     if (code == HCBT_DESTROYWND && window == AnsweredDialog) {
         AnsweredDialog = NULL;
     }
-    if (code == HCBT_ACTIVATE && HasClass(window, "#32770") && window != AnsweredDialog) {
+    if (code == HCBT_ACTIVATE && HasClass(window, "#32770") && window != AnsweredDialog &&
+        GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId()) {
         AnsweredDialog = window;
         char text[256] = {};
         GetWindowTextA(window, text, sizeof text);
