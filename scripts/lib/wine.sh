@@ -42,20 +42,3 @@ wine_ensure_prefix() {
   ) 9>"$dir.lock"
 }
 
-# wine_hold_server DIR
-# Starts the prefix's server to stay up until wine_release_server, and boots it once. Left
-# to itself, Wine stops its server and boot services whenever no program is running and
-# boots them again for the next one, and a program that reaches a server before its boot
-# has run waits a minute. With the server held, each test program also starts several times faster.
-wine_hold_server() {
-  WINEPREFIX=$1 "$WINESERVER" -k 2>/dev/null || true
-  WINEPREFIX=$1 "$WINESERVER" -w
-  WINEPREFIX=$1 "$WINESERVER" -p
-  WINEPREFIX=$1 DISPLAY= "$WINE64" wineboot >/dev/null 2>&1
-}
-
-# wine_release_server DIR
-wine_release_server() {
-  WINEPREFIX=$1 "$WINESERVER" -k 2>/dev/null || true
-  WINEPREFIX=$1 "$WINESERVER" -w 2>/dev/null || true
-}
