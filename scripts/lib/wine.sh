@@ -41,4 +41,3 @@ wine_ensure_prefix() {
     fi
   ) 9>"$dir.lock"
 }
-
