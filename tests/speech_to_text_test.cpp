@@ -74,31 +74,22 @@ TEST_F(DecodeTest, TextBytesAreUnmaskedAndWrittenWhateverTheyAre)
 TEST_F(DecodeTest, TailsGoToTheSideDataFileWithTheirMarker)
 {
     const std::string five = BuildSpeechFile(2, 3, {{5, "A"}, {6, "B"}});
+    const std::string fiveLines = "[LINE:0005]A\r\n[LINE:0006]B\r\n";
     const std::string eight = BuildSpeechFile(0, 0, {{8, "C"}}).substr(5);
+    const std::string breaks("\x09\x00\x00\x00\x00\x00", 6);
+    const std::string continues("\x07\x00\x01\x00\x00\x00", 6);
+    const std::string runsPast = std::string("\x07\x00\x09\x00\x00\x00", 6) + "abc";
     const struct {
         const char* What;
-        std::string File;
-        std::string Lines;
-        std::string Marker;
-        std::string SideData;
+        std::string File, Lines, Marker, SideData;
     } cases[] = {
-        {"unsequenced record", five + eight, "[LINE:0005]A\r\n[LINE:0006]B\r\n", UnsequencedMarker,
-         eight},
-        {"short tail of three bytes", five + "xyz", "[LINE:0005]A\r\n[LINE:0006]B\r\n",
-         ShortTailMarker, "xyz"},
-        {"short tail of one byte", five + "q", "[LINE:0005]A\r\n[LINE:0006]B\r\n", ShortTailMarker,
-         "q"},
-        {"short tail of five bytes", five + "12345", "[LINE:0005]A\r\n[LINE:0006]B\r\n",
-         ShortTailMarker, "12345"},
-        {"six bytes that break the sequence", five + std::string("\x09\x00\x00\x00\x00\x00", 6),
-         "[LINE:0005]A\r\n[LINE:0006]B\r\n", UnsequencedMarker,
-         std::string("\x09\x00\x00\x00\x00\x00", 6)},
-        {"six bytes that continue with a length", five + std::string("\x07\x00\x01\x00\x00\x00", 6),
-         "[LINE:0005]A\r\n[LINE:0006]B\r\n", UnsequencedMarker,
-         std::string("\x07\x00\x01\x00\x00\x00", 6)},
-        {"text running past the end", five + std::string("\x07\x00\x09\x00\x00\x00", 6) + "abc",
-         "[LINE:0005]A\r\n[LINE:0006]B\r\n", UnsequencedMarker,
-         std::string("\x07\x00\x09\x00\x00\x00", 6) + "abc"},
+        {"unsequenced record", five + eight, fiveLines, UnsequencedMarker, eight},
+        {"short tail of one byte", five + "q", fiveLines, ShortTailMarker, "q"},
+        {"short tail of five bytes", five + "12345", fiveLines, ShortTailMarker, "12345"},
+        {"six bytes that break the sequence", five + breaks, fiveLines, UnsequencedMarker, breaks},
+        {"six bytes that continue with a length", five + continues, fiveLines, UnsequencedMarker,
+         continues},
+        {"text running past the end", five + runsPast, fiveLines, UnsequencedMarker, runsPast},
         {"nothing after record 65535", BuildSpeechFile(1, 2, {{65535, "z"}, {0, "w"}}),
          "[LINE:5535]z\r\n", UnsequencedMarker, BuildSpeechFile(0, 0, {{0, "w"}}).substr(5)},
     };
@@ -174,17 +165,6 @@ TEST_F(DecodeTest, FailuresLeaveNoOutputAndTheNameUnchanged)
         EXPECT_FALSE(FileExists("~qm-txt.tmp"));
         EXPECT_FALSE(FileExists("~qm-ext.tmp"));
     }
-}
-
-TEST_F(DecodeTest, TheDumpNamesAFullPathWhenGivenOne)
-{
-    std::filesystem::create_directory("sub");
-    std::string full = (std::filesystem::current_path() / "sub" / "0003.spc").string();
-    WriteFileBytes(full, BuildSpeechFile(1, 1, {{1, "p"}}));
-    SetCurrentFileName(full);
-    ConvertSpeechToText();
-    std::string dumpName = full.substr(0, full.size() - 3) + "txt";
-    EXPECT_EQ(ReadFileBytes(dumpName), Head(dumpName, "1", "1") + "[LINE:0001]p\r\n" + Close);
 }
 
 } // namespace

@@ -1,49 +1,10 @@
-// The open-file request, the single-file commands through the dialog, and the batch driver.
+// The single-file commands through the open-file dialog, and the batch driver.
 #include "shell_test_support.h"
 
 #include "workspace.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstring>
-
-TEST_F(MainWindowTest, OpenFileRequestAsksForTheRightFilesInCurrentFileName)
-{
-    struct Case {
-        int Command;
-        std::string Filter;
-    };
-    const Case cases[] = {
-        {ID_FILE_SPC_TO_TXT, std::string("Speech Files (*.spc)\0*.spc\0", 28)},
-        {ID_FILE_TXT_TO_SPC, std::string("Speech Files (*.txt)\0*.txt\0", 28)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Command);
-        OPENFILENAMEA request;
-        std::memset(&request, 0xCC, sizeof request);
-        BuildOpenFileRequest(&request, Window, c.Command);
-        // The size without the three trailing extension fields: 76 on 32-bit Windows.
-        EXPECT_EQ(request.lStructSize, offsetof(OPENFILENAMEA, pvReserved));
-        EXPECT_EQ(request.hwndOwner, Window);
-        EXPECT_EQ(std::string(request.lpstrFilter, c.Filter.size()), c.Filter);
-        EXPECT_EQ(request.lpstrFile, CurrentFileName);
-        EXPECT_EQ(request.nMaxFile, 260u);
-        EXPECT_EQ(request.lpstrFileTitle, CurrentFileName);
-        EXPECT_EQ(request.nMaxFileTitle, 0u);
-        EXPECT_EQ(request.Flags, (DWORD)(OFN_EXPLORER | OFN_HIDEREADONLY));
-        EXPECT_STREQ(request.lpstrDefExt, "spc");
-        // Every field not named is zero.
-        OPENFILENAMEA rest = request;
-        rest.lStructSize = 0;
-        rest.hwndOwner = NULL;
-        rest.lpstrFilter = rest.lpstrDefExt = NULL;
-        rest.lpstrFile = rest.lpstrFileTitle = NULL;
-        rest.nMaxFile = rest.Flags = 0;
-        OPENFILENAMEA zero;
-        std::memset(&zero, 0, sizeof zero);
-        EXPECT_EQ(std::memcmp(&rest, &zero, sizeof zero), 0);
-    }
-}
 
 TEST_F(MainWindowTest, FileCommandsConvertTheConfirmedFileAndNothingOnCancel)
 {
