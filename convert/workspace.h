@@ -46,4 +46,41 @@ void ConvertTextToSpeech();
 // Returns the new size, never larger than size.
 uint32_t RepairSpacedDump(uint8_t* buffer, uint32_t size);
 
+// ---- What the last conversion did --------------------------------------------------------
+// Each converter fills LastConversion; the window ignores it, the command line reports it.
+
+enum ConversionProblem {
+    PROBLEM_NONE,
+    PROBLEM_NAME_UNUSABLE,       // too short to carry an extension, or too long for an output
+    PROBLEM_CANNOT_OPEN,         // missing, or no permission to read
+    PROBLEM_NOT_REGULAR_FILE,    // a directory, a pipe, a device
+    PROBLEM_TOO_LARGE,           // 4 GiB or more: past the format's 32-bit positions
+    PROBLEM_READ_FAILED,         // an I/O error while reading
+    PROBLEM_TOO_SHORT,           // a speech file shorter than its five-byte head
+    PROBLEM_OUTPUT_IS_INPUT,     // an output would replace the input itself
+    PROBLEM_CANNOT_MAKE_FOLDER,  // "mod" cannot be created
+    PROBLEM_CANNOT_CREATE,       // an output (or its temporary file) cannot be created
+    PROBLEM_WRITE_FAILED,        // the disk is full, or another I/O error while writing
+    PROBLEM_CANNOT_REPLACE,      // the finished output cannot take its final name
+    PROBLEM_SIDE_DATA_UNREADABLE // the dump asks for side data that exists but cannot be read
+};
+
+enum { REPORT_NAME_CAPACITY = 520 };
+
+struct ConversionReport {
+    ConversionProblem Problem;
+    int SystemError;                              // errno of the failing call, 0 if none
+    char ProblemFile[REPORT_NAME_CAPACITY];       // the file the problem concerns
+    char OutputName[REPORT_NAME_CAPACITY];        // the dump, or the rebuilt speech file
+    char SideDataName[REPORT_NAME_CAPACITY];      // written (decode) or spliced (rebuild)
+    uint32_t InputSize;
+    uint32_t RecordCount;  // records decoded, or record lines written by the rebuild
+    uint32_t TailSize;     // side-data bytes written, or spliced back
+    bool ShortTail;        // decode: the tail was a short one ("Unknown DATA")
+    bool Repaired;         // rebuild: the dump went through the repair pass
+    bool SideDataMissing;  // rebuild: a tail marker asked for side data that is not there
+};
+
+extern ConversionReport LastConversion;
+
 #endif
