@@ -9,6 +9,7 @@ char DigitScratch[12];
 uint32_t StoredHeaderByte;
 uint32_t StoredLineCount;
 int32_t ConversionState = IDLE;
+ConversionReport LastConversion;
 
 void PackLittleEndian(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3)
 {
