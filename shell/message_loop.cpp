@@ -38,24 +38,21 @@ int RunMessageLoop(HINSTANCE instance, int showCommand)
     UpdateWindow(window);
     Win32CreateBackBuffer(&GlobalBackBuffer, window);
 
-    MSG lastMessage = {};
     DWORD lastRepaint = 0;
     for (;;) {
         MSG message;
         while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            // The drain stops here: a message taken after the quit message would hide it.
+            if (message.message == WM_QUIT) {
+                Win32DestroyBackBuffer(&GlobalBackBuffer, window);
+                return (int)message.wParam;
+            }
             TranslateMessage(&message);
             DispatchMessageA(&message);
-            lastMessage = message;
-        }
-        if (lastMessage.message == WM_QUIT) {
-            break;
         }
         if (IsStatusRepaintDue(GetTickCount(), lastRepaint)) {
             lastRepaint = GetTickCount();
             PaintStatus();
         }
     }
-
-    Win32DestroyBackBuffer(&GlobalBackBuffer, window);
-    return (int)lastMessage.wParam;
 }

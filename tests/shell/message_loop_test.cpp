@@ -31,10 +31,8 @@ static int TimerTicks;
 static bool IdleSeen;
 static bool ExitIgnored;
 
-// Runs inside the loop's dispatch: once the status shows IDLE, chooses File, Exit. The timer
-// stops first: the loop looks only at the last message it took, so a tick taken right after
-// the quit message would hide it and the loop would go on.
-static void CALLBACK WatchTheLoop(HWND, UINT, UINT_PTR timer, DWORD)
+// Runs inside the loop's dispatch: once the status shows IDLE, chooses File, Exit.
+static void CALLBACK WatchTheLoop(HWND, UINT, UINT_PTR, DWORD)
 {
     ++TimerTicks;
     HWND window = FindOwnMainWindow();
@@ -42,7 +40,6 @@ static void CALLBACK WatchTheLoop(HWND, UINT, UINT_PTR timer, DWORD)
                             PixelsOfColour(GREEN_PIXEL) ==
                                 ReferencePixels({{"IDLE", 80, 50, RGB(0, 255, 0)}}, GREEN_PIXEL));
     if (window != NULL && (IdleSeen || TimerTicks > 100)) {
-        KillTimer(NULL, timer);
         SendMessageA(window, WM_COMMAND, ID_FILE_EXIT, 0);
     }
 }
@@ -60,27 +57,43 @@ static DWORD WINAPI EndAStuckLoop(LPVOID)
     return 0;
 }
 
-TEST(MessageLoop, PaintsIdleAndEndsWithExitCodeZeroAfterExit)
+TEST(MessageLoop, EndsOnTheQuitMessageEvenWithAnotherTakenAfterIt)
 {
-    ConversionState = IDLE;
-    LoopThread = GetCurrentThreadId();
-    LoopEnded = CreateEventA(NULL, TRUE, FALSE, NULL);
-    HANDLE watchdog = CreateThread(NULL, 0, EndAStuckLoop, NULL, 0, NULL);
-    UINT_PTR timer = SetTimer(NULL, 0, 20, WatchTheLoop);
-    int exitCode = RunMessageLoop(GetModuleHandleA(NULL), SW_SHOWNORMAL);
-    KillTimer(NULL, timer);
-    SetEvent(LoopEnded);
-    WaitForSingleObject(watchdog, INFINITE);
-    CloseHandle(watchdog);
-    CloseHandle(LoopEnded);
-    HWND left = FindOwnMainWindow();
-    if (left != NULL) {
-        DestroyWindow(left);
+    struct Case {
+        bool QuitPostedFirst; // WM_QUIT with WM_USER behind it, before the loop starts
+        int ExitCode;
+    };
+    for (const Case& c : {Case{false, 0}, Case{true, 7}}) {
+        SCOPED_TRACE(c.QuitPostedFirst ? "quit posted first" : "File, Exit");
+        ConversionState = IDLE;
+        IdleSeen = ExitIgnored = false;
+        TimerTicks = 0;
+        LoopThread = GetCurrentThreadId();
+        if (c.QuitPostedFirst) {
+            PostThreadMessageA(LoopThread, WM_QUIT, (WPARAM)c.ExitCode, 0);
+            PostThreadMessageA(LoopThread, WM_USER, 0, 0);
+        }
+        LoopEnded = CreateEventA(NULL, TRUE, FALSE, NULL);
+        HANDLE watchdog = CreateThread(NULL, 0, EndAStuckLoop, NULL, 0, NULL);
+        UINT_PTR timer = SetTimer(NULL, 0, 20, WatchTheLoop);
+        int exitCode = RunMessageLoop(GetModuleHandleA(NULL), SW_SHOWNORMAL);
+        KillTimer(NULL, timer);
+        SetEvent(LoopEnded);
+        WaitForSingleObject(watchdog, INFINITE);
+        CloseHandle(watchdog);
+        CloseHandle(LoopEnded);
+        HWND left = FindOwnMainWindow();
+        if (left != NULL) {
+            DestroyWindow(left);
+        }
+        MSG rest;
+        while (PeekMessageA(&rest, NULL, 0, 0, PM_REMOVE)) {
+        }
+        UnregisterClassA("Quillmarsh SPC", GetModuleHandleA(NULL));
+        EXPECT_EQ(IdleSeen, !c.QuitPostedFirst);
+        EXPECT_FALSE(ExitIgnored);
+        EXPECT_EQ(exitCode, c.ExitCode);
+        EXPECT_EQ(left == NULL, !c.QuitPostedFirst);
+        EXPECT_EQ(GlobalBackBuffer.MemoryDC, (HDC)NULL);
     }
-    UnregisterClassA("Quillmarsh SPC", GetModuleHandleA(NULL));
-    EXPECT_TRUE(IdleSeen);
-    EXPECT_FALSE(ExitIgnored);
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(left, (HWND)NULL);
-    EXPECT_EQ(GlobalBackBuffer.MemoryDC, (HDC)NULL);
 }
