@@ -1,176 +1,264 @@
-// The converters' file layer over C stdio.
+// The converters' file layer: what every system shares. The system calls themselves are in
+// file_system_posix.cpp and file_system_win32.cpp.
 #include "file_io.h"
 
 #include "file_names.h"
-#include "workspace.h"
+#include "file_system.h"
 
 #include <errno.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 uint32_t FileFaultAt;
 uint32_t FileOperationCount;
+bool FileFaultKills;
 
 // Counts one file operation and tells whether the fault seam wants it to fail.
 static bool InjectedFault()
 {
     ++FileOperationCount;
     if (FileFaultAt != 0 && FileOperationCount == FileFaultAt) {
-        errno = EIO;
+        if (FileFaultKills) {
+            _Exit(3);
+        }
+        SystemError = EIO;
         return true;
     }
     return false;
 }
 
-static FILE* OpenFile(const char* name, const char* mode)
+void ReportProblem(ConversionProblem problem, const char* name)
 {
-    if (InjectedFault()) {
-        return NULL;
+    if (LastConversion.Problem != PROBLEM_NONE) {
+        return;
     }
-    FILE* handle = fopen(name, mode);
-    if (handle != NULL) {
-        // Reads are whole-file and writes are staged here, so stdio's own buffer would only
-        // add a copy and extra system calls.
-        setvbuf(handle, NULL, _IONBF, 0);
-    }
-    return handle;
+    LastConversion.Problem = problem;
+    LastConversion.SystemError = SystemError;
+    snprintf(LastConversion.ProblemFile, sizeof LastConversion.ProblemFile, "%s", name);
 }
 
-static bool CloseFile(FILE* handle)
-{
-    bool injected = InjectedFault();
-    // The handle is closed even when the seam fails the call, so nothing leaks.
-    bool closed = fclose(handle) == 0;
-    return closed && !injected;
-}
-
-static bool RenameFile(const char* from, const char* to)
-{
-    if (InjectedFault()) {
-        return false;
-    }
-    return rename(from, to) == 0;
-}
-
-static bool WriteFile(FILE* handle, const void* bytes, size_t count)
-{
-    if (InjectedFault()) {
-        return false;
-    }
-    return fwrite(bytes, 1, count, handle) == count;
-}
-
-// Sizes of 4 GiB and more do not fit the format's 32-bit positions and are refused,
-// as is anything the system cannot tell the size of (a directory, a pipe).
-static bool QuerySize(FILE* handle, uint32_t* size)
-{
-    if (InjectedFault() || fseek(handle, 0, SEEK_END) != 0) {
-        return false;
-    }
-    long end = ftell(handle);
-    if (end < 0 || (unsigned long)end > 0xFFFFFFFEul || fseek(handle, 0, SEEK_SET) != 0) {
-        return false;
-    }
-    *size = (uint32_t)end;
-    return true;
-}
-
-LoadResult LoadWholeFile(const char* name, LoadedFile* file)
-{
-    file->Bytes = NULL;
-    file->Size = 0;
-    errno = 0;
-    FILE* handle = OpenFile(name, "rb");
-    if (handle == NULL) {
-        return errno == ENOENT ? LOAD_MISSING : LOAD_FAILED;
-    }
-    uint32_t size = 0;
-    bool ok = QuerySize(handle, &size);
-    uint8_t* bytes = ok ? (uint8_t*)malloc(size ? size : 1) : NULL;
-    ok = bytes != NULL;
-    if (ok) {
-        ok = !InjectedFault() && fread(bytes, 1, size, handle) == size;
-    }
-    ok = CloseFile(handle) && ok;
-    if (!ok) {
-        free(bytes);
-        return LOAD_FAILED;
-    }
-    file->Bytes = bytes;
-    file->Size = size;
-    return LOAD_OK;
-}
+// ---- Input ---------------------------------------------------------------------------------
 
 void ConvertWholeFile(bool (*write)(uint8_t* bytes, uint32_t size))
 {
+    memset(&LastConversion, 0, sizeof LastConversion);
+    SystemError = 0;
     if (CurrentFileNameLength() < 3) {
+        // No extension to replace: the output would take the input's own name.
+        ReportProblem(PROBLEM_NAME_UNUSABLE, CurrentFileName);
         return;
     }
     char originalName[FILE_NAME_CAPACITY];
     memcpy(originalName, CurrentFileName, sizeof originalName);
-    // The input is read whole before any output exists, so an input that bears its output's
-    // name is never truncated before it is read.
-    LoadedFile input;
-    if (LoadWholeFile(CurrentFileName, &input) != LOAD_OK) {
-        return;
+    InputFile input = {};
+    input.File = -1; // "no file" for a descriptor and for a HANDLE alike
+    ConversionProblem problem =
+        InjectedFault() ? PROBLEM_READ_FAILED : SystemOpenInput(CurrentFileName, &input, true);
+    bool written = false;
+    if (problem != PROBLEM_NONE) {
+        ReportProblem(problem, CurrentFileName);
+    } else {
+        LastConversion.InputSize = input.Size;
+        written = write(input.Bytes, input.Size);
     }
-    bool written = write(input.Bytes, input.Size);
-    FreeLoadedFile(&input);
+    SystemCloseInput(&input);
     if (!written) {
         memcpy(CurrentFileName, originalName, sizeof originalName);
     }
 }
 
-void FreeLoadedFile(LoadedFile* file)
+LoadResult LoadSideFile(const char* name, InputFile* file)
 {
-    free(file->Bytes);
-    file->Bytes = NULL;
-    file->Size = 0;
+    *file = InputFile();
+    file->File = -1;
+    if (SystemFileSize(name) < 0) {
+        return LOAD_MISSING;
+    }
+    ConversionProblem problem =
+        InjectedFault() ? PROBLEM_READ_FAILED : SystemOpenInput(name, file, false);
+    if (problem == PROBLEM_NONE) {
+        return LOAD_OK;
+    }
+    ReportProblem(PROBLEM_SIDE_DATA_UNREADABLE, name);
+    CloseSideFile(file);
+    return LOAD_FAILED;
 }
 
-bool OpenOutput(OutputFile* output, const char* finalName)
+void CloseSideFile(InputFile* file)
 {
-    output->Handle = NULL;
-    output->Failed = true;
-    output->Staged = 0;
-    output->Staging = NULL;
-    output->FinalName[0] = 0;
-    output->TemporaryName[0] = 0;
-    size_t length = strlen(finalName);
-    size_t folder = (size_t)(BaseNameOf(finalName) - finalName);
-    if (length < 3 || length >= PATH_CAPACITY ||
-        folder + sizeof(TEMPORARY_PREFIX TEMPORARY_SUFFIX) + 3 > PATH_CAPACITY) {
-        return false;
+    SystemCloseInput(file);
+}
+
+// ---- Output names ----------------------------------------------------------------------------
+
+// The temporary name of an output: TEMPORARY_PREFIX, the final base name's hash, the kind,
+// TEMPORARY_SUFFIX, in the final name's folder. Names that differ only in letter case are one
+// file on Windows, so there they hash alike.
+static bool BuildTemporaryName(char* name, const char* finalName, const char* kind)
+{
+    const char* base = BaseNameOf(finalName);
+    uint32_t hash = 2166136261u; // FNV-1a
+    for (const char* c = base; *c != 0; ++c) {
+        uint8_t byte = (uint8_t)*c;
+#ifdef _WIN32
+        if (byte >= 'A' && byte <= 'Z') {
+            byte = (uint8_t)(byte + 'a' - 'A');
+        }
+#endif
+        hash = (hash ^ byte) * 16777619u;
     }
-    memcpy(output->FinalName, finalName, length + 1);
-    char kind[4];
+    int length = snprintf(name, PATH_CAPACITY, "%.*s" TEMPORARY_PREFIX "%08x-%s" TEMPORARY_SUFFIX,
+                          (int)(base - finalName), finalName, (unsigned)hash, kind);
+    return length > 0 && length < PATH_CAPACITY;
+}
+
+// The kind of an output: its final name's last three characters, where a separator among
+// them must not send the temporary file elsewhere.
+static void OutputKind(char* kind, const char* finalName)
+{
+    size_t length = strlen(finalName);
     for (int k = 0; k < 3; ++k) {
-        // A separator among the last three characters must not send the file elsewhere.
         char c = finalName[length - 3 + k];
         kind[k] =
             (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_';
     }
     kind[3] = 0;
-    snprintf(output->TemporaryName, PATH_CAPACITY, "%.*s" TEMPORARY_PREFIX "%s" TEMPORARY_SUFFIX,
-             (int)folder, finalName, kind);
-    output->Staging = (uint8_t*)malloc(OUTPUT_STAGING_CAPACITY);
-    if (output->Staging == NULL) {
+}
+
+// Where a decode keeps the side data that stood beside a dump until the new dump is in place.
+// Empty when there was none.
+static bool BuildAsideName(char* name, const char* dumpName)
+{
+    return BuildTemporaryName(name, dumpName, "old");
+}
+
+// Puts back the side data that stood beside a dump whose replacement never took its place.
+static void RestoreSideData(const char* aside, const char* sideData)
+{
+    if (SystemFileSize(aside) > 0) {
+        SystemReplace(aside, sideData);
+    } else {
+        SystemRemove(sideData);
+        SystemRemove(aside);
+    }
+}
+
+// A non-empty temporary dump beside an aside file is a dump that a killed decode never
+// published: the old side data goes back. Without one, the new pair stands.
+static void RecoverAside(const char* dumpName, uint64_t unpublishedDumpSize)
+{
+    char aside[PATH_CAPACITY];
+    if (!BuildAsideName(aside, dumpName) || SystemFileSize(aside) < 0) {
+        return;
+    }
+    if (unpublishedDumpSize > 0) {
+        char sideData[PATH_CAPACITY];
+        BuildSiblingSideDataName(sideData, dumpName);
+        RestoreSideData(aside, sideData);
+    } else {
+        SystemRemove(aside);
+    }
+}
+
+// ---- Output ----------------------------------------------------------------------------------
+
+// One staging area per output that can be open at once, allocated once for the run.
+static uint8_t* StagingAreas[2];
+static bool StagingTaken[2];
+
+static uint8_t* TakeStaging()
+{
+    for (int k = 0; k < 2; ++k) {
+        if (!StagingTaken[k]) {
+            if (StagingAreas[k] == NULL) {
+                StagingAreas[k] = (uint8_t*)malloc(OUTPUT_STAGING_CAPACITY);
+            }
+            if (StagingAreas[k] != NULL) {
+                StagingTaken[k] = true;
+            }
+            return StagingAreas[k];
+        }
+    }
+    return NULL;
+}
+
+static void GiveBackStaging(uint8_t* staging)
+{
+    for (int k = 0; k < 2; ++k) {
+        if (staging != NULL && StagingAreas[k] == staging) {
+            StagingTaken[k] = false;
+        }
+    }
+}
+
+static bool TakeTemporaryFile(OutputFile* output, uint64_t* priorSize)
+{
+    if (InjectedFault() || !SystemTakeFile(output->TemporaryName, &output->File, priorSize)) {
+        ReportProblem(SystemError == EEXIST ? PROBLEM_OUTPUT_IS_INPUT : PROBLEM_CANNOT_CREATE,
+                      output->TemporaryName);
         return false;
     }
-    output->Handle = OpenFile(output->TemporaryName, "wb");
-    if (output->Handle == NULL) {
-        free(output->Staging);
-        output->Staging = NULL;
+    output->Taken = true;
+    return true;
+}
+
+bool OpenOutput(OutputFile* output, const char* finalName)
+{
+    output->Taken = false;
+    output->Failed = true;
+    output->Staged = 0;
+    output->Staging = NULL;
+    size_t length = strlen(finalName);
+    char kind[4];
+    if (length < 3 || length >= PATH_CAPACITY) {
+        ReportProblem(PROBLEM_NAME_UNUSABLE, finalName);
+        return false;
+    }
+    memcpy(output->FinalName, finalName, length + 1);
+    OutputKind(kind, finalName);
+    if (!BuildTemporaryName(output->TemporaryName, finalName, kind)) {
+        ReportProblem(PROBLEM_NAME_UNUSABLE, finalName);
+        return false;
+    }
+    if (SystemIsInput(finalName)) {
+        ReportProblem(PROBLEM_OUTPUT_IS_INPUT, finalName);
+        return false;
+    }
+    uint64_t priorSize = 0;
+    if (!TakeTemporaryFile(output, &priorSize)) {
+        return false;
+    }
+    // What a killed conversion left under this name is this output's own, now taken over.
+    RecoverAside(finalName, priorSize);
+    if (priorSize != 0 && (InjectedFault() || !SystemTruncate(output->File))) {
+        ReportProblem(PROBLEM_WRITE_FAILED, output->TemporaryName);
+        DiscardOutput(output);
+        return false;
+    }
+    output->Staging = TakeStaging();
+    if (output->Staging == NULL) {
+        SystemError = ENOMEM;
+        ReportProblem(PROBLEM_WRITE_FAILED, finalName);
+        DiscardOutput(output);
         return false;
     }
     output->Failed = false;
     return true;
 }
 
+static void WriteThrough(OutputFile* output, const void* bytes, uint32_t count)
+{
+    if (!output->Failed && (InjectedFault() || !SystemWrite(output->File, bytes, count))) {
+        ReportProblem(PROBLEM_WRITE_FAILED, output->FinalName);
+        output->Failed = true;
+    }
+}
+
 static void FlushStaging(OutputFile* output)
 {
-    if (output->Staged != 0 && !output->Failed) {
-        output->Failed = !WriteFile(output->Handle, output->Staging, output->Staged);
+    if (output->Staged != 0) {
+        WriteThrough(output, output->Staging, output->Staged);
     }
     output->Staged = 0;
 }
@@ -184,7 +272,7 @@ void WriteOutput(OutputFile* output, const void* bytes, uint32_t count)
         FlushStaging(output);
         // A block larger than the staging area goes straight to the file.
         if (count >= OUTPUT_STAGING_CAPACITY) {
-            output->Failed = output->Failed || !WriteFile(output->Handle, bytes, count);
+            WriteThrough(output, bytes, count);
             return;
         }
     }
@@ -207,83 +295,127 @@ void WriteMaskedOutput(OutputFile* output, const uint8_t* bytes, uint32_t count)
     }
 }
 
-// Replaces the final name with the finished temporary file. POSIX rename replaces an
-// existing file at once; the Windows C runtime refuses to, so there an existing file (never
-// a directory) is first moved aside and put back if the new one cannot take its place.
-static bool ReplaceFinalName(OutputFile* output)
+// Lets go of the temporary file and the staging area; the file itself stays where it is.
+static void ReleaseOutput(OutputFile* output)
 {
-    if (RenameFile(output->TemporaryName, output->FinalName)) {
-        return true;
-    }
-#ifdef _WIN32
-    FILE* existing = fopen(output->FinalName, "rb");
-    if (existing == NULL) {
-        return false;
-    }
-    fclose(existing);
-    char asideName[PATH_CAPACITY];
-    size_t temporaryLength = strlen(output->TemporaryName);
-    memcpy(asideName, output->TemporaryName, temporaryLength + 1);
-    memcpy(asideName + temporaryLength - 3, "old", 3);
-    if (!RenameFile(output->FinalName, asideName)) {
-        return false;
-    }
-    if (RenameFile(output->TemporaryName, output->FinalName)) {
-        remove(asideName);
-        return true;
-    }
-    rename(asideName, output->FinalName);
-#endif
-    return false;
-}
-
-bool FinishOutput(OutputFile* output)
-{
-    FlushStaging(output);
-    free(output->Staging);
+    GiveBackStaging(output->Staging);
     output->Staging = NULL;
-    bool ok = !output->Failed;
-    if (ok) {
-        ok = !InjectedFault() && fflush(output->Handle) == 0;
+    if (output->Taken) {
+        SystemRelease(output->File);
+        output->Taken = false;
     }
-    ok = CloseFile(output->Handle) && ok;
-    output->Handle = NULL;
-    if (!ok) {
-        remove(output->TemporaryName);
-    }
-    output->Failed = !ok;
-    return ok;
 }
 
-bool PublishOutput(OutputFile* output)
+void DiscardOutput(OutputFile* output)
 {
-    if (output->Failed) {
-        return false;
+    if (output->Taken) {
+        // Removed while still taken, so no other conversion can take it halfway.
+        SystemRemove(output->TemporaryName);
     }
-    if (!ReplaceFinalName(output)) {
-        remove(output->TemporaryName);
-        output->Failed = true;
+    ReleaseOutput(output);
+    output->Failed = true;
+}
+
+// Renames the finished temporary file over the final name; the file stays taken until then.
+static bool PutInPlace(OutputFile* output)
+{
+    if (InjectedFault() || !SystemReplace(output->TemporaryName, output->FinalName)) {
+        ReportProblem(PROBLEM_CANNOT_REPLACE, output->FinalName);
         return false;
     }
     return true;
 }
 
-bool CommitOutput(OutputFile* output)
+bool PublishOutput(OutputFile* output)
 {
-    return FinishOutput(output) && PublishOutput(output);
+    FlushStaging(output);
+    if (output->Failed || !PutInPlace(output)) {
+        DiscardOutput(output);
+        return false;
+    }
+    ReleaseOutput(output);
+    return true;
 }
 
-void DiscardOutput(OutputFile* output)
+// Sets the side data that stands beside the dump now aside, under the aside name, or leaves
+// an empty aside file when there is none.
+static bool SetSideDataAside(const char* sideData, const char* aside)
 {
-    free(output->Staging);
-    output->Staging = NULL;
-    if (output->Handle != NULL) {
-        fclose(output->Handle);
-        output->Handle = NULL;
+    if (SystemIsInput(aside)) {
+        ReportProblem(PROBLEM_OUTPUT_IS_INPUT, aside);
+        return false;
     }
-    // A finished but unpublished temporary file goes too.
-    remove(output->TemporaryName);
-    output->Failed = true;
+    bool ok;
+    if (SystemFileSize(sideData) >= 0) {
+        ok = !InjectedFault() && SystemReplace(sideData, aside);
+    } else {
+        SystemFile marker;
+        uint64_t priorSize;
+        ok = !InjectedFault() && SystemTakeFile(aside, &marker, &priorSize);
+        if (ok) {
+            SystemRelease(marker);
+        }
+    }
+    if (!ok) {
+        ReportProblem(PROBLEM_CANNOT_REPLACE, sideData);
+    }
+    return ok;
+}
+
+bool PublishPair(OutputFile* dump, OutputFile* sideData)
+{
+    FlushStaging(dump);
+    FlushStaging(sideData);
+    char aside[PATH_CAPACITY];
+    bool ok = !dump->Failed && !sideData->Failed && BuildAsideName(aside, dump->FinalName);
+    // The dump's temporary file stays taken throughout: while it exists, the old side data
+    // is the one that belongs, and a conversion that finds it left behind puts it back.
+    ok = ok && SetSideDataAside(sideData->FinalName, aside);
+    if (ok && !PutInPlace(sideData)) {
+        RestoreSideData(aside, sideData->FinalName);
+        ok = false;
+    }
+    if (ok && !PutInPlace(dump)) {
+        RestoreSideData(aside, sideData->FinalName);
+        ok = false;
+    }
+    if (!ok) {
+        DiscardOutput(dump);
+        DiscardOutput(sideData);
+        return false;
+    }
+    SystemRemove(aside);
+    ReleaseOutput(sideData);
+    ReleaseOutput(dump);
+    return true;
+}
+
+void RecoverInterruptedPair(const char* dumpName)
+{
+    char aside[PATH_CAPACITY];
+    if (strlen(dumpName) < 3 || !BuildAsideName(aside, dumpName) || SystemFileSize(aside) < 0) {
+        return;
+    }
+    // Taking the dump's temporary file waits for a decode still at work on it.
+    OutputFile dump;
+    char kind[4];
+    OutputKind(kind, dumpName);
+    uint64_t priorSize = 0;
+    if (BuildTemporaryName(dump.TemporaryName, dumpName, kind) &&
+        SystemTakeFile(dump.TemporaryName, &dump.File, &priorSize)) {
+        RecoverAside(dumpName, priorSize);
+        SystemRemove(dump.TemporaryName);
+        SystemRelease(dump.File);
+    }
+}
+
+bool MakeOutputFolder(const char* name)
+{
+    if (InjectedFault() || !SystemMakeDirectory(name)) {
+        ReportProblem(PROBLEM_CANNOT_MAKE_FOLDER, name);
+        return false;
+    }
+    return true;
 }
 
 void MaskBytes(uint8_t* target, const uint8_t* source, uint32_t count)

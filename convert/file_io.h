@@ -1,23 +1,30 @@
-// The converters' file layer: whole-file reads, all-or-nothing outputs, and a seam that lets
-// tests make any single file operation fail.
+// The converters' file layer: the input read whole, all-or-nothing outputs, and a seam that
+// lets tests make any single file operation fail.
 //
-// Every output is written under a temporary name beside its final name and renamed over it
-// only once complete, so a failure at any point leaves either the complete new file or the
-// old file (or none) under the final name, never a half-written one.
+// Every output is written under a temporary name in its final name's folder and renamed over
+// the final name only once complete, so a failure at any point leaves either the complete new
+// file or the old file (or none) under the final name, never a half-written one. A dump and
+// its side data are published as one unit: after any failure, a kill included, the folder
+// holds the old pair or the new pair, never one of each.
+//
+// Two conversions of the same output take turns: the temporary file is taken for one
+// process at a time, and its name is the output's own, so a conversion that was killed leaves
+// at most one file per output, which the next conversion of that output takes over.
 #ifndef QUILLMARSH_CONVERT_FILE_IO_H
 #define QUILLMARSH_CONVERT_FILE_IO_H
 
+#include "workspace.h"
+
 #include <stdint.h>
-#include <stdio.h>
 
 // Room for a name of FILE_NAME_CAPACITY characters plus a directory prefix and the
-// temporary suffix.
+// temporary name.
 enum { PATH_CAPACITY = 512 };
 
-// A temporary output is named "~qm-" + the final name's last three characters + ".tmp",
-// in the final name's folder: short, so that a final name near the length limits still
-// gets one, distinct for the dump, the side data and the rebuilt file, and never matched
-// by a batch enumeration of "*.spc" or "*.txt" running in the same folder.
+// A temporary output is named "~qm-" + eight hex digits that stand for the final name + "-" +
+// the final name's last three characters + ".tmp", in the final name's folder: short, so
+// that a final name near the length limits still gets one, and never matched by a batch
+// enumeration of "*.spc" or "*.txt" running in the same folder.
 #define TEMPORARY_PREFIX "~qm-"
 #define TEMPORARY_SUFFIX ".tmp"
 
@@ -25,15 +32,22 @@ enum { PATH_CAPACITY = 512 };
 // small enough to stay in the cache while it fills.
 enum { OUTPUT_STAGING_CAPACITY = 64 << 10 };
 
-struct LoadedFile {
+// A file descriptor or a HANDLE.
+typedef intptr_t SystemFile;
+
+// The input's bytes: writable, private to this process, never written back to the file.
+struct InputFile {
     uint8_t* Bytes;
     uint32_t Size;
+    bool Primary;
+    SystemFile File;
+    void* View;   // the mapping, or NULL when the bytes were read
+    intptr_t Map; // the Windows mapping object
 };
 
-enum LoadResult { LOAD_OK, LOAD_MISSING, LOAD_FAILED };
-
 struct OutputFile {
-    FILE* Handle;
+    SystemFile File;
+    bool Taken;
     bool Failed;
     uint32_t Staged;
     uint8_t* Staging;
@@ -41,41 +55,51 @@ struct OutputFile {
     char TemporaryName[PATH_CAPACITY];
 };
 
-// Reads a whole file into one heap buffer (at least one byte is allocated, so Bytes is
-// never null on success). LOAD_MISSING means no file stands under the name.
-LoadResult LoadWholeFile(const char* name, LoadedFile* file);
-void FreeLoadedFile(LoadedFile* file);
+enum LoadResult { LOAD_OK, LOAD_MISSING, LOAD_FAILED };
 
+// Reads the file named by CurrentFileName and hands its bytes to `write`, which derives its
+// output names from CurrentFileName. Fills LastConversion's problem when the file cannot be
+// read; when it cannot, or `write` fails, the name is left as it was.
+void ConvertWholeFile(bool (*write)(uint8_t* bytes, uint32_t size));
+
+// A file other than the input, read whole (side data). LOAD_MISSING: nothing under the name.
+LoadResult LoadSideFile(const char* name, InputFile* file);
+void CloseSideFile(InputFile* file);
+
+// Takes the output's temporary file. Refuses an output that would replace the input. A
+// dump whose last decode was killed halfway through publishing gets its old side data back.
 bool OpenOutput(OutputFile* output, const char* finalName);
 void WriteOutput(OutputFile* output, const void* bytes, uint32_t count);
 // Writes count bytes XORed with the low byte of TEXT_MASK.
 void WriteMaskedOutput(OutputFile* output, const uint8_t* bytes, uint32_t count);
-// Flushes and closes the temporary file; on failure it is removed.
-bool FinishOutput(OutputFile* output);
-// Renames a finished temporary file over the final name; on failure it is removed and the
-// final name is left as it was.
+// Puts the finished output in place; on failure the final name is left as it was.
 bool PublishOutput(OutputFile* output);
-// FinishOutput, then PublishOutput.
-bool CommitOutput(OutputFile* output);
-// Closes (if open) and removes the temporary file; the final name is left as it was.
+// Puts a dump and its side data in place together: the old pair or the new pair, whatever
+// fails and whenever the process dies.
+bool PublishPair(OutputFile* dump, OutputFile* sideData);
+// Removes the temporary file; the final name is left as it was.
 void DiscardOutput(OutputFile* output);
 
-// Reads the file named by CurrentFileName whole and hands it to `write`, which derives its
-// output names from CurrentFileName. When the file cannot be read, or `write` fails, the
-// name is left as it was. Names shorter than three characters have no extension to replace
-// (the output would take the input's own name) and are not converted.
-void ConvertWholeFile(bool (*write)(uint8_t* bytes, uint32_t size));
+// A rebuild reads a dump and its side data: if the decode that wrote them was killed while
+// publishing them, the old pair is put back first.
+void RecoverInterruptedPair(const char* dumpName);
 
-// Creates a directory; an existing one is not an error.
-void CreateDirectoryIfMissing(const char* name);
+// Creates a folder for outputs; an existing one is not an error.
+bool MakeOutputFolder(const char* name);
+
+// Records the first problem of a conversion in LastConversion, with the file it concerns and
+// the system's error code.
+void ReportProblem(ConversionProblem problem, const char* name);
 
 // XORs count bytes with the low byte of TEXT_MASK from source into target (may be the same).
 void MaskBytes(uint8_t* target, const uint8_t* source, uint32_t count);
 
 // ---- Fault seam for tests ----------------------------------------------------------------
-// Every open, size query, read, write, flush, close and rename counts as one operation.
-// When FileFaultAt is N > 0, the Nth operation from now fails as the system would fail it.
+// Every open, read, write, truncation and rename counts as one operation. When FileFaultAt
+// is N > 0, the Nth operation from now fails as the system would fail it, or, with
+// FileFaultKills set, ends the process there as a kill would.
 extern uint32_t FileFaultAt;
 extern uint32_t FileOperationCount;
+extern bool FileFaultKills;
 
 #endif

@@ -62,11 +62,9 @@ void BuildSideDataName(char* name)
     memcpy(name + taken, "ext", 4);
 }
 
-void BuildSiblingSideDataName(char* name)
+void BuildSiblingSideDataName(char* name, const char* dumpName)
 {
-    uint32_t length = CurrentFileNameLength();
-    memcpy(name, CurrentFileName, length + 1);
-    if (length >= 3) {
-        memcpy(name + length - 3, "ext", 3);
-    }
+    size_t length = strlen(dumpName);
+    memcpy(name, dumpName, length + 1);
+    memcpy(name + length - 3, "ext", 3);
 }

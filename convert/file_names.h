@@ -20,8 +20,8 @@ bool BuildRebuiltName(char* name, uint32_t capacity);
 // last three of CurrentFileName, then "ext", looked up in the current directory.
 void BuildSideDataName(char* name);
 
-// CurrentFileName with its last three characters replaced by "ext": where decoding this
-// dump's speech file put its side data.
-void BuildSiblingSideDataName(char* name);
+// The dump's name with its last three characters replaced by "ext": where decoding this
+// dump's speech file put its side data. The dump's name has at least three characters.
+void BuildSiblingSideDataName(char* name, const char* dumpName);
 
 #endif

@@ -78,6 +78,7 @@ static TailKind WriteRecordLines(OutputFile* dump, const uint8_t* bytes, uint32_
         expected = (uint32_t)record.LineNumber + 1;
         FieldValue = record.LineNumber;
         WriteRecordLine(dump, bytes + p + RECORD_HEAD_SIZE, record.TextLength);
+        ++LastConversion.RecordCount;
         p += RECORD_HEAD_SIZE + record.TextLength;
         if (p < size && size - p <= SHORT_TAIL_LIMIT) {
             *tailStart = p;
@@ -92,6 +93,7 @@ static TailKind WriteRecordLines(OutputFile* dump, const uint8_t* bytes, uint32_
 static bool WriteDump(uint8_t* bytes, uint32_t size)
 {
     if (size < SPEECH_HEADER_SIZE) {
+        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
         return false;
     }
     ReplaceExtension('t', 'x', 't');
@@ -119,9 +121,10 @@ static bool WriteDump(uint8_t* bytes, uint32_t size)
         WriteMarkerLine(&dump, "Unknown DATA", "");
     }
     WriteText(&dump, MARKER_BRACKET "Speech FINISH" MARKER_BRACKET);
+    snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", CurrentFileName);
 
     if (tail == NO_TAIL) {
-        return CommitOutput(&dump);
+        return PublishOutput(&dump);
     }
     ReplaceExtension('e', 'x', 't');
     OutputFile sideData;
@@ -130,16 +133,11 @@ static bool WriteDump(uint8_t* bytes, uint32_t size)
         return false;
     }
     WriteOutput(&sideData, bytes + tailStart, size - tailStart);
-    // Both files are complete before either is published, and the side data goes first:
-    // a dump that names a tail must never stand without it.
-    bool finished = FinishOutput(&dump);
-    finished = FinishOutput(&sideData) && finished;
-    if (!finished || !PublishOutput(&sideData)) {
-        DiscardOutput(&dump);
-        DiscardOutput(&sideData);
-        return false;
-    }
-    return PublishOutput(&dump);
+    LastConversion.TailSize = size - tailStart;
+    LastConversion.ShortTail = tail == SHORT_TAIL;
+    snprintf(LastConversion.SideDataName, sizeof LastConversion.SideDataName, "%s",
+             CurrentFileName);
+    return PublishPair(&dump, &sideData);
 }
 
 void ConvertSpeechToText()

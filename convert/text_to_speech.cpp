@@ -10,6 +10,7 @@
 #include "speech_format.h"
 #include "workspace.h"
 
+#include <stdio.h>
 #include <string.h>
 
 static bool StandsAt(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker)
@@ -135,6 +136,7 @@ static void CloseRecordLine(OutputFile* output, uint8_t* bytes, uint32_t size,
     }
     WriteOutput(output, DigitScratch, 4);
     WriteMaskedOutput(output, bytes + line->TextStart, length);
+    ++LastConversion.RecordCount;
 }
 
 // Starts a record line at the "[LINE:" at p: writes its line number and returns where its
@@ -226,40 +228,46 @@ static bool WriteRecords(OutputFile* output, uint8_t* bytes, uint32_t size)
 // Appends the side data that decoding wrote. Looked for under the side-data name in the
 // current directory first, then beside the dump; when neither exists the records stand
 // alone. A side-data file that exists but cannot be read fails the conversion.
-static bool AppendSideData(OutputFile* output)
+static bool AppendSideData(OutputFile* output, const char* dumpName)
 {
     char name[PATH_CAPACITY];
     BuildSideDataName(name);
-    LoadedFile sideData;
-    LoadResult result = LoadWholeFile(name, &sideData);
+    InputFile sideData;
+    LoadResult result = LoadSideFile(name, &sideData);
     if (result == LOAD_MISSING) {
-        char sibling[PATH_CAPACITY];
-        BuildSiblingSideDataName(sibling);
-        if (strcmp(sibling, name) != 0) {
-            result = LoadWholeFile(sibling, &sideData);
-        }
+        BuildSiblingSideDataName(name, dumpName);
+        result = LoadSideFile(name, &sideData);
     }
     if (result == LOAD_MISSING) {
+        LastConversion.SideDataMissing = true;
         return true;
     }
     if (result == LOAD_FAILED) {
         return false;
     }
     WriteOutput(output, sideData.Bytes, sideData.Size);
-    FreeLoadedFile(&sideData);
+    LastConversion.TailSize = sideData.Size;
+    snprintf(LastConversion.SideDataName, sizeof LastConversion.SideDataName, "%s", name);
+    CloseSideFile(&sideData);
     return true;
 }
 
 static bool WriteSpeechFile(uint8_t* bytes, uint32_t size)
 {
-    CreateDirectoryIfMissing(OUTPUT_DIRECTORY);
+    char dumpName[FILE_NAME_CAPACITY];
+    memcpy(dumpName, CurrentFileName, sizeof dumpName);
+    if (!MakeOutputFolder(OUTPUT_DIRECTORY)) {
+        return false;
+    }
     ReplaceExtension('s', 'p', 'c');
     char outputName[PATH_CAPACITY];
     if (!BuildRebuiltName(outputName, sizeof outputName)) {
+        ReportProblem(PROBLEM_NAME_UNUSABLE, CurrentFileName);
         return false;
     }
     if (size >= 10 && memcmp(bytes, MARKER_BRACKET " Sp", 10) == 0) {
         size = RepairSpacedDump(bytes, size);
+        LastConversion.Repaired = true;
     }
     ScanHeaderValues(bytes, size);
 
@@ -267,16 +275,22 @@ static bool WriteSpeechFile(uint8_t* bytes, uint32_t size)
     if (!OpenOutput(&output, outputName)) {
         return false;
     }
+    snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
     DigitScratch[0] = (char)(uint8_t)StoredHeaderByte;
     WriteOutput(&output, DigitScratch, 1);
     SplitLowBytes((int32_t)StoredLineCount);
     WriteOutput(&output, DigitScratch, 4);
     bool wantsSideData = StoredLineCount != 0 && WriteRecords(&output, bytes, size);
-    if (wantsSideData && !AppendSideData(&output)) {
-        DiscardOutput(&output);
-        return false;
+    if (wantsSideData) {
+        // A decode of this dump that was killed while publishing must not leave its side
+        // data mixed with the old dump.
+        RecoverInterruptedPair(dumpName);
+        if (!AppendSideData(&output, dumpName)) {
+            DiscardOutput(&output);
+            return false;
+        }
     }
-    return CommitOutput(&output);
+    return PublishOutput(&output);
 }
 
 void ConvertTextToSpeech()

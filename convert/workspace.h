@@ -69,16 +69,16 @@ enum { REPORT_NAME_CAPACITY = 520 };
 
 struct ConversionReport {
     ConversionProblem Problem;
-    int SystemError;                              // errno of the failing call, 0 if none
-    char ProblemFile[REPORT_NAME_CAPACITY];       // the file the problem concerns
-    char OutputName[REPORT_NAME_CAPACITY];        // the dump, or the rebuilt speech file
-    char SideDataName[REPORT_NAME_CAPACITY];      // written (decode) or spliced (rebuild)
+    int SystemError;                         // errno of the failing call, 0 if none
+    char ProblemFile[REPORT_NAME_CAPACITY];  // the file the problem concerns
+    char OutputName[REPORT_NAME_CAPACITY];   // the dump, or the rebuilt speech file
+    char SideDataName[REPORT_NAME_CAPACITY]; // written (decode) or spliced (rebuild)
     uint32_t InputSize;
-    uint32_t RecordCount;  // records decoded, or record lines written by the rebuild
-    uint32_t TailSize;     // side-data bytes written, or spliced back
-    bool ShortTail;        // decode: the tail was a short one ("Unknown DATA")
-    bool Repaired;         // rebuild: the dump went through the repair pass
-    bool SideDataMissing;  // rebuild: a tail marker asked for side data that is not there
+    uint32_t RecordCount; // records decoded, or record lines written by the rebuild
+    uint32_t TailSize;    // side-data bytes written, or spliced back
+    bool ShortTail;       // decode: the tail was a short one ("Unknown DATA")
+    bool Repaired;        // rebuild: the dump went through the repair pass
+    bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
 };
 
 extern ConversionReport LastConversion;

@@ -127,44 +127,4 @@ TEST_F(DecodeTest, WithoutATailAnExistingSideDataFileIsLeftAlone)
     EXPECT_EQ(ReadFileBytes("0001.ext"), "old side data");
 }
 
-TEST_F(DecodeTest, ASpeechFileNamedLikeItsDumpIsReadBeforeItIsReplaced)
-{
-    std::string dump = Decode(BuildSpeechFile(1, 1, {{1, "kept"}}), "story.txt");
-    EXPECT_EQ(dump, Head("story.txt", "1", "1") + "[LINE:0001]kept\r\n" + Close);
-}
-
-TEST_F(DecodeTest, FailuresLeaveNoOutputAndTheNameUnchanged)
-{
-    // Missing file, empty and short files.
-    for (const char* bytes : {"", "\x01", "\x01\x02\x03\x04"}) {
-        WriteFileBytes("short.spc", bytes);
-        SetCurrentFileName("short.spc");
-        ConvertSpeechToText();
-        EXPECT_STREQ(CurrentFileName, "short.spc");
-    }
-    SetCurrentFileName("missing.spc");
-    ConvertSpeechToText();
-    EXPECT_STREQ(CurrentFileName, "missing.spc");
-    EXPECT_EQ(SnapshotDirectory().size(), 1u) << "only short.spc may exist";
-
-    // Outputs that cannot be created: their names are taken by directories. The input
-    // stays as it was and no dump is left behind.
-    std::string speech = BuildSpeechFile(1, 1, {{1, "x"}}, "tail");
-    for (const char* blocked : {"0002.txt", "0002.ext"}) {
-        SCOPED_TRACE(blocked);
-        std::filesystem::remove_all("0002.txt");
-        std::filesystem::remove_all("0002.ext");
-        WriteFileBytes("0002.spc", speech);
-        std::filesystem::create_directory(blocked);
-        SetCurrentFileName("0002.spc");
-        ConvertSpeechToText();
-        EXPECT_STREQ(CurrentFileName, "0002.spc");
-        EXPECT_EQ(ReadFileBytes("0002.spc"), speech);
-        EXPECT_TRUE(std::filesystem::is_directory(blocked));
-        EXPECT_FALSE(std::filesystem::is_regular_file("0002.txt"));
-        EXPECT_FALSE(FileExists("~qm-txt.tmp"));
-        EXPECT_FALSE(FileExists("~qm-ext.tmp"));
-    }
-}
-
 } // namespace
