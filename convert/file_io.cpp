@@ -376,6 +376,8 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
         ok = false;
     }
     if (ok && !PutInPlace(dump)) {
+        // Windows cannot replace a file that is still open, even one open for deletion.
+        ReleaseOutput(sideData);
         RestoreSideData(aside, sideData->FinalName);
         ok = false;
     }

@@ -130,7 +130,7 @@ TEST_F(RebuildTest, SideDataIsLookedForUnderTheShortNameThenBesideTheDump)
 
 TEST_F(RebuildTest, LongTextsKeepTheirFullLength)
 {
-    for (size_t length : {size_t(65535), size_t(65536), size_t(200000)}) {
+    for (size_t length : {size_t(65535), size_t(65536), size_t(300000)}) {
         std::string text(length, 'w');
         text[length / 2] = '\xE9';
         std::string speech = BuildSpeechFile(1, 1, {{1, text}});
