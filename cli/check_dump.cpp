@@ -261,8 +261,9 @@ static uint32_t WalkRecords(const DumpView& dump, RecordWalk* walk, DumpAnalysis
                 first == 'U' ? second == 'N' || second == 'n' : first == 'S' && second == 'p';
             if (marker && !StartsLine(dump, p)) {
                 Report(analysis, LineOf(dump, p),
-                       "the text of " + RecordName(walk->Number) + " holds \"[:::::" + first +
-                           second + "\": the rebuild would take it for a marker line and " +
+                       "the text of " + RecordName(walk->Number) + " holds \"" +
+                           std::string((const char*)dump.Bytes + p, 9) +
+                           "\": the rebuild would take it for a marker line and " +
                            (second == 'n' ? "splice side data" : "end the record there"));
             }
             if (first == 'U' && second == 'N') {
