@@ -38,7 +38,7 @@ bool ReadWholeFile(const char* name, std::string* bytes);
 bool WriteWholeFile(const char* name, const std::string& bytes);
 bool FileStands(const char* name);
 bool SameFile(const char* first, const char* second);
-// CurrentFileName = name, which PreflightInput has found to fit.
+// CurrentFileName = name, which NameFits has found to fit.
 void UseFileName(const char* name);
 // `name` with its last three characters replaced.
 std::string WithEnding(const std::string& name, const char* ending);
