@@ -40,7 +40,25 @@ void ReportProblem(ConversionProblem problem, const char* name)
 
 // ---- Input ---------------------------------------------------------------------------------
 
-void ConvertWholeFile(bool (*write)(uint8_t* bytes, uint32_t size))
+static InputFile* CurrentInput;
+static uint8_t* InputCopy;
+
+uint8_t* WritableInput()
+{
+    if (CurrentInput->View == NULL) {
+        return CurrentInput->Bytes;
+    }
+    if (InputCopy == NULL && (InputCopy = (uint8_t*)malloc(CurrentInput->Size)) != NULL) {
+        memcpy(InputCopy, CurrentInput->Bytes, CurrentInput->Size);
+    }
+    if (InputCopy == NULL) {
+        SystemError = ENOMEM;
+        ReportProblem(PROBLEM_READ_FAILED, CurrentFileName);
+    }
+    return InputCopy;
+}
+
+void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size))
 {
     memset(&LastConversion, 0, sizeof LastConversion);
     SystemError = 0;
@@ -60,7 +78,11 @@ void ConvertWholeFile(bool (*write)(uint8_t* bytes, uint32_t size))
         ReportProblem(problem, CurrentFileName);
     } else {
         LastConversion.InputSize = input.Size;
+        CurrentInput = &input;
         written = write(input.Bytes, input.Size);
+        CurrentInput = NULL;
+        free(InputCopy);
+        InputCopy = NULL;
     }
     SystemCloseInput(&input);
     if (!written) {

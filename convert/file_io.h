@@ -30,12 +30,12 @@ enum { PATH_CAPACITY = 512 };
 
 // Bytes gathered before one write to the file: large enough that system calls are few,
 // small enough to stay in the cache while it fills.
-enum { OUTPUT_STAGING_CAPACITY = 64 << 10 };
+enum { OUTPUT_STAGING_CAPACITY = 1 << 20 };
 
 // A file descriptor or a HANDLE.
 typedef intptr_t SystemFile;
 
-// The input's bytes: writable, private to this process, never written back to the file.
+// A file's bytes, read into memory or, for a large file, mapped read-only.
 struct InputFile {
     uint8_t* Bytes;
     uint32_t Size;
@@ -60,7 +60,12 @@ enum LoadResult { LOAD_OK, LOAD_MISSING, LOAD_FAILED };
 // Reads the file named by CurrentFileName and hands its bytes to `write`, which derives its
 // output names from CurrentFileName. Fills LastConversion's problem when the file cannot be
 // read; when it cannot, or `write` fails, the name is left as it was.
-void ConvertWholeFile(bool (*write)(uint8_t* bytes, uint32_t size));
+void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size));
+
+// The input's bytes in memory the converter may change: as they are when they were read, a
+// private copy of a mapped file's (freed when the conversion ends). NULL, with the problem
+// reported, when no memory is left for the copy.
+uint8_t* WritableInput();
 
 // A file other than the input, read whole (side data). LOAD_MISSING: nothing under the name.
 LoadResult LoadSideFile(const char* name, InputFile* file);

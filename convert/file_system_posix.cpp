@@ -86,9 +86,8 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         return ReadFully(fd, input->Bytes, input->Size) ? PROBLEM_NONE
                                                         : (Fail(), PROBLEM_READ_FAILED);
     }
-    // Private and copy-on-write: the converters may change the bytes (the repair pass
-    // does), the file never sees it. Populated up front, so the walk takes no page faults.
-    void* view = mmap(NULL, input->Size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    // Read-only, and populated up front so that the walk takes no page faults.
+    void* view = mmap(NULL, input->Size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (view == MAP_FAILED) {
         // Some file systems cannot map; a read into the heap does the same job.
         uint8_t* bytes = (uint8_t*)malloc(input->Size);

@@ -116,9 +116,8 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         input->Bytes = SmallInputBuffer;
         return ReadFully(file, input->Bytes, input->Size) ? PROBLEM_NONE : PROBLEM_READ_FAILED;
     }
-    // Copy-on-write: the converters may change the bytes, the file never sees it.
-    HANDLE map = CreateFileMappingA(file, NULL, PAGE_WRITECOPY, 0, 0, NULL);
-    void* view = map != NULL ? MapViewOfFile(map, FILE_MAP_COPY, 0, 0, 0) : NULL;
+    HANDLE map = CreateFileMappingA(file, NULL, PAGE_READONLY, 0, 0, NULL);
+    void* view = map != NULL ? MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0) : NULL;
     if (view == NULL) {
         if (map != NULL) {
             CloseHandle(map);

@@ -90,7 +90,7 @@ static TailKind WriteRecordLines(OutputFile* dump, const uint8_t* bytes, uint32_
 
 // Writes the dump (and side data) for a loaded speech file under the names derived from
 // CurrentFileName. Returns false, leaving no new file, when any output cannot be written.
-static bool WriteDump(uint8_t* bytes, uint32_t size)
+static bool WriteDump(const uint8_t* bytes, uint32_t size)
 {
     if (size < SPEECH_HEADER_SIZE) {
         ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);

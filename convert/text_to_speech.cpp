@@ -118,7 +118,7 @@ struct OpenRecordLine {
 
 // Writes the open line's length and its first `length` text bytes, masked. A length saved
 // for an earlier line may reach past the end; only the bytes that are there are taken.
-static void CloseRecordLine(OutputFile* output, uint8_t* bytes, uint32_t size,
+static void CloseRecordLine(OutputFile* output, const uint8_t* bytes, uint32_t size,
                             const OpenRecordLine* line, uint32_t length)
 {
     uint32_t available = line->TextStart < size ? size - line->TextStart : 0;
@@ -155,7 +155,7 @@ static uint32_t OpenLineAt(OutputFile* output, const uint8_t* bytes, uint32_t si
 
 // Walks the record lines and writes each record. Returns true when the dump asks for its
 // side data to follow.
-static bool WriteRecords(OutputFile* output, uint8_t* bytes, uint32_t size)
+static bool WriteRecords(OutputFile* output, const uint8_t* bytes, uint32_t size)
 {
     const uint8_t* first = NULL;
     for (uint32_t p = 0; p < size; ++p) {
@@ -252,10 +252,19 @@ static bool AppendSideData(OutputFile* output, const char* dumpName)
     return true;
 }
 
-static bool WriteSpeechFile(uint8_t* bytes, uint32_t size)
+static bool WriteSpeechFile(const uint8_t* bytes, uint32_t size)
 {
     char dumpName[FILE_NAME_CAPACITY];
     memcpy(dumpName, CurrentFileName, sizeof dumpName);
+    if (size >= 10 && memcmp(bytes, MARKER_BRACKET " Sp", 10) == 0) {
+        uint8_t* own = WritableInput();
+        if (own == NULL) {
+            return false;
+        }
+        size = RepairSpacedDump(own, size);
+        bytes = own;
+        LastConversion.Repaired = true;
+    }
     if (!MakeOutputFolder(OUTPUT_DIRECTORY)) {
         return false;
     }
@@ -264,10 +273,6 @@ static bool WriteSpeechFile(uint8_t* bytes, uint32_t size)
     if (!BuildRebuiltName(outputName, sizeof outputName)) {
         ReportProblem(PROBLEM_NAME_UNUSABLE, CurrentFileName);
         return false;
-    }
-    if (size >= 10 && memcmp(bytes, MARKER_BRACKET " Sp", 10) == 0) {
-        size = RepairSpacedDump(bytes, size);
-        LastConversion.Repaired = true;
     }
     ScanHeaderValues(bytes, size);
 

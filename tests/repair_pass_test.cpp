@@ -71,7 +71,9 @@ TEST_F(ScratchDirectoryTest, OnlyDumpsWithTheTellTaleStartAreRepaired)
 
 TEST_F(ScratchDirectoryTest, ASpacedDumpRebuildsLikeItsExactTwin)
 {
-    std::string speech = BuildSpeechFile(7, 3, {{1, "Hello there"}, {2, "tag</n>end"}, {3, ""}});
+    // Long enough that the dump is mapped, not read: the pass then works on a copy.
+    std::string speech = BuildSpeechFile(
+        7, 3, {{1, "Hello there"}, {2, "tag</n>end"}, {3, std::string(300000, 'x')}});
     WriteFileBytes("0001.spc", speech);
     SetCurrentFileName("0001.spc");
     ConvertSpeechToText();
@@ -79,7 +81,8 @@ TEST_F(ScratchDirectoryTest, ASpacedDumpRebuildsLikeItsExactTwin)
     std::string spaced = "[:::::] Speech START [:::::]\r\n[:::::] FILENAME: 0001.txt [:::::]\r\n"
                          "[:::::] HEADER: 7 [:::::]\r\n[:::::] LINECOUNT: 3 [:::::]\r\n"
                          "[LINE: 0001] Hello there\r\n[LINE: 0002] tag</ N>end\r\n"
-                         "[LINE: 0003]\r\n[:::::] Speech FINISH [:::::]";
+                         "[LINE: 0003]" +
+                         std::string(300000, 'x') + "\r\n[:::::] Speech FINISH [:::::]";
     for (const std::string& dump : {exact, spaced}) {
         std::filesystem::remove_all("mod");
         WriteFileBytes("0001.txt", dump);
