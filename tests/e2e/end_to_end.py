@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """End-to-end test of the real Windows program under Wine, on an Xvfb display with openbox.
 
-    tests/e2e/end_to_end.py PROGRAM.exe
+    tests/e2e/end_to_end.py PROGRAM.exe [--repeat-empty-batch N]
 
 Drives the program the way a user does, through its menus and its open-file dialog, and
 reads its status from screenshots. Every wait polls; nothing sleeps for a fixed time. One
 template prefix is made per run and each scenario runs in a fresh copy of it, since the
-open-file dialog remembers its last folder in the prefix.
+open-file dialog remembers its last folder in the prefix. The prefix is a 64-bit one, which
+also holds the 32-bit system: the x86_64 build (PE32+) runs under wine64, the i686 release
+(PE32) under Debian's 32-bit loader from wine32. With --repeat-empty-batch only the batch in an
+empty folder, chosen with Alt+B then S, runs, N times over.
 """
 import os
 import shutil
@@ -18,6 +21,7 @@ import time
 REPOSITORY = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 WINE_LIBRARY = os.path.join(REPOSITORY, "scripts", "lib", "wine.sh")
 WINE64 = shutil.which("wine64") or "/usr/lib/wine/wine64"
+WINE32 = "/usr/lib/wine/wine"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
 WINDOW_TITLE = "Quillmarsh SPC"
 
@@ -78,8 +82,9 @@ def make_template_prefix(directory):
 
 
 def start_program(program, prefix, folder):
+    """Starts the program, given as its Wine loader and its path, in the folder."""
     environment = dict(ENVIRONMENT, WINEPREFIX=prefix)
-    return subprocess.Popen([WINE64, program], cwd=folder, env=environment,
+    return subprocess.Popen(program, cwd=folder, env=environment,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -231,12 +236,18 @@ SCENARIOS = [batch_round_trip, single_file_through_dialog, batch_in_empty_folder
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: end_to_end.py PROGRAM.exe")
+    scenarios = SCENARIOS
+    if len(sys.argv) == 4 and sys.argv[2] == "--repeat-empty-batch":
+        scenarios = [batch_in_empty_folder] * int(sys.argv[3])
+    elif len(sys.argv) != 2:
+        sys.exit("usage: end_to_end.py PROGRAM.exe [--repeat-empty-batch N]")
     program = os.path.abspath(sys.argv[1])
-    # A 32-bit program under wine64 alone shows no window and exits 0 without a word.
-    if "PE32+" not in run(["file", "-b", program]).stdout:
-        sys.exit(program + " is not a 64-bit Windows program (PE32+)")
+    kind = run(["file", "-b", program]).stdout
+    if not kind.startswith("PE32"):
+        sys.exit("%s is not a Windows program: %s" % (program, kind))
+    program = [WINE64 if kind.startswith("PE32+") else WINE32, program]
+    if not os.path.exists(program[0]):
+        sys.exit("no Wine loader %s for %s" % tuple(program))
     examples = os.path.join(REPOSITORY, "examples")
     work = tempfile.mkdtemp(prefix="quillmarsh-e2e-")
     servers = []
@@ -245,10 +256,10 @@ def main():
         template = os.path.join(work, "template")
         make_template_prefix(template)
         servers = start_display()
-        for scenario in SCENARIOS:
+        for index, scenario in enumerate(scenarios):
             started = time.monotonic()
-            prefix = os.path.join(work, "prefix-" + scenario.__name__)
-            folder = os.path.join(work, "folder-" + scenario.__name__)
+            prefix = os.path.join(work, "prefix-%d" % index)
+            folder = os.path.join(work, "folder-%d" % index)
             subprocess.run(["cp", "-a", template, prefix], check=True)
             os.makedirs(folder)
             try:
@@ -266,6 +277,7 @@ def main():
             server.terminate()
             server.wait()
         shutil.rmtree(work, ignore_errors=True)
+    print("%d of %d scenarios passed" % (len(scenarios) - failures, len(scenarios)))
     sys.exit(1 if failures else 0)
 
 
