@@ -1,8 +1,9 @@
 // The yardstick the conversions are measured against: the plainest program that does the
-// same job's input and output with the same all-or-nothing publish. Each file is read whole
-// and written under a temporary name beside its copy, which is then renamed into place.
+// same job's input and output with the same all-or-nothing publish. Each file is read and
+// written under a temporary name beside it, which is then renamed to the file's name with
+// SUFFIX added: the same folder, as a conversion's output.
 //
-//   plain_copy TARGET_DIRECTORY FILE...
+//   plain_copy SUFFIX FILE...
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -30,16 +31,16 @@ int main(int argc, char** argv)
 {
     char* buffer = (char*)malloc(COPY_BUFFER_SIZE);
     if (argc < 2 || buffer == NULL) {
-        fprintf(stderr, "usage: plain_copy TARGET_DIRECTORY FILE...\n");
+        fprintf(stderr, "usage: plain_copy SUFFIX FILE...\n");
         return 2;
     }
     char target[4096];
     char temporary[4096];
     for (int k = 2; k < argc; ++k) {
         const char* slash = strrchr(argv[k], '/');
-        const char* base = slash != NULL ? slash + 1 : argv[k];
-        snprintf(target, sizeof target, "%s/%s", argv[1], base);
-        snprintf(temporary, sizeof temporary, "%s/~copy.tmp", argv[1]);
+        int folder = slash != NULL ? (int)(slash + 1 - argv[k]) : 0;
+        snprintf(target, sizeof target, "%s%s", argv[k], argv[1]);
+        snprintf(temporary, sizeof temporary, "%.*s~copy.tmp", folder, argv[k]);
         if (!CopyFile(argv[k], target, temporary, buffer)) {
             fprintf(stderr, "plain_copy: cannot copy %s\n", argv[k]);
             return 1;

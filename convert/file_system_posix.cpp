@@ -132,6 +132,19 @@ bool SystemIsInput(const char* name)
 
 bool SystemTakeFile(const char* name, SystemFile* file, uint64_t* priorSize)
 {
+    // The usual case: a file this call creates, and nobody else holds, is this process's
+    // alone. Every other process renames or removes such a file only while holding it.
+    int created = open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (created >= 0 && flock(created, LOCK_EX | LOCK_NB) == 0) {
+        *file = created;
+        *priorSize = 0;
+        return true;
+    }
+    if (created >= 0) {
+        close(created);
+    } else if (errno != EEXIST) {
+        return Fail();
+    }
     for (;;) {
         int fd = open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0) {
