@@ -365,8 +365,9 @@ void AnalyseDump(const char* name, const std::string& bytes, CarriedHeader* carr
             CheckSideData(name, LineOf(dump, tailAt), analysis);
         }
         // The walk starts at the first record line, so a tail marker without one is not seen.
-        const uint8_t* marker = std::search(dump.Bytes, dump.Bytes + dump.Size, MARKER_BRACKET "U",
-                                            MARKER_BRACKET "U" + 8);
+        static const char tailMarker[] = MARKER_BRACKET "U";
+        const uint8_t* marker = std::search(dump.Bytes, dump.Bytes + dump.Size, tailMarker,
+                                            tailMarker + sizeof tailMarker - 1);
         if (!walk.HavePrevious && marker != dump.Bytes + dump.Size) {
             Report(analysis, LineOf(dump, (uint32_t)(marker - dump.Bytes)),
                    "a tail marker with no record line before it: the rebuild would not splice "

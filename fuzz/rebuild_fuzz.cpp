@@ -3,10 +3,66 @@
 // bytes it holds; the remaining bytes are the dump. The rebuild never crashes, never changes
 // its inputs, and always writes a speech file whose head carries the scanned values and
 // whose body is whole records, perhaps one last bare line number, perhaps the side data.
+//
+// The run works in a private folder in RAM, entered at the first input: give libFuzzer its
+// paths absolute (scripts/fuzz does).
 #include "fuzz_support.h"
 #include "workspace.h"
 
 #include <string.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+static fs::path ScratchFolder;
+
+static void RemoveScratchFolder()
+{
+    std::error_code ignored;
+    fs::remove_all(ScratchFolder, ignored);
+}
+
+// Enters the private folder on the first call; later calls empty it, so each input starts
+// as a fresh run would.
+static void StartInFreshFolder()
+{
+    if (ScratchFolder.empty()) {
+        char name[] = "/dev/shm/quillmarsh-fuzz-XXXXXX";
+        Require(mkdtemp(name) != NULL && chdir(name) == 0, "a private folder can be made");
+        ScratchFolder = name;
+        atexit(RemoveScratchFolder);
+    }
+    for (const auto& entry : fs::directory_iterator(ScratchFolder)) {
+        fs::remove_all(entry.path());
+    }
+    StoredHeaderByte = 0;
+    StoredLineCount = 0;
+}
+
+static void WriteWholeFile(const char* name, const std::string& bytes)
+{
+    std::ofstream(name, std::ios::binary) << bytes;
+}
+
+static bool ReadWholeFile(const char* name, std::string* bytes)
+{
+    std::ifstream in(name, std::ios::binary);
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.good() || in.eof();
+}
+
+static uint32_t FileCount()
+{
+    uint32_t count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(ScratchFolder)) {
+        count += entry.is_regular_file();
+    }
+    return count;
+}
 
 // True when body can be read as whole records whose numbers have at most four digits,
 // optionally followed by a bare line number, optionally followed by the side data.
@@ -34,8 +90,8 @@ static bool IsRecordStream(const std::string& body, const std::string* sideData)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    EnterScratchDirectory();
-    StartConversion("0001.txt");
+    StartInFreshFolder();
+    strcpy(CurrentFileName, "0001.txt");
     uint8_t choice = size != 0 ? data[0] : 0;
     size_t sideLength = size != 0 && (size_t)(choice >> 1) > size - 1 ? size - 1 : choice >> 1;
     std::string sideData((const char*)data + (size != 0), size != 0 ? sideLength : 0);
