@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sanitizer/asan_interface.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -83,6 +84,8 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
     input->Size = (uint32_t)info.st_size;
     if (primary && input->Size <= SMALL_INPUT_LIMIT) {
         input->Bytes = SmallInputBuffer;
+        // Under AddressSanitizer a read past the input's end shows, as it would on the heap.
+        ASAN_POISON_MEMORY_REGION(SmallInputBuffer + input->Size, SMALL_INPUT_LIMIT - input->Size);
         return ReadFully(fd, input->Bytes, input->Size) ? PROBLEM_NONE
                                                         : (Fail(), PROBLEM_READ_FAILED);
     }
@@ -111,7 +114,9 @@ void SystemCloseInput(InputFile* input)
 {
     if (input->View != NULL) {
         munmap(input->View, input->Size);
-    } else if (input->Bytes != NULL && input->Bytes != SmallInputBuffer) {
+    } else if (input->Bytes == SmallInputBuffer) {
+        ASAN_UNPOISON_MEMORY_REGION(SmallInputBuffer, SMALL_INPUT_LIMIT);
+    } else {
         free(input->Bytes);
     }
     if (input->File >= 0) {

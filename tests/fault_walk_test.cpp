@@ -17,8 +17,10 @@ typedef std::vector<std::pair<std::string, std::string>> Snapshot;
 
 // The old pair names a tail of its own, so a dump beside the wrong side data shows.
 const std::string OldSpeech = BuildSpeechFile(9, 1, {{1, "old"}}, "OLD TAIL");
-const std::string NewSpeech =
-    BuildSpeechFile(1, 2, {{1, std::string(OUTPUT_STAGING_CAPACITY + 4096, 'a')}, {2, "b"}}, "xy");
+// A text and a tail each larger than the staging area, so that both ways of writing fail.
+const std::string NewSpeech = BuildSpeechFile(
+    1, 2, {{1, std::string(OUTPUT_STAGING_CAPACITY + 4096, 'a')}, {2, "b"}},
+    BuildSpeechFile(0, 0, {{9, "c"}}).substr(5) + std::string(OUTPUT_STAGING_CAPACITY, 't'));
 
 void Convert(void (*convert)(), const std::string& name)
 {

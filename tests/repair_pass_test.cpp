@@ -38,6 +38,8 @@ TEST(RepairPass, PutsInsertedBlanksBack)
         {"final blank after a bracket stays", "ab] ", "ab] "},
         {"blank at the start stays", " [a", " [a"},
         {"tag cut off at the end", "</N", "</N"},
+        {"tags at the very end", "a</N>", "a</n>"},
+        {"a tag right after another '<'", "<</N>", "<</n>"},
         {"E: at the very end", "E: ", "E: "},
         {"nothing to do", "plain words, no markup", "plain words, no markup"},
         {"empty", "", ""},
@@ -51,44 +53,34 @@ TEST(RepairPass, PutsInsertedBlanksBack)
 // are parsed as they stand, tags included.
 TEST_F(ScratchDirectoryTest, OnlyDumpsWithTheTellTaleStartAreRepaired)
 {
+    const std::string big(300000, 'x'); // a dump this long is mapped: the pass works on a copy
+    const std::string spacedHead = "[:::::] Speech START [:::::]\r\n[:::::] FILENAME: a [:::::]\r\n"
+                                   "[:::::] HEADER: 1 [:::::]\r\n[:::::] LINECOUNT: 1 [:::::]\r\n";
     const std::string tail = "[:::::]HEADER: 1[:::::]\r\n[:::::]LINECOUNT: 1[:::::]\r\n"
                              "[LINE:0001]a</N> b\r\n[:::::]Speech FINISH[:::::]";
     const struct {
-        std::string Opening;
-        std::string Text;
+        const char* What;
+        std::string Dump;
+        std::string Expected;
     } cases[] = {
-        {"[:::::] Speech START [:::::]\r\n", "a</n> b"},
-        {"[:::::]  Speech START [:::::]\r\n", "a</N> b"},
-        {"[:::::]Speech START[:::::]\r\n", "a</N> b"},
+        {"spaced", "[:::::] Speech START [:::::]\r\n" + tail,
+         BuildSpeechFile(1, 1, {{1, "a</n> b"}})},
+        {"two blanks", "[:::::]  Speech START [:::::]\r\n" + tail,
+         BuildSpeechFile(1, 1, {{1, "a</N> b"}})},
+        {"exact", "[:::::]Speech START[:::::]\r\n" + tail, BuildSpeechFile(1, 1, {{1, "a</N> b"}})},
+        {"spaced and long",
+         spacedHead + "[LINE: 0001] t</ N>\r\n[LINE: 0002] " + big +
+             "\r\n[:::::] Speech FINISH [:::::]",
+         BuildSpeechFile(1, 1, {{1, "t</n>"}, {2, big}})},
+        // What the pass leaves past its new end must not be read: here it would end the line.
+        {"spaced, cut off in the closing line", spacedHead + "[LINE: 0001] yp\r\n[:::::] S",
+         BuildSpeechFile(1, 1, {}) + std::string("\x01\0", 2)},
     };
     for (const auto& c : cases) {
-        WriteFileBytes("0001.txt", c.Opening + tail);
+        WriteFileBytes("0001.txt", c.Dump);
         SetCurrentFileName("0001.txt");
         ConvertTextToSpeech();
-        EXPECT_EQ(ReadFileBytes("mod/0001.spc"), BuildSpeechFile(1, 1, {{1, c.Text}})) << c.Opening;
-    }
-}
-
-TEST_F(ScratchDirectoryTest, ASpacedDumpRebuildsLikeItsExactTwin)
-{
-    // Long enough that the dump is mapped, not read: the pass then works on a copy.
-    std::string speech = BuildSpeechFile(
-        7, 3, {{1, "Hello there"}, {2, "tag</n>end"}, {3, std::string(300000, 'x')}});
-    WriteFileBytes("0001.spc", speech);
-    SetCurrentFileName("0001.spc");
-    ConvertSpeechToText();
-    std::string exact = ReadFileBytes("0001.txt");
-    std::string spaced = "[:::::] Speech START [:::::]\r\n[:::::] FILENAME: 0001.txt [:::::]\r\n"
-                         "[:::::] HEADER: 7 [:::::]\r\n[:::::] LINECOUNT: 3 [:::::]\r\n"
-                         "[LINE: 0001] Hello there\r\n[LINE: 0002] tag</ N>end\r\n"
-                         "[LINE: 0003]" +
-                         std::string(300000, 'x') + "\r\n[:::::] Speech FINISH [:::::]";
-    for (const std::string& dump : {exact, spaced}) {
-        std::filesystem::remove_all("mod");
-        WriteFileBytes("0001.txt", dump);
-        SetCurrentFileName("0001.txt");
-        ConvertTextToSpeech();
-        EXPECT_EQ(ReadFileBytes("mod/0001.spc"), speech) << dump;
+        EXPECT_EQ(ReadFileBytes("mod/0001.spc"), c.Expected) << c.What;
     }
 }
 

@@ -29,25 +29,27 @@ void MainWindowTest::TearDown()
     ScratchDirectoryTest::TearDown();
 }
 
-static std::vector<int> ColourIndices(const void* memory, uint32_t colour)
+static std::vector<int> ColourIndices(const void* memory, COLORREF colour)
 {
     GdiFlush();
+    // A 32-bit BI_RGB pixel holds blue, green, red; a COLORREF red, green, blue.
+    const uint32_t wanted = GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
     const uint32_t* pixels = (const uint32_t*)memory;
     std::vector<int> found;
     for (int i = 0; i < BACK_BUFFER_WIDTH * BACK_BUFFER_HEIGHT; ++i) {
-        if ((pixels[i] & 0xFFFFFF) == colour) {
+        if ((pixels[i] & 0xFFFFFF) == wanted) {
             found.push_back(i);
         }
     }
     return found;
 }
 
-std::vector<int> PixelsOfColour(uint32_t colour)
+std::vector<int> PixelsOfColour(COLORREF colour)
 {
     return ColourIndices(GlobalBackBuffer.Memory, colour);
 }
 
-std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, uint32_t colour)
+std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, COLORREF colour)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -61,9 +63,9 @@ std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, uint32
     HGDIOBJ previous = SelectObject(dc, bitmap);
     RECT whole = {0, 0, BACK_BUFFER_WIDTH, BACK_BUFFER_HEIGHT};
     FillRect(dc, &whole, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    SetTextColor(dc, colour);
     for (const ReferenceText& text : texts) {
-        SetTextColor(dc, text.Colour);
-        TextOutA(dc, text.X, text.Y, text.Text.c_str(), (int)text.Text.size());
+        TextOutA(dc, text.X, text.Y, text.Text, (int)std::strlen(text.Text));
     }
     std::vector<int> found = ColourIndices(memory, colour);
     SelectObject(dc, previous);
@@ -99,7 +101,7 @@ HWND FindOwnMainWindow()
     return found;
 }
 
-static LRESULT CALLBACK AnswerDialogs(int code, WPARAM wParam, LPARAM lParam)
+static LRESULT CALLBACK AnswerDialog(int code, WPARAM wParam, LPARAM lParam)
 {
     HWND window = (HWND)wParam;
     if (code == HCBT_CREATEWND && ActiveAnswer->BlockMainWindow &&
@@ -109,35 +111,27 @@ static LRESULT CALLBACK AnswerDialogs(int code, WPARAM wParam, LPARAM lParam)
     // Tests run side by side on one desktop, and the hook also hears of other programs'
     // windows being activated, so only this thread's dialogs are answered. A dialog is
     // activated again whenever another window has taken the focus; it is answered once.
-    if (code == HCBT_DESTROYWND && window == AnsweredDialog) {
-        AnsweredDialog = NULL;
-    }
     if (code == HCBT_ACTIVATE && HasClass(window, "#32770") && window != AnsweredDialog &&
         GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId()) {
         AnsweredDialog = window;
-        char text[256] = {};
-        GetWindowTextA(window, text, sizeof text);
-        ActiveAnswer->Caption = text;
-        text[0] = 0;
+        char caption[256] = {}, text[256] = {};
+        GetWindowTextA(window, caption, sizeof caption);
         GetDlgItemTextA(window, 0xFFFF, text, sizeof text); // a message box's text
-        ActiveAnswer->Text = text;
-        ++ActiveAnswer->DialogsSeen;
+        ActiveAnswer->Seen.push_back(std::string(caption) + ": " + text);
         PostMessageA(window, WM_COMMAND, (WPARAM)ActiveAnswer->Button, 0);
     }
     return CallNextHookEx(DialogHook, code, wParam, lParam);
 }
 
-void StartAnsweringDialogs(DialogAnswer* answer)
+void AnswerDialogs(DialogAnswer* answer)
 {
+    if (answer != NULL) {
+        DialogHook = SetWindowsHookExA(WH_CBT, AnswerDialog, NULL, GetCurrentThreadId());
+    } else {
+        UnhookWindowsHookEx(DialogHook);
+        AnsweredDialog = NULL;
+    }
     ActiveAnswer = answer;
-    DialogHook = SetWindowsHookExA(WH_CBT, AnswerDialogs, NULL, GetCurrentThreadId());
-}
-
-void StopAnsweringDialogs()
-{
-    UnhookWindowsHookEx(DialogHook);
-    ActiveAnswer = NULL;
-    AnsweredDialog = NULL;
 }
 
 bool TakeQuitMessage(WPARAM* exitCode)

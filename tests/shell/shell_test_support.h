@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-const uint32_t MAGENTA_PIXEL = 0xFF00FF; // as a 32-bit BI_RGB pixel: blue, green, red, unused
-const uint32_t GREEN_PIXEL = 0x00FF00;
+const COLORREF MAGENTA = RGB(255, 0, 255), GREEN = RGB(0, 255, 0);
 
 // Runs each test with the main window, its menu and GlobalBackBuffer made as the program
 // makes them, in a fresh scratch folder, with the workspace at its start values.
@@ -22,29 +21,25 @@ class MainWindowTest : public ScratchDirectoryTest {
 };
 
 // Indices of the back buffer's pixels that have exactly the given colour.
-std::vector<int> PixelsOfColour(uint32_t colour);
+std::vector<int> PixelsOfColour(COLORREF colour);
 
-// The same for a reference drawing: each text at its point, in its colour, on a fresh white
+// The same for a reference drawing: each text at its point, in that colour, on a fresh white
 // buffer of the same size with a new memory context's defaults.
 struct ReferenceText {
-    std::string Text;
+    const char* Text;
     int X, Y;
-    COLORREF Colour;
 };
-std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, uint32_t colour);
+std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, COLORREF colour);
 
-// While alive, answers every dialog box the thread opens by pressing `button` (IDOK,
-// IDCANCEL) and keeps the caption and message text of the last one. With blockMainWindow
-// set, it also stops the main window from being created.
+// While given to AnswerDialogs, answers every dialog box the thread opens by pressing Button
+// (IDOK, IDCANCEL) and keeps its "caption: message text". With BlockMainWindow set, it also
+// stops the main window from being created. AnswerDialogs(NULL) stops answering.
 struct DialogAnswer {
     int Button;
     bool BlockMainWindow;
-    int DialogsSeen;
-    std::string Caption;
-    std::string Text;
+    std::vector<std::string> Seen;
 };
-void StartAnsweringDialogs(DialogAnswer* answer);
-void StopAnsweringDialogs();
+void AnswerDialogs(DialogAnswer* answer);
 
 // The main window of this thread, or NULL. Tests run side by side under one Wine desktop,
 // so a desktop-wide search could find, and drive, another test's window.
