@@ -10,23 +10,6 @@
 
 namespace {
 
-TEST_F(ScratchDirectoryTest, TextLengthsNearTheTopOfTheRangeBecomeSideData)
-{
-    for (uint32_t length : {0xFFFFFFFFu, 0xFFFFFFFAu, 0x80000000u, 100u}) {
-        std::string record = BuildSpeechFile(0, 0, {{2, "ok"}}).substr(5);
-        std::string bad = BuildSpeechFile(0, 0, {{3, ""}}).substr(5);
-        for (int k = 0; k < 4; ++k) {
-            bad[2 + k] = (char)(uint8_t)(length >> (8 * k));
-        }
-        WriteFileBytes("0001.spc", BuildSpeechFile(1, 1, {}) + record + bad + "abc");
-        SetCurrentFileName("0001.spc");
-        ConvertSpeechToText();
-        EXPECT_EQ(ReadFileBytes("0001.ext"), bad + "abc") << length;
-        std::string dump = ReadFileBytes("0001.txt");
-        EXPECT_NE(dump.find("[LINE:0002]ok\r\n[:::::]UNKNOWN DATA[:::::]"), std::string::npos);
-    }
-}
-
 TEST_F(ScratchDirectoryTest, NamesOfEveryShapeRoundTripWithTheirTail)
 {
     const std::string speech = BuildSpeechFile(1, 1, {{1, "x"}}, "tail!");

@@ -30,6 +30,9 @@ TEST_F(ScratchDirectoryTest, EachSpeechFileDecodesIntoItsDumpAndSideData)
     const std::string breaks("\x09\x00\x00\x00\x00\x00", 6);
     const std::string continues("\x07\x00\x01\x00\x00\x00", 6);
     const std::string runsPast = std::string("\x07\x00\x09\x00\x00\x00", 6) + "abc";
+    // Lengths near 2^32: the sums with the position must not wrap around.
+    const std::string runsFarPast = std::string("\x07\x00\xFA\xFF\xFF\xFF", 6) + "abc";
+    const std::string runsFarthest = std::string("\x07\x00\xFF\xFF\xFF\xFF", 6) + "abc";
     const std::string head = std::string("\x04\x02\x00\x00\x00", 5);
     const std::string none = "old side data"; // stands before each row; no tail leaves it
     const struct {
@@ -53,6 +56,8 @@ TEST_F(ScratchDirectoryTest, EachSpeechFileDecodesIntoItsDumpAndSideData)
         {"six bytes that continue with a length", five + continues, fiveLines + Unsequenced,
          continues},
         {"a text running past the end", five + runsPast, fiveLines + Unsequenced, runsPast},
+        {"a length of 2^32 - 6", five + runsFarPast, fiveLines + Unsequenced, runsFarPast},
+        {"a length of 2^32 - 1", five + runsFarthest, fiveLines + Unsequenced, runsFarthest},
         {"nothing after record 65535", BuildSpeechFile(1, 2, {{65535, "z"}, {0, "w"}}),
          "[LINE:5535]z\r\n" + Unsequenced, BuildSpeechFile(0, 0, {{0, "w"}}).substr(5)},
         {"a head alone", head, "", none},

@@ -1,4 +1,5 @@
-// The repaint rule and the loop as the program runs it.
+// RunMessageLoop as the program runs it: its repaint rule, its start-up failures and the
+// loop itself.
 #include "shell_test_support.h"
 
 #include "workspace.h"
@@ -10,8 +11,6 @@ TEST(RepaintRule, KeepsItsRhythmAcrossTheTickCounterWrap)
         bool Due;
     };
     const Case cases[] = {
-        {499, 0, false}, // a machine up for less than 500 ms waits for its first repaint
-        {123456, 0, true},
         {10499, 10000, false},
         {10500, 10000, true},
         {0xFFFFFFFFu, 0xFFFFFE0Cu, false}, // 499 ms, just before the wrap
@@ -26,74 +25,67 @@ TEST(RepaintRule, KeepsItsRhythmAcrossTheTickCounterWrap)
     }
 }
 
-// What the timer saw while the loop ran.
-static int TimerTicks;
-static bool IdleSeen;
-static bool ExitIgnored;
-
-// Runs inside the loop's dispatch: once the status shows IDLE, chooses File, Exit.
-static void CALLBACK WatchTheLoop(HWND, UINT, UINT_PTR, DWORD)
+TEST(StartupFailures, ShowTheirMessageBoxAndEndWithZero)
 {
-    ++TimerTicks;
-    HWND window = FindOwnMainWindow();
-    IdleSeen = IdleSeen || (GlobalBackBuffer.Memory != NULL &&
-                            PixelsOfColour(GREEN_PIXEL) ==
-                                ReferencePixels({{"IDLE", 80, 50, RGB(0, 255, 0)}}, GREEN_PIXEL));
-    if (window != NULL && (IdleSeen || TimerTicks > 100)) {
-        SendMessageA(window, WM_COMMAND, ID_FILE_EXIT, 0);
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    for (bool classTaken : {true, false}) {
+        SCOPED_TRACE(classTaken ? "registration" : "creation");
+        if (classTaken) {
+            ASSERT_TRUE(Win32RegisterMainWindowClass(instance));
+        }
+        DialogAnswer answer = {IDOK, !classTaken, {}};
+        AnswerDialogs(&answer);
+        int exitCode = RunMessageLoop(instance, SW_SHOWNORMAL);
+        AnswerDialogs(NULL);
+        UnregisterClassA("Quillmarsh SPC", instance);
+        EXPECT_EQ(exitCode, 0);
+        const std::string failed = classTaken ? "Registration" : "Creation";
+        EXPECT_EQ(answer.Seen, std::vector<std::string>{"Error!: Window " + failed + " Failed!"});
+        EXPECT_EQ(FindOwnMainWindow(), (HWND)NULL);
     }
 }
 
-// Ends a loop that Exit did not end, so that a broken Exit fails the test, not hangs it.
-static DWORD LoopThread;
-static HANDLE LoopEnded;
+static int TimerTicks;
+static bool IdleSeen;
 
-static DWORD WINAPI EndAStuckLoop(LPVOID)
+// Runs inside the loop's dispatch: once the status shows IDLE, chooses File, Exit. A loop that
+// Exit did not end gets exit code 1 after some 5 s, so that the test fails, not hangs.
+static void CALLBACK WatchTheLoop(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (WaitForSingleObject(LoopEnded, 10000) == WAIT_TIMEOUT) {
-        ExitIgnored = true;
-        PostThreadMessageA(LoopThread, WM_QUIT, 1, 0);
+    HWND window = FindOwnMainWindow();
+    IdleSeen = IdleSeen || (GlobalBackBuffer.Memory != NULL &&
+                            PixelsOfColour(GREEN) == ReferencePixels({{"IDLE", 80, 50}}, GREEN));
+    if (window != NULL && IdleSeen) {
+        SendMessageA(window, WM_COMMAND, ID_FILE_EXIT, 0);
     }
-    return 0;
+    if (++TimerTicks == 250) {
+        PostQuitMessage(1);
+    }
 }
 
 TEST(MessageLoop, EndsOnTheQuitMessageEvenWithAnotherTakenAfterIt)
 {
-    struct Case {
-        bool QuitPostedFirst; // WM_QUIT with WM_USER behind it, before the loop starts
-        int ExitCode;
-    };
-    for (const Case& c : {Case{false, 0}, Case{true, 7}}) {
-        SCOPED_TRACE(c.QuitPostedFirst ? "quit posted first" : "File, Exit");
+    for (bool quitPostedFirst : {false, true}) {
+        SCOPED_TRACE(quitPostedFirst ? "WM_QUIT, then WM_USER, before the loop" : "File, Exit");
         ConversionState = IDLE;
-        IdleSeen = ExitIgnored = false;
+        IdleSeen = false;
         TimerTicks = 0;
-        LoopThread = GetCurrentThreadId();
-        if (c.QuitPostedFirst) {
-            PostThreadMessageA(LoopThread, WM_QUIT, (WPARAM)c.ExitCode, 0);
-            PostThreadMessageA(LoopThread, WM_USER, 0, 0);
+        if (quitPostedFirst) {
+            PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 7, 0);
+            PostThreadMessageA(GetCurrentThreadId(), WM_USER, 0, 0);
         }
-        LoopEnded = CreateEventA(NULL, TRUE, FALSE, NULL);
-        HANDLE watchdog = CreateThread(NULL, 0, EndAStuckLoop, NULL, 0, NULL);
         UINT_PTR timer = SetTimer(NULL, 0, 20, WatchTheLoop);
         int exitCode = RunMessageLoop(GetModuleHandleA(NULL), SW_SHOWNORMAL);
         KillTimer(NULL, timer);
-        SetEvent(LoopEnded);
-        WaitForSingleObject(watchdog, INFINITE);
-        CloseHandle(watchdog);
-        CloseHandle(LoopEnded);
-        HWND left = FindOwnMainWindow();
-        if (left != NULL) {
+        if (HWND left = FindOwnMainWindow()) {
             DestroyWindow(left);
         }
         MSG rest;
         while (PeekMessageA(&rest, NULL, 0, 0, PM_REMOVE)) {
         }
         UnregisterClassA("Quillmarsh SPC", GetModuleHandleA(NULL));
-        EXPECT_EQ(IdleSeen, !c.QuitPostedFirst);
-        EXPECT_FALSE(ExitIgnored);
-        EXPECT_EQ(exitCode, c.ExitCode);
-        EXPECT_EQ(left == NULL, !c.QuitPostedFirst);
+        EXPECT_EQ(IdleSeen, !quitPostedFirst);
+        EXPECT_EQ(exitCode, quitPostedFirst ? 7 : 0);
         EXPECT_EQ(GlobalBackBuffer.MemoryDC, (HDC)NULL);
     }
 }

@@ -60,7 +60,7 @@ std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, COLORR
     void* memory = NULL;
     HDC dc = CreateCompatibleDC(GlobalBackBuffer.WindowDC);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, NULL, 0);
-    HGDIOBJ previous = SelectObject(dc, bitmap);
+    SelectObject(dc, bitmap);
     RECT whole = {0, 0, BACK_BUFFER_WIDTH, BACK_BUFFER_HEIGHT};
     FillRect(dc, &whole, (HBRUSH)GetStockObject(WHITE_BRUSH));
     SetTextColor(dc, colour);
@@ -68,9 +68,8 @@ std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, COLORR
         TextOutA(dc, text.X, text.Y, text.Text, (int)std::strlen(text.Text));
     }
     std::vector<int> found = ColourIndices(memory, colour);
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
     DeleteDC(dc);
+    DeleteObject(bitmap);
     return found;
 }
 
