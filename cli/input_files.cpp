@@ -27,6 +27,7 @@ bool PreflightInput(const char* name, ConversionReport* report)
     FILE* handle = NULL;
     if (stat(name, &status) == 0 && !S_ISREG(status.st_mode)) {
         report->Problem = PROBLEM_NOT_REGULAR_FILE;
+        report->SystemError = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
     } else if ((handle = fopen(name, "rb")) == NULL) {
         report->Problem = PROBLEM_CANNOT_OPEN;
         report->SystemError = errno;

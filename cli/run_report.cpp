@@ -2,6 +2,8 @@
 // progress line while a long run works on a terminal.
 #include "command_line.h"
 
+#include <errno.h>
+
 #include <chrono>
 #include <stdio.h>
 #include <string.h>
@@ -88,7 +90,10 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
     case PROBLEM_CANNOT_OPEN:
         return "cannot be opened" + reason;
     case PROBLEM_NOT_REGULAR_FILE:
-        return "is not a regular file (a folder is not searched: name the files in it)";
+        if (report.SystemError == EISDIR) {
+            return "is a folder, not a file (folders are not searched: name the files in it)";
+        }
+        return "is not a regular file (a pipe or a device), so it is not read";
     case PROBLEM_TOO_LARGE:
         return "is 4 GiB or larger, more than a speech file can hold";
     case PROBLEM_READ_FAILED:

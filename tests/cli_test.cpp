@@ -46,7 +46,7 @@ TEST_F(ScratchDirectoryTest, EachFailureHasItsExitStatusAndMessageAndWritesNothi
         {{}, "decode -x a.spc", 2, "unknown option '-x'"},
         {{}, "check", 2, "no file given to check"},
         {{}, "decode missing.spc", 1, "quillmarsh: missing.spc: cannot be opened"},
-        {{{"d.spc", "/"}}, "decode d.spc", 1, "quillmarsh: d.spc: is not a regular file"},
+        {{{"d.spc", "/"}}, "decode d.spc", 1, "quillmarsh: d.spc: is a folder, not a file"},
         {{{"s.spc", "abc"}}, "verify s.spc", 1, "quillmarsh: s.spc: is shorter than five"},
         {{{"a.txt", SPEECH}}, "decode a.txt", 1, "a.txt: its output a.txt would be the input"},
         {{{"mod", ""}, {"a.txt", DUMP}}, "rebuild a.txt", 1, "a.txt: the folder mod cannot"},
