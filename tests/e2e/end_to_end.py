@@ -1,37 +1,30 @@
 #!/usr/bin/env python3
-"""End-to-end test of the real Windows program under Wine, on an Xvfb display with openbox.
-
-    tests/e2e/end_to_end.py PROGRAM.exe [--repeat-empty-batch N]
-
-Drives the program the way a user does, through its menus and its open-file dialog, and
-reads its status from screenshots. Every wait polls; nothing sleeps for a fixed time. One
-template prefix is made per run and each scenario runs in a fresh copy of it, since the
-open-file dialog remembers its last folder in the prefix. The prefix is a 64-bit one, which
-also holds the 32-bit system: the x86_64 build (PE32+) runs under wine64, the i686 release
-(PE32) under Debian's 32-bit loader from wine32. With --repeat-empty-batch only the batch in an
-empty folder, chosen with Alt+B then S, runs, N times over.
-"""
-import os
-import shutil
-import subprocess
-import sys
-import tempfile
-import time
+# End-to-end test of the real Windows program under Wine, on an Xvfb display with openbox.
+#
+#     tests/e2e/end_to_end.py PROGRAM.exe [--repeat-empty-batch N]
+#
+# Drives the program the way a user does, through its menus and its open-file dialog, and
+# reads its status from screenshots; the command-line program of the same build
+# (cli/quillmarsh.exe beside shell/) must then write what the window wrote. Every wait polls;
+# nothing sleeps for a fixed time. One template prefix is made per run and each scenario runs
+# in a fresh copy of it, since the open-file dialog remembers its last folder in the prefix.
+# The prefix is a 64-bit one, which also holds the 32-bit system: the x86_64 build (PE32+)
+# runs under wine64, the i686 release (PE32) under Debian's 32-bit loader from wine32. With
+# --repeat-empty-batch only the batch in an empty folder, chosen with Alt+B then S, runs, N
+# times over.
+import os, shutil, subprocess, sys, tempfile, time
 
 REPOSITORY = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-WINE_LIBRARY = os.path.join(REPOSITORY, "scripts", "lib", "wine.sh")
-WINE64 = shutil.which("wine64") or "/usr/lib/wine/wine64"
-WINE32 = "/usr/lib/wine/wine"
+EXAMPLES = os.path.join(REPOSITORY, "examples")
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
-WINDOW_TITLE = "Quillmarsh SPC"
+QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+# Each scenario adds DISPLAY and its own WINEPREFIX.
+ENVIRONMENT = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
 
 # Pixels that Wine's System font lights for each text, the same on the null display driver
 # and on X; "STATUS:" is drawn in magenta, the rest in green.
 TEXT_PIXELS = {"STATUS:": 142, "IDLE": 70, "OPENING...": 189, "FINISHED": 176}
-MAGENTA = b"\xff\x00\xff"
-GREEN = b"\x00\xff\x00"
-
-ENVIRONMENT = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+MAGENTA, GREEN = b"\xff\x00\xff", b"\x00\xff\x00"
 
 
 def fail(message):
@@ -39,239 +32,204 @@ def fail(message):
 
 
 def poll(check, timeout, what):
-    """Calls check until it returns something true, and returns that."""
+    # Calls check until it returns something true, and returns that.
     deadline = time.monotonic() + timeout
-    while True:
-        result = check()
-        if result:
-            return result
+    while not (result := check()):
         if time.monotonic() > deadline:
             fail("timed out after %d s waiting for %s" % (timeout, what))
         time.sleep(0.05)
+    return result
 
 
-def run(command, text=True):
-    """Runs one X or Wine tool; none of them may hang the test."""
+def run(command, text=True, cwd=None):
+    # Runs one X or Wine tool, or the command-line program; none of them may hang the test.
     try:
-        return subprocess.run(command, env=ENVIRONMENT, capture_output=True, text=text, timeout=20)
+        return subprocess.run(command, env=ENVIRONMENT, capture_output=True, text=text,
+                              timeout=20, cwd=cwd)
     except subprocess.TimeoutExpired:
         fail("%s did not return within 20 s" % " ".join(command))
 
 
-def start_display():
-    """Starts Xvfb on a free display it picks itself, and openbox on it."""
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as numbers:
-        display = ":" + numbers.readline().strip()
-    ENVIRONMENT["DISPLAY"] = display
-    # Without a window manager focus follows the pointer and every close waits 2 s for one.
-    openbox = subprocess.Popen(["openbox"], env=ENVIRONMENT, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
-    poll(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).stdout, 30,
-         "openbox")
-    return [openbox, xvfb]
+def read(*path):
+    with open(os.path.join(*path), "rb") as source:
+        return source.read()
 
 
-def make_template_prefix(directory):
-    subprocess.run(["bash", "-c", 'source "$1" && wine_make_prefix "$2"', "-", WINE_LIBRARY,
-                    directory], env=ENVIRONMENT, check=True)
-
-
-def start_program(program, prefix, folder):
-    """Starts the program, given as its Wine loader and its path, in the folder."""
-    environment = dict(ENVIRONMENT, WINEPREFIX=prefix)
-    return subprocess.Popen(program, cwd=folder, env=environment,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def windows_path(*path):
+    return "Z:" + os.path.join(*path).replace("/", "\\")
 
 
 def visible_windows(*criteria):
     return run(["xdotool", "search", "--onlyvisible"] + list(criteria)).stdout.split()
 
 
-def main_window():
-    found = poll(lambda: visible_windows("--name", "^%s$" % WINDOW_TITLE), 60, "the main window")
-    return found[0]
-
-
-def screenshot(window):
-    """The window's pixels as (width, height, RGB bytes)."""
+def read_status(window):
+    # Counts the status line's pixels: magenta label, green word beside it, green below it.
     data = run(["import", "-window", window, "-depth", "8", "ppm:-"], text=False).stdout
     fields = data.split(maxsplit=3)
     if len(fields) < 4 or fields[0] != b"P6":
         return None
     width, height = int(fields[1]), int(fields[2])
-    return width, height, data[len(data) - width * height * 3:]
-
-
-def read_status(window):
-    """Counts the status line's pixels: magenta label, green word beside it, green below it."""
-    shot = screenshot(window)
-    if shot is None:
-        return None
-    width, height, pixels = shot
-    magenta_rows, green_rows = [], []
-    for offset in range(0, width * height * 3, 3):
-        colour = pixels[offset:offset + 3]
-        if colour == MAGENTA:
-            magenta_rows.append(offset // 3 // width)
-        elif colour == GREEN:
-            green_rows.append(offset // 3 // width)
-    if not magenta_rows:
-        return {"label": 0, "word": 0, "name": 0}
-    top, bottom = min(magenta_rows), max(magenta_rows)
-    return {"label": len(magenta_rows),
-            "word": sum(1 for y in green_rows if top - 4 <= y <= bottom + 4),
-            "name": sum(1 for y in green_rows if y > bottom + 4)}
+    pixels, rows = data[len(data) - width * height * 3:], {MAGENTA: [], GREEN: []}
+    for offset in range(0, len(pixels), 3):
+        rows.get(pixels[offset:offset + 3], []).append(offset // 3 // width)
+    top, bottom = min(rows[MAGENTA], default=0) - 4, max(rows[MAGENTA], default=0) + 4
+    return (len(rows[MAGENTA]), sum(top <= y <= bottom for y in rows[GREEN]),
+            sum(y > bottom for y in rows[GREEN]))
 
 
 def wait_for_status(window, word, with_name):
-    def shown():
-        status = read_status(window)
-        return (status is not None and status["label"] == TEXT_PIXELS["STATUS:"] and
-                status["word"] == TEXT_PIXELS[word] and (status["name"] > 0) == with_name)
-    poll(shown, 60, '"STATUS: %s"%s' % (word, " and a file name" if with_name else ""))
+    expected = (TEXT_PIXELS["STATUS:"], TEXT_PIXELS[word], with_name)
+    poll(lambda: (status := read_status(window)) and status[:2] + (status[2] > 0,) == expected,
+         60, '"STATUS: %s"%s' % (word, " and a file name" if with_name else ""))
+
+
+def start(program, folder):
+    # Starts the program in the folder and returns it and its window once that shows IDLE.
+    process = subprocess.Popen(program, cwd=folder, env=ENVIRONMENT, **QUIET)
+    window = poll(lambda: visible_windows("--name", "^Quillmarsh SPC$"), 60, "the main window")[0]
+    wait_for_status(window, "IDLE", with_name=False)
+    return process, window
 
 
 def choose(window, menu_key, item_key):
-    """Opens a menu with its Alt+letter and picks an item by its letter."""
+    # Opens a menu with its Alt+letter and picks an item by its letter.
     run(["xdotool", "windowactivate", "--sync", window])
     run(["xdotool", "key", "alt+" + menu_key])
     # A menu popup is a visible, unnamed window of the program's X class.
     x_class = run(["xprop", "-id", window, "WM_CLASS"]).stdout.split('"')[1]
-
-    def popup():
-        return [w for w in visible_windows("--class", "^%s$" % x_class)
-                if w != window and run(["xdotool", "getwindowname", w]).stdout.strip() == ""]
+    popup = lambda: [w for w in visible_windows("--class", "^%s$" % x_class)
+                     if w != window and not run(["xdotool", "getwindowname", w]).stdout.strip()]
     poll(popup, 10, "the menu opened with Alt+" + menu_key)
     # On a busy machine a key press can reach the popup before it takes input: press again
     # until the popup closes, which it does once the item is chosen.
     for _ in range(5):
         run(["xdotool", "key", item_key])
         try:
-            poll(lambda: not popup(), 5, "the menu closed after choosing " + item_key)
-            return
+            return poll(lambda: not popup(), 5, "the menu closed after choosing " + item_key)
         except AssertionError:
-            continue
+            pass
     fail("the menu item %r was never chosen" % item_key)
 
 
-def wait_for_exit(process, what):
+def choose_to_end(process, window, menu_key, item_key, what):
+    # Chooses a menu item that must end the program with exit code 0.
+    choose(window, menu_key, item_key)
     poll(lambda: process.poll() is not None, 60, what)
     if process.returncode != 0:
         fail("%s: exit code %d, not 0" % (what, process.returncode))
 
 
-def read(path):
-    with open(path, "rb") as source:
-        return source.read()
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def batch_round_trip(program, prefix, folder, examples):
-    """Batch both ways: dumps beside the speech files, then byte-identical rebuilds in mod."""
-    speech = sorted(name for name in os.listdir(examples) if name.endswith(".spc"))
+def copy_examples(folder):
+    os.makedirs(folder, exist_ok=True)
+    speech = sorted(name for name in os.listdir(EXAMPLES) if name.endswith(".spc"))
     for name in speech:
-        shutil.copy(os.path.join(examples, name), folder)
-    process = start_program(program, prefix, folder)
-    window = main_window()
-    wait_for_status(window, "IDLE", with_name=False)
+        shutil.copy(os.path.join(EXAMPLES, name), folder)
+    return speech
 
+
+def batch_round_trip(program, folder):
+    # Batch both ways: dumps beside the speech files, then byte-identical rebuilds in mod.
+    speech = copy_examples(folder)
+    process, window = start(program, folder)
     choose(window, "b", "s")
     dumps = [os.path.join(folder, name[:-3] + "txt") for name in speech]
-    poll(lambda: all(os.path.exists(dump) for dump in dumps), 20, "the dumps")
+    poll(lambda: all(map(os.path.exists, dumps)), 20, "the dumps")
     wait_for_status(window, "FINISHED", with_name=True)
-    for dump in dumps:
-        if not read(dump).startswith(b"[:::::]Speech START[:::::]\r\n"):
-            fail(dump + " is not a dump")
-
     choose(window, "b", "t")
-    rebuilt = lambda name: os.path.join(folder, "mod", name)
-    poll(lambda: all(os.path.exists(rebuilt(name)) and
-                     read(rebuilt(name)) == read(os.path.join(examples, name))
-                     for name in speech), 20, "byte-identical speech files in mod/")
-
-    choose(window, "f", "x")
-    wait_for_exit(process, "File, Exit")
+    poll(lambda: all(os.path.exists(os.path.join(folder, "mod", name)) and
+                     read(folder, "mod", name) == read(EXAMPLES, name) for name in speech),
+         20, "byte-identical speech files in mod/")
+    choose_to_end(process, window, "f", "x", "File, Exit")
 
 
-def single_file_through_dialog(program, prefix, folder, examples):
-    """File, SPC to TXT: the path typed into the open-file dialog is converted."""
-    shutil.copy(os.path.join(examples, "0002.spc"), folder)
-    process = start_program(program, prefix, folder)
-    window = main_window()
-    wait_for_status(window, "IDLE", with_name=False)
+def command_line_as_the_window(program, folder):
+    # quillmarsh.exe decode, then rebuild: the same files as the window's batch, byte for
+    # byte (so the rebuilds equal the originals too), and verify finds every file exact.
+    batch_round_trip(program, os.path.join(folder, "window"))
+    speech = copy_examples(os.path.join(folder, "cli"))
+    cli = [program[0], os.path.join(os.path.dirname(os.path.dirname(program[1])), "cli",
+                                    "quillmarsh.exe")]
+    for command, names in [("decode", speech), ("rebuild", [n[:-3] + "txt" for n in speech]),
+                           ("verify", speech)]:
+        done = run(cli + [command] + names, cwd=os.path.join(folder, "cli"))
+        if done.returncode != 0:
+            fail("quillmarsh %s: exit code %d: %s" % (command, done.returncode, done.stderr))
+    if not all("%s: round-trips exactly (" % name in done.stdout for name in speech):
+        fail("quillmarsh verify said:\n" + done.stdout)
+    files = lambda top: {os.path.relpath(os.path.join(d, f), top): read(d, f)
+                         for d, _, names in os.walk(top) for f in names}
+    by_window, by_cli = files(os.path.join(folder, "window")), files(os.path.join(folder, "cli"))
+    if by_window != by_cli:
+        fail("files that differ: %s" % sorted(name for name in by_window.keys() | by_cli.keys()
+                                               if by_window.get(name) != by_cli.get(name)))
 
+
+def single_file_through_dialog(program, folder):
+    # File, SPC to TXT: the path typed into the open-file dialog is converted.
+    shutil.copy(os.path.join(EXAMPLES, "0002.spc"), folder)
+    process, window = start(program, folder)
     choose(window, "f", "s")
     poll(lambda: visible_windows("--name", "^Open$"), 20, "the open-file dialog")
-    run(["xdotool", "type", "--delay", "5", windows_path(os.path.join(folder, "0002.spc"))])
+    run(["xdotool", "type", "--delay", "5", windows_path(folder, "0002.spc")])
     run(["xdotool", "key", "Return"])
-    dump = os.path.join(folder, "0002.txt")
-    poll(lambda: os.path.exists(dump), 20, "the dump of the chosen file")
+    poll(lambda: os.path.exists(os.path.join(folder, "0002.txt")), 20, "the dump")
     wait_for_status(window, "FINISHED", with_name=True)
-    expected = ("[:::::]FILENAME: %s[:::::]" % windows_path(dump)).encode()
-    if expected not in read(dump):
+    named = "[:::::]FILENAME: %s[:::::]" % windows_path(folder, "0002.txt")
+    if named.encode() not in read(folder, "0002.txt"):
         fail("the dump does not name its full path")
-
-    choose(window, "f", "x")
-    wait_for_exit(process, "File, Exit after a single-file conversion")
+    choose_to_end(process, window, "f", "x", "File, Exit after a single-file conversion")
 
 
-def batch_in_empty_folder(program, prefix, folder, examples):
-    """A batch with nothing to convert ends the program."""
-    process = start_program(program, prefix, folder)
-    window = main_window()
-    wait_for_status(window, "IDLE", with_name=False)
-    choose(window, "b", "s")
-    wait_for_exit(process, "Batch in an empty folder")
-
-
-SCENARIOS = [batch_round_trip, single_file_through_dialog, batch_in_empty_folder]
+def batch_in_empty_folder(program, folder):
+    # A batch with nothing to convert ends the program.
+    choose_to_end(*start(program, folder), "b", "s", "Batch in an empty folder")
 
 
 def main():
-    scenarios = SCENARIOS
-    if len(sys.argv) == 4 and sys.argv[2] == "--repeat-empty-batch":
-        scenarios = [batch_in_empty_folder] * int(sys.argv[3])
-    elif len(sys.argv) != 2:
+    arguments = sys.argv[1:]
+    if len(arguments) not in (1, 3) or arguments[1:2] not in ([], ["--repeat-empty-batch"]):
         sys.exit("usage: end_to_end.py PROGRAM.exe [--repeat-empty-batch N]")
-    program = os.path.abspath(sys.argv[1])
-    kind = run(["file", "-b", program]).stdout
-    if not kind.startswith("PE32"):
-        sys.exit("%s is not a Windows program: %s" % (program, kind))
-    program = [WINE64 if kind.startswith("PE32+") else WINE32, program]
-    if not os.path.exists(program[0]):
-        sys.exit("no Wine loader %s for %s" % tuple(program))
-    examples = os.path.join(REPOSITORY, "examples")
+    scenarios = [batch_round_trip, single_file_through_dialog, batch_in_empty_folder,
+                 command_line_as_the_window]
+    if len(arguments) == 3:
+        scenarios = [batch_in_empty_folder] * int(arguments[2])
+    program = os.path.abspath(arguments[0])
+    wine64 = shutil.which("wine64") or "/usr/lib/wine/wine64"
+    program = [wine64 if run(["file", "-b", program]).stdout.startswith("PE32+")
+               else "/usr/lib/wine/wine", program]
     work = tempfile.mkdtemp(prefix="quillmarsh-e2e-")
-    servers = []
-    failures = 0
+    template, servers, failures = os.path.join(work, "template"), [], 0
     try:
-        template = os.path.join(work, "template")
-        make_template_prefix(template)
-        servers = start_display()
+        subprocess.run(["bash", "-c", 'source "$1" && wine_make_prefix "$2"', "-",
+                        os.path.join(REPOSITORY, "scripts", "lib", "wine.sh"), template],
+                       env=ENVIRONMENT, check=True)
+        # Xvfb on a free display it picks itself, and openbox on it: without a window manager
+        # focus follows the pointer and every close waits 2 s for one.
+        read_end, write_end = os.pipe()
+        servers.append(subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+             "tcp"], pass_fds=(write_end,), **QUIET))
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            ENVIRONMENT["DISPLAY"] = ":" + numbers.readline().strip()
+        servers.insert(0, subprocess.Popen(["openbox"], env=ENVIRONMENT, **QUIET))
+        poll(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).stdout,
+             30, "openbox")
         for index, scenario in enumerate(scenarios):
-            started = time.monotonic()
-            prefix = os.path.join(work, "prefix-%d" % index)
-            folder = os.path.join(work, "folder-%d" % index)
-            subprocess.run(["cp", "-a", template, prefix], check=True)
+            started, folder = time.monotonic(), os.path.join(work, "folder-%d" % index)
+            ENVIRONMENT["WINEPREFIX"] = os.path.join(work, "prefix-%d" % index)
+            subprocess.run(["cp", "-a", template, ENVIRONMENT["WINEPREFIX"]], check=True)
             os.makedirs(folder)
             try:
-                scenario(program, prefix, folder, examples)
+                scenario(program, folder)
                 print("PASS %s (%.1f s)" % (scenario.__name__, time.monotonic() - started))
             except AssertionError as error:
                 failures += 1
                 print("FAIL %s: %s" % (scenario.__name__, error))
             finally:
-                subprocess.run([WINESERVER, "-k"], env=dict(ENVIRONMENT, WINEPREFIX=prefix),
-                               stderr=subprocess.DEVNULL)
-                shutil.rmtree(prefix, ignore_errors=True)
+                subprocess.run([WINESERVER, "-k"], env=ENVIRONMENT, stderr=subprocess.DEVNULL)
+                shutil.rmtree(ENVIRONMENT["WINEPREFIX"], ignore_errors=True)
     finally:
         for server in servers:
             server.terminate()

@@ -51,12 +51,10 @@ std::vector<int> PixelsOfColour(COLORREF colour)
 
 std::vector<int> ReferencePixels(const std::vector<ReferenceText>& texts, COLORREF colour)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = BACK_BUFFER_WIDTH;
-    info.bmiHeader.biHeight = -BACK_BUFFER_HEIGHT;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    // Top-down rows of 32-bit BI_RGB pixels, as in the back buffer.
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), BACK_BUFFER_WIDTH, -BACK_BUFFER_HEIGHT, 1, 32,
+                        BI_RGB, 0, 0, 0, 0, 0},
+                       {}};
     void* memory = NULL;
     HDC dc = CreateCompatibleDC(GlobalBackBuffer.WindowDC);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, NULL, 0);
