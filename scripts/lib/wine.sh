@@ -5,8 +5,10 @@
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Debian's wine64 package keeps its loader out of PATH.
+# Debian's wine64 package keeps its loader out of PATH; the 32-bit loader, for the i686
+# release, comes from wine32:i386 and runs in the same 64-bit prefix.
 WINE64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+WINE32=/usr/lib/wine/wine
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 # wine_make_prefix DIR [null]
