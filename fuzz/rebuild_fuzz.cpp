@@ -22,46 +22,31 @@ static fs::path ScratchFolder;
 
 static void RemoveScratchFolder()
 {
-    std::error_code ignored;
-    fs::remove_all(ScratchFolder, ignored);
+    fs::remove_all(ScratchFolder);
 }
 
-// Enters the private folder on the first call; later calls empty it, so each input starts
+// Enters a private folder in RAM on the first call; later calls empty it, so each input starts
 // as a fresh run would.
 static void StartInFreshFolder()
 {
-    if (ScratchFolder.empty()) {
-        char name[] = "/dev/shm/quillmarsh-fuzz-XXXXXX";
-        Require(mkdtemp(name) != NULL && chdir(name) == 0, "a private folder can be made");
+    char name[] = "/dev/shm/quillmarsh-fuzz-XXXXXX";
+    if (ScratchFolder.empty() && mkdtemp(name) != NULL && chdir(name) == 0) {
         ScratchFolder = name;
         atexit(RemoveScratchFolder);
     }
+    Require(!ScratchFolder.empty(), "a private folder can be made");
     for (const auto& entry : fs::directory_iterator(ScratchFolder)) {
         fs::remove_all(entry.path());
     }
-    StoredHeaderByte = 0;
-    StoredLineCount = 0;
+    StoredHeaderByte = StoredLineCount = 0;
 }
 
-static void WriteWholeFile(const char* name, const std::string& bytes)
-{
-    std::ofstream(name, std::ios::binary) << bytes;
-}
-
-static bool ReadWholeFile(const char* name, std::string* bytes)
+// The file's bytes, or "<none>" when no file stands under the name.
+static std::string Contents(const char* name)
 {
     std::ifstream in(name, std::ios::binary);
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.good() || in.eof();
-}
-
-static uint32_t FileCount()
-{
-    uint32_t count = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(ScratchFolder)) {
-        count += entry.is_regular_file();
-    }
-    return count;
+    return in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())
+              : "<none>";
 }
 
 // True when body can be read as whole records whose numbers have at most four digits,
@@ -98,20 +83,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string dump =
         size != 0 ? std::string((const char*)data + 1 + sideLength, size - 1 - sideLength) : "";
     bool withSideData = choice & 1;
-    WriteWholeFile("0001.txt", dump);
+    std::ofstream("0001.txt", std::ios::binary) << dump;
     if (withSideData) {
-        WriteWholeFile("0001.ext", sideData);
+        std::ofstream("0001.ext", std::ios::binary) << sideData;
     }
 
     ConvertTextToSpeech();
 
-    std::string after, speech;
-    Require(ReadWholeFile("0001.txt", &after) && after == dump, "the dump is not changed");
-    Require(!withSideData || (ReadWholeFile("0001.ext", &after) && after == sideData),
-            "the side-data file is not changed");
+    Require(Contents("0001.txt") == dump, "the dump is not changed");
+    Require(!withSideData || Contents("0001.ext") == sideData, "the side data is not changed");
     Require(strcmp(CurrentFileName, "0001.spc") == 0, "the name ends in spc");
-    Require(ReadWholeFile("mod/0001.spc", &speech), "every readable dump yields a speech file");
-    Require(FileCount() == 2u + withSideData, "no temporary or other file is left behind");
+    std::string speech = Contents("mod/0001.spc");
+    Require(speech != "<none>", "every readable dump yields a speech file");
+    uint32_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(ScratchFolder)) {
+        files += entry.is_regular_file();
+    }
+    Require(files == 2u + withSideData, "no temporary or other file is left behind");
 
     const uint8_t* head = (const uint8_t*)speech.data();
     Require(speech.size() >= 5, "the speech file has a whole head");

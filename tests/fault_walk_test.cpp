@@ -28,6 +28,16 @@ void Convert(void (*convert)(), const std::string& name)
     convert();
 }
 
+// Runs convert with its operation n failing; true if the conversion came that far.
+bool FailedAt(uint32_t n, void (*convert)(), const std::string& name)
+{
+    FileOperationCount = 0;
+    FileFaultAt = n;
+    Convert(convert, name);
+    FileFaultAt = 0;
+    return FileOperationCount >= n;
+}
+
 void Restore(const Snapshot& files)
 {
     for (const auto& entry : std::filesystem::directory_iterator(".")) {
@@ -47,15 +57,11 @@ std::string RebuildOfTheFolder()
     return ReadFileBytes("mod/0001.spc");
 }
 
-bool LeavesNoTemporaryFile()
+void ExpectNoTemporaryFile()
 {
     for (const auto& file : SnapshotDirectory()) {
-        if (file.first.find(TEMPORARY_PREFIX) != std::string::npos) {
-            ADD_FAILURE() << "left behind: " << file.first;
-            return false;
-        }
+        EXPECT_EQ(file.first.find(TEMPORARY_PREFIX), std::string::npos) << "left behind";
     }
-    return true;
 }
 
 // 0001.spc holds the new speech file; beside it stands the dump and side data of the old one.
@@ -90,13 +96,9 @@ TEST_F(ScratchDirectoryTest, ADecodeFailingOrKilledAtAnyOperationLeavesTheOldPai
     for (bool faultHappened = true; faultHappened; ++n) {
         SCOPED_TRACE("failing operation " + std::to_string(n));
         Restore(before);
-        FileOperationCount = 0;
-        FileFaultAt = n;
-        Convert(ConvertSpeechToText, "0001.spc");
-        FileFaultAt = 0;
-        faultHappened = FileOperationCount >= n;
+        faultHappened = FailedAt(n, ConvertSpeechToText, "0001.spc");
         EXPECT_EQ(ReadFileBytes("0001.spc"), NewSpeech);
-        EXPECT_TRUE(LeavesNoTemporaryFile());
+        ExpectNoTemporaryFile();
         EXPECT_EQ(RebuildOfTheFolder(), faultHappened ? OldSpeech : NewSpeech);
 #ifndef _WIN32
         // Killed there instead: the rebuild puts the old pair back if the new one was not
@@ -108,7 +110,7 @@ TEST_F(ScratchDirectoryTest, ADecodeFailingOrKilledAtAnyOperationLeavesTheOldPai
         EXPECT_TRUE(rebuilt == OldSpeech || rebuilt == NewSpeech);
         WriteFileBytes("0001.spc", OldSpeech);
         Convert(ConvertSpeechToText, "0001.spc");
-        EXPECT_TRUE(LeavesNoTemporaryFile());
+        ExpectNoTemporaryFile();
         EXPECT_EQ(RebuildOfTheFolder(), OldSpeech);
 #endif
     }
@@ -128,15 +130,9 @@ TEST_F(ScratchDirectoryTest, AFailingOperationOfARebuildLeavesTheOldFileOrTheNew
     for (bool faultHappened = true; faultHappened; ++n) {
         SCOPED_TRACE("failing operation " + std::to_string(n));
         Restore(before);
-        FileOperationCount = 0;
-        FileFaultAt = n;
-        Convert(ConvertTextToSpeech, "0001.txt");
-        FileFaultAt = 0;
-        faultHappened = FileOperationCount >= n;
-        std::string rebuilt = ReadFileBytes("mod/0001.spc");
-        EXPECT_TRUE(rebuilt == "old rebuilt file" || rebuilt == NewSpeech);
-        EXPECT_EQ(rebuilt == NewSpeech, !faultHappened);
-        EXPECT_TRUE(LeavesNoTemporaryFile());
+        faultHappened = FailedAt(n, ConvertTextToSpeech, "0001.txt");
+        EXPECT_EQ(ReadFileBytes("mod/0001.spc"), faultHappened ? "old rebuilt file" : NewSpeech);
+        ExpectNoTemporaryFile();
         EXPECT_EQ(SnapshotDirectory().size(), before.size());
     }
     // Make the folder, open and read the dump; take and write the output; read the side
@@ -173,7 +169,7 @@ TEST_F(ScratchDirectoryTest, ConversionsRunningAtOnceInOneFolderPublishWholeFile
         EXPECT_EQ(ReadFileBytes("mod/a.spc"), speech[0]);
         EXPECT_EQ(ReadFileBytes("mod/b.spc"), speech[1]);
         EXPECT_EQ(RebuildOfTheFolder(), NewSpeech);
-        EXPECT_TRUE(LeavesNoTemporaryFile());
+        ExpectNoTemporaryFile();
     }
 }
 #endif

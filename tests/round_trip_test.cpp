@@ -24,29 +24,21 @@ std::string RandomText(std::mt19937& random, size_t length)
     return text;
 }
 
-std::string RandomTail(std::mt19937& random, uint32_t nextNumber)
+TEST_F(ScratchDirectoryTest, OrdinarySpeechFilesOfAnyNameRoundTripByteForByte)
 {
-    std::string tail;
-    switch (random() % 3) {
-    case 0:
-        break;
-    case 1: // short tail
-        for (size_t n = 1 + random() % 5; n > 0; --n) {
-            tail.push_back((char)random());
-        }
-        break;
-    default: // unsequenced: a record whose number breaks the sequence, then anything
-        tail =
-            BuildSpeechFile(0, 0, {{(uint16_t)(nextNumber + 1 + random() % 50), "zz"}}).substr(5);
-        for (size_t n = random() % 20; n > 0; --n) {
-            tail.push_back((char)random());
-        }
-    }
-    return tail;
-}
-
-TEST_F(ScratchDirectoryTest, OrdinarySpeechFilesRoundTripByteForByte)
-{
+    std::filesystem::create_directories("sub/" + std::string(120, 'd'));
+    const std::vector<std::string> names = {
+        "0001.spc",
+        "abc",
+        "noextension",
+        "\xC3\xA9t\xC3\xA9.spc",
+        "sub/0002.spc",
+#ifndef _WIN32
+        // 259 characters, the most a name may have; Windows refuses it once the current
+        // folder is put in front.
+        "sub/" + std::string(120, 'd') + "/" + std::string(130, 'n') + ".spc",
+#endif
+    };
     std::mt19937 random(20261205);
     for (int file = 0; file < 300; ++file) {
         uint32_t recordCount = random() % 40;
@@ -57,18 +49,31 @@ TEST_F(ScratchDirectoryTest, OrdinarySpeechFilesRoundTripByteForByte)
             records.push_back({(uint16_t)(first + r), RandomText(random, length)});
         }
         uint32_t lineCount = 1 + random() % 9999;
-        // The rebuild looks for tail markers only after the first record line, so only a
-        // file with records can carry a tail through the dump.
-        std::string tail = recordCount > 0 ? RandomTail(random, first + recordCount) : "";
+        // A short tail, an unsequenced one (a record that breaks the sequence, then anything)
+        // or none. The rebuild looks for tail markers only after the first record line, so
+        // only a file with records can carry a tail through the dump.
+        std::string tail;
+        if (recordCount > 0 && random() % 3 != 0) {
+            bool shortTail = random() % 2 == 0;
+            uint16_t next = (uint16_t)(first + recordCount + 1 + random() % 50);
+            tail = shortTail ? "" : BuildSpeechFile(0, 0, {{next, "zz"}}).substr(5);
+            for (size_t n = shortTail ? 1 + random() % 5 : random() % 20; n > 0; --n) {
+                tail.push_back((char)random());
+            }
+        }
         std::string speech = BuildSpeechFile((uint8_t)random(), lineCount, records, tail);
-        std::remove("0001.ext");
-        WriteFileBytes("0001.spc", speech);
-        SetCurrentFileName("0001.spc");
+        const std::string& name = names[file % names.size()];
+        std::string stem = name.substr(0, name.size() - 3);
+        std::remove((stem + "ext").c_str());
+        WriteFileBytes(name, speech);
+        SetCurrentFileName(name);
         ConvertSpeechToText();
-        SetCurrentFileName("0001.txt");
+        ASSERT_EQ(std::string(CurrentFileName), stem + (tail.empty() ? "txt" : "ext"));
+        SetCurrentFileName(stem + "txt");
         ConvertTextToSpeech();
-        ASSERT_EQ(ReadFileBytes("mod/0001.spc"), speech) << "file " << file;
-        ASSERT_STREQ(CurrentFileName, "0001.spc");
+        std::string base = stem.substr(stem.find_last_of('/') + 1) + "spc";
+        ASSERT_EQ(ReadFileBytes("mod/" + base), speech) << name;
+        ASSERT_EQ(std::string(CurrentFileName), stem + "spc");
     }
 }
 

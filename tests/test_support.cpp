@@ -10,22 +10,19 @@
 
 namespace fs = std::filesystem;
 
-static void AppendLittleEndian(std::string& out, uint32_t value, int bytes)
-{
-    for (int k = 0; k < bytes; ++k) {
-        out.push_back((char)(uint8_t)(value >> (8 * k)));
-    }
-}
-
 std::string BuildSpeechFile(uint8_t headerByte, uint32_t lineCount,
                             const std::vector<TestRecord>& records, const std::string& tail)
 {
-    std::string bytes;
-    bytes.push_back((char)headerByte);
-    AppendLittleEndian(bytes, lineCount, 4);
+    std::string bytes(1, (char)headerByte);
+    auto append = [&bytes](uint32_t value, int count) {
+        for (int k = 0; k < count; ++k) {
+            bytes.push_back((char)(uint8_t)(value >> (8 * k)));
+        }
+    };
+    append(lineCount, 4);
     for (const TestRecord& record : records) {
-        AppendLittleEndian(bytes, record.Number, 2);
-        AppendLittleEndian(bytes, (uint32_t)record.Text.size(), 4);
+        append(record.Number, 2);
+        append((uint32_t)record.Text.size(), 4);
         for (char c : record.Text) {
             bytes.push_back((char)((uint8_t)c ^ 0x5A));
         }
@@ -34,29 +31,17 @@ std::string BuildSpeechFile(uint8_t headerByte, uint32_t lineCount,
 }
 
 // Through the stream's path overload, so names outside ASCII open under Windows as well.
+// The path overload opens names outside ASCII under Windows too.
 std::string ReadFileBytes(const fs::path& name)
 {
-    std::ifstream in(name, std::ios::binary | std::ios::ate);
-    std::streamoff size = in ? (std::streamoff)in.tellg() : -1;
-    if (size < 0) {
-        return std::string();
-    }
-    std::string bytes((size_t)size, '\0');
-    in.seekg(0);
-    in.read(&bytes[0], (std::streamsize)bytes.size());
-    return bytes;
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFileBytes(const fs::path& name, const std::string& bytes)
 {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), (std::streamsize)bytes.size());
-}
-
-bool FileExists(const fs::path& name)
-{
-    std::error_code error;
-    return fs::exists(name, error);
 }
 
 std::vector<std::pair<std::string, std::string>> SnapshotDirectory()
@@ -77,15 +62,6 @@ void SetCurrentFileName(const std::string& name)
     std::memcpy(CurrentFileName, name.data(), std::min(name.size(), sizeof CurrentFileName - 1));
 }
 
-// Clears what the core keeps between conversions, so each test starts as a fresh process.
-static void ResetWorkspace()
-{
-    StoredHeaderByte = 0;
-    StoredLineCount = 0;
-    FileFaultAt = 0;
-    FileOperationCount = 0;
-}
-
 void ScratchDirectoryTest::SetUp()
 {
     Previous = fs::current_path();
@@ -94,7 +70,8 @@ void ScratchDirectoryTest::SetUp()
               ("quillmarsh-test-" + std::to_string(seed()) + "-" + std::to_string(seed()));
     fs::create_directories(Scratch);
     fs::current_path(Scratch);
-    ResetWorkspace();
+    // What the core keeps between conversions is cleared, as in a fresh process.
+    StoredHeaderByte = StoredLineCount = FileFaultAt = FileOperationCount = 0;
 }
 
 void ScratchDirectoryTest::TearDown()

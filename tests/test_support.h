@@ -21,7 +21,6 @@ std::string BuildSpeechFile(uint8_t headerByte, uint32_t lineCount,
 
 std::string ReadFileBytes(const std::filesystem::path& name);
 void WriteFileBytes(const std::filesystem::path& name, const std::string& bytes);
-bool FileExists(const std::filesystem::path& name);
 // Every regular file below the current directory, with its bytes, sorted by name.
 std::vector<std::pair<std::string, std::string>> SnapshotDirectory();
 

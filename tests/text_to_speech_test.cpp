@@ -113,17 +113,4 @@ TEST_F(RebuildTest, SideDataIsLookedForUnderTheShortNameThenBesideTheDump)
     EXPECT_EQ(Rebuild(dump, "ab.txt"), records + "AB");
 }
 
-TEST_F(RebuildTest, LongTextsKeepTheirFullLength)
-{
-    for (size_t length : {size_t(65535), size_t(65536), size_t(300000)}) {
-        std::string text(length, 'w');
-        text[length / 2] = '\xE9';
-        std::string speech = BuildSpeechFile(1, 1, {{1, text}});
-        WriteFileBytes("long.spc", speech);
-        SetCurrentFileName("long.spc");
-        ConvertSpeechToText();
-        EXPECT_EQ(Rebuild(ReadFileBytes("long.txt"), "long.txt"), speech) << length;
-    }
-}
-
 } // namespace

@@ -61,7 +61,7 @@ TEST_F(MainWindowTest, FileCommandsConvertTheConfirmedFileAndNothingOnCancel)
         EXPECT_EQ(answer.Seen.size(), 1u);
         EXPECT_EQ(std::string(CurrentFileName), c.NameAfter);
         EXPECT_EQ(ConversionState, c.Button == IDOK ? OPENING : IDLE);
-        EXPECT_EQ(FileExists(c.Output), c.Button == IDOK);
+        EXPECT_EQ(std::filesystem::exists(c.Output), c.Button == IDOK);
         std::filesystem::current_path(Scratch); // the dialog may have moved it
     }
     EXPECT_EQ(ReadFileBytes("mod/dump.spc"), BuildSpeechFile(3, 1, {{1, "Hi"}}));
