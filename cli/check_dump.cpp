@@ -383,15 +383,8 @@ static CarriedHeader CheckCarried;
 
 FileOutcome CheckFile(const char* name)
 {
-    ConversionReport preflight;
     std::string bytes;
-    if (!PreflightInput(name, &preflight)) {
-        PrintProblem(name, DescribeProblem(preflight, name));
-        return FILE_FAILED;
-    }
-    if (!ReadWholeFile(name, &bytes)) {
-        preflight.Problem = PROBLEM_READ_FAILED;
-        PrintProblem(name, DescribeProblem(preflight, name));
+    if (!ReadInput(name, &bytes)) {
         return FILE_FAILED;
     }
     DumpAnalysis analysis;

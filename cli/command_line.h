@@ -35,6 +35,8 @@ bool NameFits(const char* name, ConversionReport* report);
 // their inputs themselves, learn before they start.
 bool PreflightInput(const char* name, ConversionReport* report);
 bool ReadWholeFile(const char* name, std::string* bytes);
+// An input that check or verify read themselves, whole; says what is wrong when it cannot.
+bool ReadInput(const char* name, std::string* bytes);
 bool WriteWholeFile(const char* name, const std::string& bytes);
 bool FileStands(const char* name);
 bool SameFile(const char* first, const char* second);

@@ -54,6 +54,19 @@ bool ReadWholeFile(const char* name, std::string* bytes)
     return read;
 }
 
+bool ReadInput(const char* name, std::string* bytes)
+{
+    ConversionReport report;
+    if (PreflightInput(name, &report) && !ReadWholeFile(name, bytes)) {
+        report.Problem = PROBLEM_READ_FAILED;
+    }
+    if (report.Problem != PROBLEM_NONE) {
+        PrintProblem(name, DescribeProblem(report, name));
+        return false;
+    }
+    return true;
+}
+
 bool WriteWholeFile(const char* name, const std::string& bytes)
 {
     FILE* handle = fopen(name, "wb");

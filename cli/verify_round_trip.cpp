@@ -124,15 +124,8 @@ static bool RoundTripIn(const char* name, const std::string& original, RoundTrip
 
 FileOutcome VerifyFile(const char* name)
 {
-    ConversionReport preflight;
     std::string original;
-    if (!PreflightInput(name, &preflight)) {
-        PrintProblem(name, DescribeProblem(preflight, name));
-        return FILE_FAILED;
-    }
-    if (!ReadWholeFile(name, &original)) {
-        preflight.Problem = PROBLEM_READ_FAILED;
-        PrintProblem(name, DescribeProblem(preflight, name));
+    if (!ReadInput(name, &original)) {
         return FILE_FAILED;
     }
     fs::path scratch;
