@@ -1,49 +1,68 @@
-// check: what a rebuild would make of a dump, told before it runs. The rebuild's header
-// scan and record walk are followed over the dump's bytes, and every place where the
-// rebuilt file would differ from what the dump shows is named by its line, in words a
-// translator can act on.
+// check: what a rebuild would make of a dump, told before it runs. The dump is read by the
+// rebuild's own walk; every place where the rebuilt file, decoded again, would show something
+// other than the dump shows is a problem, named by its line in a translator's words. What
+// rebuilds exactly but is worth knowing is a note.
 #include "command_line.h"
 
+#include "dump_walk.h"
 #include "file_io.h"
 #include "file_names.h"
 #include "speech_format.h"
+#include "speech_walk.h"
 
 #include <algorithm>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
-// The dump as the rebuild sees it (repaired, when it would be), and where its lines start.
-struct DumpView {
+// The dump and where its lines start, counted as far as a finding needs.
+struct LineCounter {
     const uint8_t* Bytes;
-    uint32_t Size;
-    std::vector<uint32_t> LineStarts;
+    uint32_t At;   // counted up to here
+    uint32_t Line; // the line that holds At
 };
 
-static bool StandsAt(const DumpView& dump, uint32_t p, const char* marker)
+static uint32_t LineOf(LineCounter* lines, uint32_t offset)
+{
+    if (offset < lines->At) {
+        lines->At = 0;
+        lines->Line = 1;
+    }
+    while (lines->At < offset) {
+        const void* newline = memchr(lines->Bytes + lines->At, '\n', offset - lines->At);
+        if (newline == NULL) {
+            lines->At = offset;
+            break;
+        }
+        lines->At = (uint32_t)((const uint8_t*)newline - lines->Bytes) + 1;
+        ++lines->Line;
+    }
+    return lines->Line;
+}
+
+struct Judge {
+    const char* Name;
+    const DumpWalk* Walk;
+    LineCounter Lines;
+    DumpJudgement* Result;
+};
+
+static void Find(Judge* judge, uint32_t offset, bool note, const std::string& text)
+{
+    uint32_t line = offset == UINT32_MAX ? 0 : LineOf(&judge->Lines, offset);
+    judge->Result->Findings.push_back(DumpFinding{line, note, text});
+}
+
+static bool StandsAt(const DumpWalk* walk, uint32_t p, const char* marker)
 {
     size_t length = strlen(marker);
-    return p <= dump.Size && dump.Size - p >= length && memcmp(dump.Bytes + p, marker, length) == 0;
+    return p <= walk->Size && walk->Size - p >= length &&
+           memcmp(walk->Bytes + p, marker, length) == 0;
 }
 
-static bool IsDigitAt(const DumpView& dump, uint32_t p)
+static bool StartsLine(const DumpWalk* walk, uint32_t p)
 {
-    return p < dump.Size && dump.Bytes[p] >= '0' && dump.Bytes[p] <= '9';
-}
-
-static uint32_t LineOf(const DumpView& dump, uint32_t offset)
-{
-    return (uint32_t)(std::upper_bound(dump.LineStarts.begin(), dump.LineStarts.end(), offset) -
-                      dump.LineStarts.begin());
-}
-
-static bool StartsLine(const DumpView& dump, uint32_t offset)
-{
-    return offset == 0 || dump.Bytes[offset - 1] == '\n';
-}
-
-static void Report(DumpAnalysis* analysis, uint32_t line, const std::string& text)
-{
-    analysis->Findings.push_back(DumpFinding{line, false, text});
+    return p == 0 || (p <= walk->Size && walk->Bytes[p - 1] == '\n');
 }
 
 static std::string RecordName(uint32_t number)
@@ -53,344 +72,422 @@ static std::string RecordName(uint32_t number)
     return text;
 }
 
-// ---- Header values ------------------------------------------------------------------------
+// A few bytes of a text, quoted, for a message.
+static std::string Excerpt(const uint8_t* bytes, uint32_t length)
+{
+    std::string text;
+    for (uint32_t k = 0; k < length && k < 40; ++k) {
+        char c = (char)bytes[k];
+        text += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    }
+    return "\"" + text + (length > 40 ? "...\"" : "\"");
+}
 
-struct ScannedValue {
-    bool KeywordSeen;
-    bool Found;
-    uint32_t KeywordAt;
-    uint32_t DigitsAt;
-    uint32_t Value; // of at most four digits, as the rebuild reads it
+// ---- Header values -------------------------------------------------------------------------
+
+// Header values carry over from one dump to the next over the whole run, as in the window; the
+// dump each came from.
+static std::string HeaderFrom;
+static std::string LineCountFrom;
+
+// The value a marker line shows after its keyword: blanks, a sign, the digits; false when the
+// keyword does not begin a marker line, or no digit follows it there.
+static bool ShownValue(const DumpWalk* walk, const DumpValue& value, const char* keyword,
+                       int64_t* shown, uint32_t* digitsAt)
+{
+    uint32_t bracket = value.KeywordAt;
+    while (bracket > 0 && walk->Bytes[bracket - 1] == ' ') {
+        --bracket;
+    }
+    bracket -= bracket >= strlen(MARKER_BRACKET) ? (uint32_t)strlen(MARKER_BRACKET) : bracket;
+    if (!StandsAt(walk, bracket, MARKER_BRACKET) || !StartsLine(walk, bracket)) {
+        return false;
+    }
+    uint32_t p = value.KeywordAt + (uint32_t)strlen(keyword);
+    while (p < walk->Size && walk->Bytes[p] == ' ') {
+        ++p;
+    }
+    bool negative = p < walk->Size && walk->Bytes[p] == '-';
+    p += negative;
+    *digitsAt = p;
+    *shown = 0;
+    while (p < walk->Size && walk->Bytes[p] >= '0' && walk->Bytes[p] <= '9') {
+        *shown = std::min<int64_t>(*shown * 10 + (walk->Bytes[p++] - '0'), INT64_MAX / 20);
+    }
+    *shown = negative ? -*shown : *shown;
+    return p > *digitsAt;
+}
+
+// One header value: the value the rebuild writes against the one the dump shows.
+static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, uint32_t written,
+                       std::string* from, const char* limit)
+{
+    const DumpWalk* walk = judge->Walk;
+    std::string keyword = std::string(word) + ": ";
+    std::string carried = from->empty() ? "0, as no dump before it in this run had one"
+                                        : std::to_string(written) + ", carried over from " + *from;
+    int64_t shown = 0;
+    uint32_t shownAt = 0;
+    bool onItsLine =
+        value.KeywordFound && ShownValue(walk, value, keyword.c_str(), &shown, &shownAt);
+    if (!value.KeywordFound) {
+        Find(judge, UINT32_MAX, false,
+             "no " + std::string(word) + " line: the rebuild writes " + carried);
+    } else if (!value.DigitsFound) {
+        Find(judge, value.KeywordAt, false,
+             "the " + std::string(word) + " line has no value: the rebuild writes " + carried);
+    } else if (!onItsLine || shownAt != value.DigitsAt) {
+        Find(judge, value.KeywordAt, false,
+             (onItsLine ? "the " + std::string(word) + " value shown here is not the one read: "
+                        : "no " + std::string(word) + " line: ") +
+                 "the rebuild takes " + std::to_string(written) + " from line " +
+                 std::to_string(LineOf(&judge->Lines, value.DigitsAt)));
+    } else if (shown != (int64_t)written) {
+        Find(judge, value.KeywordAt, false,
+             std::string(word) + " " + std::to_string(shown) + " would be written as " +
+                 std::to_string(written) + ": " + limit);
+    }
+    if (value.DigitsFound) {
+        *from = judge->Name;
+    }
+}
+
+// ---- Record lines --------------------------------------------------------------------------
+
+// The record line with its blanks in the markup, as it stands in the dump before the repair,
+// against the text the rebuild writes: only the blanks the markup gained may differ.
+static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_t* digits,
+                                const uint8_t* text, uint32_t length)
+{
+    uint32_t p = size > 0 && line[0] == ' ';
+    if (size - p < 6 || memcmp(line + p, RECORD_PREFIX, 6) != 0) {
+        return false;
+    }
+    p += 6;
+    p += p < size && line[p] == ' ';
+    if (size - p < 5 || memcmp(line + p, digits, 4) != 0 || line[p + 4] != ']') {
+        return false;
+    }
+    p += 5;
+    p += p < size && line[p] == ' ';
+    return size - p == length + 2 && memcmp(line + p, text, length) == 0 &&
+           memcmp(line + size - 2, DUMP_LINE_END, 2) == 0;
+}
+
+// Where the lines of the dump as read start, for comparing a repaired dump with the original.
+static std::vector<uint32_t> LineStarts(const uint8_t* bytes, uint32_t size)
+{
+    std::vector<uint32_t> starts(1, 0);
+    for (const uint8_t* at = bytes; (at = (const uint8_t*)memchr(at, '\n', size - (at - bytes)));) {
+        starts.push_back((uint32_t)(++at - bytes));
+    }
+    starts.push_back(size);
+    return starts;
+}
+
+struct RecordJudgement {
+    uint32_t Records;    // written whole
+    uint32_t LastNumber; // of the last one
+    bool Started;        // ... in sequence so far
+    uint32_t Expected;
+    bool SequenceBroken;
+    uint32_t LfOnly; // lines ending in LF without CR
+    uint32_t FirstLfOnly;
+    bool TextChanged; // by the repair pass
+    std::vector<uint32_t> OriginalLines;
 };
 
-// The rebuild's header scan: each keyword counts only after a "[:::::]" that begins after
-// the previous find, and a value is the first digits after its keyword, wherever they stand.
-static void ScanHeader(const DumpView& dump, ScannedValue* header, ScannedValue* lineCount)
+// Why the text the rebuild writes for this line is not the one the dump shows, or "".
+static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJudgement* records)
 {
-    enum { SEEK_START, SEEK_HEADER, READ_HEADER, SEEK_LINECOUNT, READ_LINECOUNT } stage;
-    stage = SEEK_START;
-    bool bracketSeen = false;
-    for (uint32_t p = 0; p < dump.Size && !lineCount->Found; ++p) {
-        if (!bracketSeen) {
-            bracketSeen = StandsAt(dump, p, MARKER_BRACKET);
-            if (!bracketSeen) {
-                continue;
-            }
+    const DumpWalk* walk = judge->Walk;
+    const uint8_t* bytes = walk->Bytes;
+    std::string record = "the text of " + RecordName(line.LineNumber);
+    if (line.NumberOnly) {
+        return "the closing line " MARKER_BRACKET "Speech FINISH" MARKER_BRACKET
+               " is missing: the rebuild writes this last record's number but not its text";
+    }
+    bool fourDigits = true;
+    for (uint32_t k = 0; k < 4; ++k) {
+        uint8_t c = line.LineAt + 6 + k < walk->Size ? bytes[line.LineAt + 6 + k] : 0;
+        fourDigits = fourDigits && c >= '0' && c <= '9';
+    }
+    if (!fourDigits || bytes[line.LineAt + 10] != ']') {
+        return "the record number is not four digits and \"]\": the rebuild reads it as " +
+               std::to_string(line.LineNumber) + " and starts the text at the wrong byte";
+    }
+    uint32_t span = line.TextEnd > line.TextStart ? line.TextEnd - line.TextStart : 0;
+    bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
+    if (!StartsLine(walk, line.TextEnd) && line.TextEnd < walk->Size) {
+        std::string marker((const char*)bytes + line.TextEnd,
+                           std::min<uint32_t>(walk->Size - line.TextEnd, 9));
+        bool recordLine = StandsAt(walk, line.TextEnd, RECORD_PREFIX);
+        return record + " holds \"" + (recordLine ? std::string(RECORD_PREFIX) : marker) +
+               "\": the rebuild " +
+               (recordLine ? "starts a new record there"
+                : walk->End == DUMP_UNSEQUENCED_MARKER && walk->EndAt == line.TextEnd
+                    ? "takes it for the tail marker and ends the records there"
+                    : "takes it for the closing line and ends the dump there");
+    }
+    if (!endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == '\n') {
+        if (records->LfOnly++ == 0) {
+            records->FirstLfOnly = line.LineAt;
         }
-        if (stage == SEEK_START && StandsAt(dump, p, "Speech START")) {
-            stage = SEEK_HEADER;
-            bracketSeen = false;
-        }
-        if (stage == SEEK_HEADER && StandsAt(dump, p, "HEADER: ")) {
-            stage = READ_HEADER;
-            header->KeywordSeen = true;
-            header->KeywordAt = p;
-        }
-        if (stage == SEEK_LINECOUNT && StandsAt(dump, p, "LINECOUNT: ")) {
-            stage = READ_LINECOUNT;
-            lineCount->KeywordSeen = true;
-            lineCount->KeywordAt = p;
-        }
-        ScannedValue* value = stage == READ_HEADER      ? header
-                              : stage == READ_LINECOUNT ? lineCount
-                                                        : NULL;
-        if (value != NULL && IsDigitAt(dump, p)) {
-            value->Found = true;
-            value->DigitsAt = p;
-            for (uint32_t t = 0; t < 4 && IsDigitAt(dump, p + t); ++t) {
-                value->Value = value->Value * 10 + (uint32_t)(dump.Bytes[p + t] - '0');
-            }
-            stage = SEEK_LINECOUNT;
-            bracketSeen = false;
+        return "";
+    }
+    if (line.LineBreaks > 1) {
+        return record + " spans " + std::to_string(line.LineBreaks) + " lines: the rebuild cuts " +
+               std::to_string(2 * (line.LineBreaks - 1)) +
+               " bytes from its end, two for each line break in it";
+    }
+    if (!endsInCrLf || line.Length != span - 2) {
+        return "the rebuild writes " + std::to_string(line.Length) + " bytes of " + record +
+               ", which shows " + std::to_string(endsInCrLf ? span - 2 : span) +
+               (walk->ShortTailSeen ? " (a tail marker line before it cuts it to the length of "
+                                      "an earlier record)"
+                                    : "");
+    }
+    if (walk->Repaired) {
+        std::vector<uint32_t>& original = records->OriginalLines;
+        uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
+        uint32_t last = LineOf(&judge->Lines, line.TextEnd) - 1;
+        if (last < original.size() &&
+            !ShowsTheWrittenText(walk->Original + original[first], original[last] - original[first],
+                                 bytes + line.LineAt + 6, bytes + line.TextStart, line.Length)) {
+            records->TextChanged = true;
+            return "the repair pass that puts the markup's blanks back changes " + record +
+                   ": the rebuild writes " + Excerpt(bytes + line.TextStart, line.Length) +
+                   " (remove the blanks from the markup yourself, the first line included, "
+                   "and the text is taken as it stands)";
         }
     }
+    return "";
 }
 
-// The value as the dump shows it: all its digits, and a sign before them.
-static std::string ShownValue(const DumpView& dump, uint32_t p)
+// Whether the decoder would read this record as the dump shows it, in sequence.
+static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgement* records)
 {
-    uint32_t end = p;
-    while (IsDigitAt(dump, end)) {
-        ++end;
+    if (records->SequenceBroken ||
+        FollowsInSequence(records->Started, records->Expected, (uint16_t)line.LineNumber)) {
+        records->Started = true;
+        records->Expected = line.LineNumber + 1;
+        return;
     }
-    std::string digits((const char*)dump.Bytes + p, end - p);
-    return p > 0 && dump.Bytes[p - 1] == '-' ? "-" + digits : digits;
-}
-
-// One header value: where the dump shows it, taken from elsewhere, or missing and carried
-// over from an earlier dump of the run. Returns the value the rebuild would write.
-static uint32_t CheckValue(const DumpView& dump, const char* keyword, const ScannedValue& value,
-                           uint32_t byteMask, const char* limits, const char* name,
-                           uint32_t* carried, std::string* carriedFrom, DumpAnalysis* analysis)
-{
-    std::string word = keyword;
-    uint32_t line = value.KeywordSeen ? LineOf(dump, value.KeywordAt) : 0;
-    if (!value.Found) {
-        Report(analysis, line,
-               "no " + word + " value: the rebuild would use " +
-                   (carriedFrom->empty()
-                        ? "0, as no earlier dump of this run had one"
-                        : std::to_string(*carried) + ", carried over from " + *carriedFrom));
-        return *carried;
-    }
-    uint32_t written = value.Value & byteMask;
-    std::string shown = ShownValue(dump, value.DigitsAt);
-    uint32_t digitsLine = LineOf(dump, value.DigitsAt);
-    if (digitsLine != line) {
-        Report(analysis, line,
-               "the " + word + " line has no value: the rebuild would take " + shown +
-                   " from line " + std::to_string(digitsLine));
-    } else if (shown[0] == '-' || shown.size() > 4 || value.Value != written) {
-        Report(analysis, line,
-               word + " " + shown + " would be written as " + std::to_string(written) + ": " +
-                   limits);
-    }
-    *carried = value.Value;
-    *carriedFrom = name;
-    return written;
-}
-
-// ---- Record lines -------------------------------------------------------------------------
-
-struct RecordWalk {
-    bool Open;
-    uint32_t Start; // of the open line's "[LINE:"
-    uint32_t TextStart;
-    uint32_t Number;
-    bool HavePrevious;
-    bool Wrapped;
-    uint32_t NotCrLf; // record lines whose line end is not CR LF
-    uint32_t FirstNotCrLf;
-};
-
-// A closed record line: its text is [TextStart, end), and the rebuild writes `length` bytes.
-static void CheckRecord(const DumpView& dump, RecordWalk* walk, int64_t length, uint32_t end,
-                        DumpAnalysis* analysis)
-{
-    ++analysis->RecordsWritten;
-    uint32_t line = LineOf(dump, walk->Start);
-    uint32_t start = std::min(walk->TextStart, end);
-    bool crLf = end - start >= 2 && dump.Bytes[end - 2] == '\r' && dump.Bytes[end - 1] == '\n';
-    if (!crLf && end > start && (dump.Bytes[end - 1] == '\n' || dump.Bytes[end - 1] == '\r')) {
-        if (walk->NotCrLf++ == 0) {
-            walk->FirstNotCrLf = line;
-        }
-    }
-    uint32_t breaks = 0;
-    for (uint32_t p = start; p + 1 < end; ++p) {
-        breaks += dump.Bytes[p] == '\r' && dump.Bytes[p + 1] == '\n';
-    }
-    breaks -= crLf;
-    if (breaks > 0) {
-        Report(analysis, line,
-               "the text of " + RecordName(walk->Number) + " spans " + std::to_string(breaks + 1) +
-                   " lines: the rebuild would cut " + std::to_string(2 * breaks) +
-                   " bytes from its end, two for each line break in it");
-    }
-    if (length > 0xFFFF) {
-        Report(analysis, line,
-               "the text of " + RecordName(walk->Number) + " is " + std::to_string(length) +
-                   " bytes long, more than the 65,535 a record can hold");
-    }
-}
-
-static void OpenRecord(const DumpView& dump, RecordWalk* walk, uint32_t p, DumpAnalysis* analysis)
-{
-    uint32_t line = LineOf(dump, p);
-    if (!StartsLine(dump, p)) {
-        Report(analysis, line,
-               (walk->Open ? "the text of " + RecordName(walk->Number) : std::string("a line")) +
-                   " holds \"[LINE:\": the rebuild would start a new record there");
-    }
-    uint32_t number = 0;
-    uint32_t digits = 0;
-    while (digits < 4 && IsDigitAt(dump, p + 6 + digits)) {
-        number = number * 10 + (uint32_t)(dump.Bytes[p + 6 + digits] - '0');
-        ++digits;
-    }
-    if (digits < 4 || !StandsAt(dump, p + 10, "]")) {
-        Report(analysis, line,
-               "the record number is not four digits and \"]\": the rebuild would read it as " +
-                   std::to_string(number) + " and start the text at the wrong byte");
-    }
-    if (walk->HavePrevious && walk->Number == 9999 && number == 0) {
-        if (!walk->Wrapped) {
-            Report(analysis, line,
-                   "more than 9,999 records: the dump shows their numbers from here on "
-                   "as 0000, 0001, ..., and the rebuilt file would number them so, not "
-                   "10000, 10001, ...");
-        }
-        walk->Wrapped = true;
-    } else if (walk->HavePrevious && number != walk->Number + 1) {
-        Report(analysis, line,
-               RecordName(number) + " follows " + RecordName(walk->Number) +
-                   ": numbers must rise by one, or a reader of the rebuilt file stops here");
-    }
-    walk->HavePrevious = true;
-    walk->Open = true;
-    walk->Start = p;
-    walk->TextStart = p + 11; // past "[LINE:", four digits and "]"
-    walk->Number = number;
-}
-
-// The rebuild's record walk. Returns where the tail marker that asks for side data stands,
-// or 0 when none does.
-static uint32_t WalkRecords(const DumpView& dump, RecordWalk* walk, DumpAnalysis* analysis)
-{
-    int64_t length = 0; // bytes since the text start, CR LF pairs counting zero
-    bool shortTailSeen = false;
-    int64_t savedLength = 0;
-    uint32_t shortTailAt = 0;
-    bool ended = false;
-    for (uint32_t p = 0; p < dump.Size && !ended; ++p) {
-        if (StandsAt(dump, p, RECORD_PREFIX)) {
-            if (walk->Open) {
-                CheckRecord(dump, walk, length, p, analysis);
-            }
-            OpenRecord(dump, walk, p, analysis);
-            p = walk->TextStart; // the text's first byte is never taken for a record start
-            length = 0;
-            if (p >= dump.Size) {
-                break;
-            }
-        }
-        if (walk->Open && StandsAt(dump, p, "[:::::") && p + 8 < dump.Size) {
-            char first = (char)dump.Bytes[p + 7];
-            char second = (char)dump.Bytes[p + 8];
-            bool marker =
-                first == 'U' ? second == 'N' || second == 'n' : first == 'S' && second == 'p';
-            if (marker && !StartsLine(dump, p)) {
-                Report(analysis, LineOf(dump, p),
-                       "the text of " + RecordName(walk->Number) + " holds \"" +
-                           std::string((const char*)dump.Bytes + p, 9) +
-                           "\": the rebuild would take it for a marker line and " +
-                           (second == 'n' ? "splice side data" : "end the record there"));
-            }
-            if (first == 'U' && second == 'N') {
-                CheckRecord(dump, walk, length, p, analysis);
-                return p;
-            }
-            if (first == 'U' && second == 'n') {
-                shortTailSeen = true;
-                savedLength = length;
-                shortTailAt = p;
-            }
-            if (first == 'S' && second == 'p') {
-                CheckRecord(dump, walk, shortTailSeen ? savedLength : length,
-                            shortTailSeen ? shortTailAt : p, analysis);
-                ended = true;
-            }
-        }
-        if (p + 1 < dump.Size && dump.Bytes[p] == '\r' && dump.Bytes[p + 1] == '\n') {
-            length -= 2;
-        }
-        length += walk->Open;
-    }
-    if (!ended && walk->Open) {
-        Report(analysis, LineOf(dump, walk->Start),
-               "the closing line [:::::]Speech FINISH[:::::] is missing: the rebuild would write "
-               "this last record's number but not its text");
-    }
-    return shortTailSeen ? shortTailAt : 0;
-}
-
-// The rebuild splices the side data found first under the short name in the current
-// folder, then beside the dump.
-static void CheckSideData(const char* name, uint32_t line, DumpAnalysis* analysis)
-{
-    UseFileName(name);
-    char shortName[PATH_CAPACITY];
-    char sibling[PATH_CAPACITY];
-    BuildSideDataName(shortName);
-    BuildSiblingSideDataName(sibling, name);
-    bool shortStands = FileStands(shortName);
-    std::string owner = WithEnding(shortName, "txt");
-    if (!shortStands && !FileStands(sibling)) {
-        Report(analysis, line,
-               std::string("the dump ends in a tail marker, but its side data ") + sibling +
-                   " is missing: the rebuilt file would lack its tail");
-    } else if (shortStands && !SameFile(shortName, sibling) &&
-               (FileStands(sibling) ||
-                (FileStands(owner.c_str()) && !SameFile(owner.c_str(), name)))) {
-        Report(analysis, line,
-               std::string("the rebuild would splice ") + shortName + " (the side data of " +
-                   owner + "), not this dump's own " + sibling + ": the wrong tail");
-    }
-}
-
-void AnalyseDump(const char* name, const std::string& bytes, CarriedHeader* carried,
-                 DumpAnalysis* analysis)
-{
-    analysis->Findings.clear();
-    analysis->RecordsWritten = 0;
-    analysis->SideData = false;
-    std::string text = bytes;
-    if (text.size() >= 10 && memcmp(text.data(), MARKER_BRACKET " Sp", 10) == 0) {
-        text.resize(RepairSpacedDump((uint8_t*)&text[0], (uint32_t)text.size()));
-        analysis->Findings.push_back(DumpFinding{
-            1, true, "blanks an editor put into the markup will be repaired before the rebuild"});
-    }
-    DumpView dump;
-    dump.Bytes = (const uint8_t*)text.data();
-    dump.Size = (uint32_t)text.size();
-    dump.LineStarts.push_back(0);
-    for (uint32_t p = 0; p < dump.Size; ++p) {
-        if (dump.Bytes[p] == '\n') {
-            dump.LineStarts.push_back(p + 1);
-        }
-    }
-
-    ScannedValue header = {};
-    ScannedValue lineCount = {};
-    ScanHeader(dump, &header, &lineCount);
-    CheckValue(dump, "HEADER", header, 0xFF, "a header is one byte, 0 to 255, of four digits", name,
-               &carried->HeaderByte, &carried->HeaderFrom, analysis);
-    uint32_t count = CheckValue(dump, "LINECOUNT", lineCount, 0xFFFFFFFF,
-                                "only four digits and no sign are read", name, &carried->LineCount,
-                                &carried->LineCountFrom, analysis);
-    if (count == 0) {
-        Report(analysis, lineCount.Found ? LineOf(dump, lineCount.KeywordAt) : 0,
-               "the line count is 0: the rebuild would write no record");
+    records->SequenceBroken = true;
+    if (records->Expected == 10000 && line.LineNumber == 0) {
+        Find(judge, line.LineAt, false,
+             "more than 9,999 records: the dump shows their numbers from here on as 0000, 0001, "
+             "..., and the rebuilt file would number them so, not 10000, 10001, ...: a reader "
+             "of it stops here");
     } else {
-        RecordWalk walk = {};
-        uint32_t tailAt = WalkRecords(dump, &walk, analysis);
-        if (walk.NotCrLf > 0) {
-            Report(analysis, walk.FirstNotCrLf,
-                   std::to_string(walk.NotCrLf) +
-                       " record line(s) from here end in LF only, not CR LF (an editor saved "
-                       "the dump that way): every text would gain a byte per line end");
-        }
-        if (tailAt != 0) {
-            analysis->SideData = true;
-            CheckSideData(name, LineOf(dump, tailAt), analysis);
-        }
-        // The walk starts at the first record line, so a tail marker without one is not seen.
-        static const char tailMarker[] = MARKER_BRACKET "U";
-        const uint8_t* marker = std::search(dump.Bytes, dump.Bytes + dump.Size, tailMarker,
-                                            tailMarker + sizeof tailMarker - 1);
-        if (!walk.HavePrevious && marker != dump.Bytes + dump.Size) {
-            Report(analysis, LineOf(dump, (uint32_t)(marker - dump.Bytes)),
-                   "a tail marker with no record line before it: the rebuild would not splice "
-                   "the side data");
+        Find(judge, line.LineAt, false,
+             RecordName(line.LineNumber) + " follows " + RecordName(records->Expected - 1) +
+                 ": numbers must rise by one, or a reader of the rebuilt file stops here and "
+                 "keeps the records from here on only as side data");
+    }
+}
+
+// ---- Side data -----------------------------------------------------------------------------
+
+// The side data the rebuild would splice, against the tail the dump shows and the records
+// before it.
+static void JudgeSideData(Judge* judge, const RecordJudgement& records)
+{
+    const DumpWalk* walk = judge->Walk;
+    char first[PATH_CAPACITY];
+    char sibling[PATH_CAPACITY];
+    BuildSideDataNames(judge->Name, first, sibling);
+    const char* name = FileStands(first) ? first : sibling;
+    std::string owner = WithEnding(first, "txt");
+    uint8_t* bytes = NULL;
+    uint32_t size = 0;
+    LoadResult loaded = ReadWholeSideFile(name, &bytes, &size);
+    if (loaded == LOAD_MISSING) {
+        Find(judge, walk->TailMarkerAt, false,
+             std::string("the dump ends in a tail marker, but its side data ") + sibling +
+                 " is missing: the rebuilt file would lack its tail");
+        return;
+    }
+    if (loaded == LOAD_FAILED) {
+        Find(judge, walk->TailMarkerAt, false,
+             std::string("the side data ") + name + " cannot be read: the rebuild would fail");
+        return;
+    }
+    if (name == first && !SameFile(first, sibling) &&
+        (FileStands(sibling) ||
+         (FileStands(owner.c_str()) && !SameFile(owner.c_str(), judge->Name)))) {
+        Find(judge, walk->TailMarkerAt, false,
+             std::string("the rebuild would splice ") + first + " (the side data of " + owner +
+                 "), not this dump's own " + sibling + ": the wrong tail");
+    } else if (records.Started && !records.SequenceBroken) {
+        // The decoder reads on from the last record into the spliced bytes.
+        SpeechWalk tail;
+        SpeechRecord record;
+        ContinueSpeechWalk(&tail, bytes, size, (uint16_t)records.LastNumber);
+        bool shortMarker = walk->End != DUMP_UNSEQUENCED_MARKER;
+        if (NextSpeechRecord(&tail, &record)) {
+            Find(judge, walk->TailMarkerAt, false,
+                 std::string("the side data ") + name + " starts with " +
+                     RecordName(record.LineNumber) +
+                     ", which now follows the last record: a "
+                     "reader of the rebuilt file would take the tail for records");
+        } else if (tail.Tail != (shortMarker ? SHORT_TAIL : UNSEQUENCED_TAIL)) {
+            Find(judge, walk->TailMarkerAt, false,
+                 std::string("the side data ") + name + " (" + std::to_string(size) +
+                     " bytes) is not the tail this marker stands for: another version's?");
         }
     }
-    std::stable_sort(analysis->Findings.begin(), analysis->Findings.end(),
+    free(bytes);
+}
+
+// ---- The whole dump ------------------------------------------------------------------------
+
+static void JudgeRecords(Judge* judge, DumpWalk* walk)
+{
+    RecordJudgement records = {};
+    if (walk->Repaired) {
+        records.OriginalLines = LineStarts(walk->Original, walk->OriginalSize);
+    }
+    bool writes = StoredLineCount != 0;
+    uint32_t lines = 0;
+    DumpRecordLine line;
+    while (NextDumpRecordLine(walk, &line)) {
+        ++lines;
+        if (!writes) {
+            continue;
+        }
+        if (!line.NumberOnly) {
+            JudgeSequence(judge, line, &records);
+        }
+        std::string problem = TextProblem(judge, line, &records);
+        if (!problem.empty()) {
+            Find(judge, line.LineAt, false, problem);
+        }
+        if (!line.NumberOnly) {
+            ++records.Records;
+            records.LastNumber = line.LineNumber;
+        }
+        if (line.Length > 0xFFFF) {
+            Find(judge, line.LineAt, true,
+                 "the text of " + RecordName(line.LineNumber) + " is " +
+                     std::to_string(line.Length) +
+                     " bytes long: the rebuild writes it whole, but older tools read at most "
+                     "65,535");
+        }
+    }
+    judge->Result->RecordsWritten = records.Records;
+    DumpUnreadPart unread;
+    FindUnreadPart(walk, &unread);
+    if (!writes) {
+        if (lines > 0 || walk->WantsSideData || unread.TailMarker) {
+            Find(judge, walk->LineCount.KeywordAt, false,
+                 "the line count is 0: the rebuild writes no record and no side data, so " +
+                     Plural(lines, "record line") + (lines > 0 ? "" : " but the tail") +
+                     " of this dump would be lost");
+        }
+        return;
+    }
+    if (records.LfOnly > 0) {
+        Find(judge, records.FirstLfOnly, false,
+             Plural(records.LfOnly, "record line") +
+                 " from here end in LF only, not CR LF (an editor saved the dump that way): "
+                 "every such text would gain a byte");
+    }
+    if (walk->Repaired && !records.TextChanged) {
+        Find(judge, 0, true, "blanks an editor put into the markup are repaired; no text changes");
+    }
+    if (unread.RecordLines > 0) {
+        Find(judge, unread.FirstRecordLineAt, false,
+             Plural(unread.RecordLines, "record line") + " after the " +
+                 (walk->End == DUMP_CLOSED
+                      ? std::string("closing line")
+                      : std::string(MARKER_BRACKET "UNKNOWN DATA" MARKER_BRACKET " line")) +
+                 ": the rebuild never reads " + (unread.RecordLines == 1 ? "it" : "them"));
+    }
+    if (unread.TailMarker) {
+        Find(judge, unread.TailMarkerAt, false,
+             "a tail marker with no record line before it: the rebuild does not splice the side "
+             "data");
+    }
+    if (walk->WantsSideData) {
+        judge->Result->SideData = true;
+        if (!StartsLine(walk, walk->TailMarkerAt)) {
+            Find(judge, walk->TailMarkerAt, false,
+                 "a text holds \"" MARKER_BRACKET "Un\": the rebuild takes it for the short-tail "
+                 "marker and splices side data after the records");
+        } else if (!(walk->End == DUMP_CUT_OFF)) {
+            JudgeSideData(judge, records);
+        }
+    }
+    if (lines != StoredLineCount && walk->LineCount.DigitsFound) {
+        Find(judge, walk->LineCount.KeywordAt, true,
+             "LINECOUNT is " + std::to_string(StoredLineCount) + " and the dump has " +
+                 Plural(lines, "record line") + "; the rebuild keeps " +
+                 std::to_string(StoredLineCount) + ", as the dump says");
+    }
+}
+
+void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgement* result)
+{
+    result->Findings.clear();
+    result->RecordsWritten = 0;
+    result->SideData = false;
+    DumpWalk walk;
+    if (!StartDumpWalk(&walk, bytes, size)) {
+        return;
+    }
+    Judge judge = {name, &walk, {walk.Bytes, 0, 1}, result};
+    if (!walk.StartFound) {
+        Find(&judge, UINT32_MAX, false,
+             "is not a dump (no " MARKER_BRACKET "Speech START" MARKER_BRACKET
+             " line): a rebuild refuses it");
+    } else {
+        if (walk.ByteOrderMark) {
+            Find(&judge, 0, true,
+                 "the dump starts with a UTF-8 byte-order mark; the rebuild "
+                 "ignores it");
+        }
+        JudgeValue(&judge, walk.Header, "HEADER", StoredHeaderByte & 0xFF, &HeaderFrom,
+                   "a header is one byte, 0 to 255");
+        JudgeValue(&judge, walk.LineCount, "LINECOUNT", StoredLineCount, &LineCountFrom,
+                   "only four digits and no sign are read");
+        JudgeRecords(&judge, &walk);
+    }
+    // Blanked markup behind a byte-order mark is not repaired: every problem then has that
+    // one cause, which is what the translator needs to hear.
+    size_t problems = 0;
+    for (const DumpFinding& finding : result->Findings) {
+        problems += !finding.Note;
+    }
+    if (walk.MarkBlocksRepair && problems > 0) {
+        result->Findings.clear();
+        Find(&judge, 0, false,
+             "the dump starts with a byte-order mark, so the blanks an editor put into its "
+             "markup are not repaired and " +
+                 Plural(problems, "problem") +
+                 " follow: save it as UTF-8 without a byte-order mark");
+    }
+    EndDumpWalk(&walk);
+    std::stable_sort(result->Findings.begin(), result->Findings.end(),
                      [](const DumpFinding& a, const DumpFinding& b) { return a.Line < b.Line; });
 }
 
-// Header values carry over from one dump to the next over the whole run, as in the window.
-static CarriedHeader CheckCarried;
+static DumpJudgement Judged;
+
+static bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size)
+{
+    JudgeDump(CurrentFileName, bytes, size, &Judged);
+    return false; // nothing written
+}
 
 FileOutcome CheckFile(const char* name)
 {
-    std::string bytes;
-    if (!ReadInput(name, &bytes)) {
-        return FILE_FAILED;
+    Judged = DumpJudgement();
+    if (!RunCore(name, name, JudgeLoadedDump)) {
+        return FILE_NOT_DONE;
     }
-    DumpAnalysis analysis;
-    AnalyseDump(name, bytes, &CheckCarried, &analysis);
     bool problems = false;
-    for (const DumpFinding& finding : analysis.Findings) {
+    for (const DumpFinding& finding : Judged.Findings) {
         problems = problems || !finding.Note;
         PrintResult(name,
                     (finding.Line != 0 ? "line " + std::to_string(finding.Line) + ": " : "") +
@@ -399,8 +496,8 @@ FileOutcome CheckFile(const char* name)
     }
     if (!problems) {
         PrintResult(name,
-                    "ready: a rebuild writes " + std::to_string(analysis.RecordsWritten) +
-                        " records" + (analysis.SideData ? " and splices its side data" : ""),
+                    "ready: a rebuild writes " + Plural(Judged.RecordsWritten, "record") +
+                        (Judged.SideData ? " and splices its side data" : ""),
                     false);
     }
     return problems ? FILE_FINDINGS : FILE_DONE;

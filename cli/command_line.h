@@ -1,5 +1,5 @@
 // The command-line program's shared pieces: how one run reports, what it learns about an
-// input before the core sees it, and the four commands, each taking one file at a time.
+// input before the core sees it, and the commands, each taking one file at a time.
 #ifndef QUILLMARSH_CLI_COMMAND_LINE_H
 #define QUILLMARSH_CLI_COMMAND_LINE_H
 
@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
-// What a command made of one file: done, done but with something the user must look at
-// (a check or verify finding, a rebuild that lost its tail), or not done at all.
-enum FileOutcome { FILE_DONE, FILE_FINDINGS, FILE_FAILED };
+// What a command made of one file, as the exit status counts it: done; done, but with
+// something the user must look at (a check or verify finding, a rebuild without its tail, a
+// skipped catalogue entry); or not done at all.
+enum FileOutcome { FILE_DONE, FILE_FINDINGS, FILE_NOT_DONE };
 
 // ---- Reports ------------------------------------------------------------------------------
 
 extern bool QuietRun; // -q: only problems and findings are printed
+extern bool ForceRun; // -f: replace edited dumps, rebuild files that are not dumps
 
 // "NAME: text" on standard output; not in a quiet run unless it is a finding.
 void PrintResult(const char* name, const std::string& text, bool finding);
@@ -23,33 +25,35 @@ void PrintResult(const char* name, const std::string& text, bool finding);
 void PrintProblem(const char* name, const std::string& text);
 // The sentence for what stopped a conversion of `name`.
 std::string DescribeProblem(const ConversionReport& report, const char* name);
-// "N of M files" on standard error, only on a terminal and only once a run takes a while.
-void ShowProgress(size_t done, size_t total);
+// "1 record", "2 records".
+std::string Plural(uint64_t count, const char* noun);
+// The progress line on standard error, only on a terminal and only once a run takes a while:
+// "N of M files", and the share of a long file done. Installs the core's hooks.
+void StartProgress(size_t total);
+void ShowProgress(size_t done, const char* name);
 void ClearProgress();
 
 // ---- Inputs -------------------------------------------------------------------------------
 
-// The name fits CurrentFileName; a longer one would reach the core cut short.
-bool NameFits(const char* name, ConversionReport* report);
-// NameFits, and the input is a regular file that opens: what check and verify, which read
-// their inputs themselves, learn before they start.
-bool PreflightInput(const char* name, ConversionReport* report);
-bool ReadWholeFile(const char* name, std::string* bytes);
-// An input that check or verify read themselves, whole; says what is wrong when it cannot.
-bool ReadInput(const char* name, std::string* bytes);
-bool WriteWholeFile(const char* name, const std::string& bytes);
 bool FileStands(const char* name);
 bool SameFile(const char* first, const char* second);
-// CurrentFileName = name, which NameFits has found to fit.
-void UseFileName(const char* name);
 // `name` with its last three characters replaced.
 std::string WithEnding(const std::string& name, const char* ending);
 
-// ---- Commands -----------------------------------------------------------------------------
-
+// Sets CurrentFileName to `input`; false, with the problem reported under `name`, when it is
+// too long for it.
+bool UseFileName(const char* name, const char* input);
+// False, with the problem reported under `name`, when the last conversion had one.
+bool Reported(const char* name, const char* input);
+// Sets CurrentFileName to `input` and hands its bytes to `work` through the core's file layer,
+// with the folder locks a rebuild takes. False, with the problem reported under `name`, when
+// the file could not be read.
+bool RunCore(const char* name, const char* input, bool (*work)(const uint8_t*, uint32_t));
 // Sets CurrentFileName to `input` and calls the window's converter for it. False, with the
 // problem reported under `name`, when nothing was converted.
 bool RunConverter(const char* name, const char* input, bool decoding);
+
+// ---- Commands -----------------------------------------------------------------------------
 
 FileOutcome DecodeFile(const char* name);
 FileOutcome RebuildFile(const char* name);
@@ -60,29 +64,19 @@ FileOutcome VerifyFile(const char* name);
 
 struct DumpFinding {
     uint32_t Line; // 0 when the finding concerns the dump as a whole
-    bool Note;     // information only: the rebuild handles it
+    bool Note;     // exact, but worth knowing
     std::string Text;
 };
 
-// Header values a rebuild keeps from the last dump that carried them, as the window does
-// over one run, and the dump each came from.
-struct CarriedHeader {
-    uint32_t HeaderByte;
-    uint32_t LineCount;
-    std::string HeaderFrom;
-    std::string LineCountFrom;
-};
-
-struct DumpAnalysis {
+struct DumpJudgement {
     std::vector<DumpFinding> Findings; // in line order
     uint32_t RecordsWritten;
     bool SideData; // the rebuild would splice side data
 };
 
-// Follows the rebuild's header scan and record walk over the dump `name` (its bytes given;
-// side data is looked up in the current folder) and lists every place where the rebuilt
-// file would differ from what the dump shows.
-void AnalyseDump(const char* name, const std::string& bytes, CarriedHeader* carried,
-                 DumpAnalysis* analysis);
+// Walks the dump `name` (its bytes given) as the rebuild does and lists every place where the
+// rebuilt file, decoded again, would show something else than the dump shows. Header values
+// missing from it are those of the dump judged or rebuilt before it in this run.
+void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgement* result);
 
 #endif

@@ -2,15 +2,31 @@
 // core calls, with what each did, or why it did not, said in one line.
 #include "command_line.h"
 
+#include "file_io.h"
+
 #include <string.h>
 
-bool RunConverter(const char* name, const char* input, bool decoding)
+// The name as the core takes it; a longer one would reach the core cut short.
+bool UseFileName(const char* name, const char* input)
 {
-    UseFileName(input);
-    if (decoding) {
-        ConvertSpeechToText();
-    } else {
-        ConvertTextToSpeech();
+    size_t length = strlen(input);
+    if (length >= sizeof CurrentFileName) {
+        memset(&LastConversion, 0, sizeof LastConversion);
+        LastConversion.Problem = PROBLEM_NAME_UNUSABLE;
+        PrintProblem(name, DescribeProblem(LastConversion, input));
+        return false;
+    }
+    memset(CurrentFileName, 0, sizeof CurrentFileName);
+    memcpy(CurrentFileName, input, length);
+    return true;
+}
+
+bool Reported(const char* name, const char* input)
+{
+    if (LastConversion.Problem == PROBLEM_OUTPUT_DIFFERS) {
+        // Said of the dump that stands, which is what the user must look at.
+        PrintProblem(LastConversion.ProblemFile, DescribeProblem(LastConversion, input));
+        return false;
     }
     if (LastConversion.Problem != PROBLEM_NONE) {
         PrintProblem(name, DescribeProblem(LastConversion, input));
@@ -19,45 +35,51 @@ bool RunConverter(const char* name, const char* input, bool decoding)
     return true;
 }
 
-// Converts `name` as the window does.
-static bool ConvertNamedFile(const char* name, bool decoding)
+bool RunCore(const char* name, const char* input, bool (*work)(const uint8_t*, uint32_t))
 {
-    ConversionReport report;
-    if (!NameFits(name, &report)) {
-        PrintProblem(name, DescribeProblem(report, name));
+    if (!UseFileName(name, input)) {
         return false;
     }
-    return RunConverter(name, name, decoding);
+    ConvertWholeFile(work, INPUT_AND_CURRENT_FOLDER);
+    return Reported(name, input);
+}
+
+bool RunConverter(const char* name, const char* input, bool decoding)
+{
+    if (!UseFileName(name, input)) {
+        return false;
+    }
+    decoding ? ConvertSpeechToText() : ConvertTextToSpeech();
+    return Reported(name, input);
 }
 
 static std::string CountsOf(const ConversionReport& report)
 {
-    std::string counts =
-        std::to_string(report.RecordCount) + (report.RecordCount == 1 ? " record" : " records");
+    std::string counts = Plural(report.RecordCount, "record");
     if (report.TailSize != 0) {
         counts += report.ShortTail ? ", short tail " : ", tail ";
-        counts += std::to_string(report.TailSize) + " bytes";
+        counts += Plural(report.TailSize, "byte");
     }
     return counts;
 }
 
 FileOutcome DecodeFile(const char* name)
 {
-    if (!ConvertNamedFile(name, true)) {
-        return FILE_FAILED;
+    if (!RunConverter(name, name, true)) {
+        return FILE_NOT_DONE;
     }
     std::string line = CountsOf(LastConversion) + " -> " + LastConversion.OutputName;
     if (LastConversion.SideDataName[0] != 0) {
         line += std::string(", ") + LastConversion.SideDataName;
     }
-    PrintResult(name, line, false);
+    PrintResult(name, line + (LastConversion.Unchanged ? " (unchanged)" : ""), false);
     return FILE_DONE;
 }
 
 FileOutcome RebuildFile(const char* name)
 {
-    if (!ConvertNamedFile(name, false)) {
-        return FILE_FAILED;
+    if (!RunConverter(name, name, false)) {
+        return FILE_NOT_DONE;
     }
     std::string line = CountsOf(LastConversion);
     if (LastConversion.SideDataName[0] != 0) {
@@ -72,7 +94,7 @@ FileOutcome RebuildFile(const char* name)
         PrintProblem(name, "the dump ends in a tail marker, but its side data " +
                                WithEnding(name, "ext") + " is missing: " +
                                LastConversion.OutputName + " was written without its tail");
-        return FILE_FAILED;
+        return FILE_FINDINGS;
     }
     return FILE_DONE;
 }

@@ -1,41 +1,54 @@
 // quillmarsh: the window's conversions on the command line, with a line for every file,
-// problems in words, exit codes for scripts, and two commands the window lacks: check,
-// which tells what a rebuild would change in a dump, and verify, which tries the round trip.
+// problems in words, exit codes for scripts, guards for a translator's edits, and commands the
+// window lacks: check, which tells what a rebuild would change in a dump, and verify, which
+// tries the round trip.
 #include "command_line.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
+#ifdef _WIN32
+#include <direct.h>
+#define chdir _chdir
+#else
+#include <unistd.h>
+#endif
+
 static const char USAGE[] =
-    "Usage: quillmarsh [-q] COMMAND FILE...\n"
+    "Usage: quillmarsh [-q] [-f] [-C DIR] COMMAND FILE...\n"
     "\n"
     "  decode FILE.spc...   write FILE.txt (and FILE.ext for a tail) beside each speech file\n"
     "  rebuild FILE.txt...  write mod/FILE.spc below the current folder from each dump\n"
     "  check FILE.txt...    tell what a rebuild would change or lose; writes nothing\n"
     "  verify FILE.spc...   decode and rebuild in a scratch folder and compare\n"
     "\n"
-    "  -q, --quiet   print only problems\n"
+    "  -q, --quiet   print only problems and findings\n"
+    "  -f, --force   decode over a dump that differs from the new one (an edited dump);\n"
+    "                rebuild a file that is not a dump\n"
+    "  -C DIR        work in DIR, as if started there (names and mod/ are relative to it)\n"
     "  --help        show this help\n"
     "  --version     show the version\n"
     "  --            the names that follow may start with '-'\n"
     "\n"
     "Files are converted in the order given; HEADER and LINECOUNT values missing from a dump\n"
-    "are taken from the last dump before it that had them, as in the window.\n"
-    "Exit status: 0 all went well, 1 a file failed or a check or verify found a problem,\n"
-    "2 the command line was wrong.\n";
+    "are taken from the last dump before it that had them, as in the window. Conversions in\n"
+    "one folder take turns with other programs converting there.\n"
+    "Exit status: 0 everything done, nothing to report; 1 done, with findings or warnings;\n"
+    "2 something was not done (a file missing, unreadable or refused, or a wrong command line).\n";
 
 struct Command {
     const char* Name;
     FileOutcome (*Run)(const char* name);
-    const char* DoneWord;
-    const char* FindingsWord;
+    // How the summary counts each outcome.
+    const char* Words[3];
 };
 
 static const Command COMMANDS[] = {
-    {"decode", DecodeFile, "converted", "converted"},
-    {"rebuild", RebuildFile, "converted", "converted"},
-    {"check", CheckFile, "ready to rebuild", "with problems"},
-    {"verify", VerifyFile, "round-trip exactly", "differ"},
+    {"decode", DecodeFile, {"converted", "converted with warnings", "not converted"}},
+    {"rebuild", RebuildFile, {"converted", "converted with warnings", "not converted"}},
+    {"check", CheckFile, {"ready to rebuild", "with problems", "not checked"}},
+    {"verify", VerifyFile, {"round-trip exactly", "differ", "not verified"}},
 };
 
 static int UsageError(const std::string& text)
@@ -47,6 +60,7 @@ static int UsageError(const std::string& text)
 int main(int argc, char** argv)
 {
     const Command* command = NULL;
+    const char* folder = NULL;
     std::vector<const char*> files;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
@@ -56,6 +70,13 @@ int main(int argc, char** argv)
         } else if (options && argument[0] == '-' && argument[1] != 0) {
             if (strcmp(argument, "-q") == 0 || strcmp(argument, "--quiet") == 0) {
                 QuietRun = true;
+            } else if (strcmp(argument, "-f") == 0 || strcmp(argument, "--force") == 0) {
+                ForceRun = true;
+            } else if (strncmp(argument, "-C", 2) == 0) {
+                folder = argument[2] != 0 ? argument + 2 : i + 1 < argc ? argv[++i] : NULL;
+                if (folder == NULL) {
+                    return UsageError("-C needs a folder");
+                }
             } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
                 fputs(USAGE, stdout);
                 return 0;
@@ -84,23 +105,25 @@ int main(int argc, char** argv)
     if (files.empty()) {
         return UsageError(std::string("no file given to ") + command->Name);
     }
+    if (folder != NULL && chdir(folder) != 0) {
+        fprintf(stderr, "quillmarsh: %s: cannot work in this folder (%s)\n", folder,
+                strerror(errno));
+        return 2;
+    }
+    GuardEdits = !ForceRun;
 
     size_t counts[3] = {0, 0, 0}; // by FileOutcome
+    StartProgress(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        ShowProgress(i, files.size());
+        ShowProgress(i, files[i]);
         ++counts[command->Run(files[i])];
     }
     ClearProgress();
     if (files.size() > 1 && !QuietRun) {
-        std::string summary = std::to_string(files.size()) + " files: ";
-        if (command->DoneWord == command->FindingsWord) {
-            summary +=
-                std::to_string(counts[FILE_DONE] + counts[FILE_FINDINGS]) + " " + command->DoneWord;
-        } else {
-            summary += std::to_string(counts[FILE_DONE]) + " " + command->DoneWord + ", " +
-                       std::to_string(counts[FILE_FINDINGS]) + " " + command->FindingsWord;
-        }
-        printf("%s, %lu failed\n", summary.c_str(), (unsigned long)counts[FILE_FAILED]);
+        printf("%s: %lu %s, %lu %s, %lu %s\n", Plural(files.size(), "file").c_str(),
+               (unsigned long)counts[FILE_DONE], command->Words[FILE_DONE],
+               (unsigned long)counts[FILE_FINDINGS], command->Words[FILE_FINDINGS],
+               (unsigned long)counts[FILE_NOT_DONE], command->Words[FILE_NOT_DONE]);
     }
-    return counts[FILE_DONE] == files.size() ? 0 : 1;
+    return counts[FILE_NOT_DONE] != 0 ? 2 : counts[FILE_FINDINGS] != 0 ? 1 : 0;
 }

@@ -2,6 +2,10 @@
 // progress line while a long run works on a terminal.
 #include "command_line.h"
 
+#include "file_io.h"
+#include "file_names.h"
+#include "speech_format.h"
+
 #include <errno.h>
 
 #include <chrono>
@@ -17,39 +21,84 @@
 #endif
 
 bool QuietRun;
+bool ForceRun;
 
 // Progress shows only after this long, and is redrawn at most this often.
 static const std::chrono::milliseconds PROGRESS_DELAY(1000);
 static const std::chrono::milliseconds PROGRESS_INTERVAL(200);
 
 struct ProgressLine {
+    bool Terminal;
     bool Visible;
+    size_t Done;
+    size_t Total;
+    const char* Name;
     std::chrono::steady_clock::time_point Started;
     std::chrono::steady_clock::time_point Drawn;
 };
 
 static ProgressLine Progress;
 
-void ShowProgress(size_t done, size_t total)
+static void DrawProgress(const std::string& text, bool now)
 {
-    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
-    if (done == 0) {
-        Progress.Started = now;
-    }
-    if (now - Progress.Started < PROGRESS_DELAY || now - Progress.Drawn < PROGRESS_INTERVAL ||
-        !isatty(fileno(stderr))) {
+    std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now();
+    if (!Progress.Terminal || (!now && (at - Progress.Started < PROGRESS_DELAY ||
+                                        at - Progress.Drawn < PROGRESS_INTERVAL))) {
         return;
     }
-    fprintf(stderr, "\rquillmarsh: %lu of %lu files", (unsigned long)done, (unsigned long)total);
+    fprintf(stderr, "\r\033[Kquillmarsh: %s", text.c_str());
     fflush(stderr);
     Progress.Visible = true;
-    Progress.Drawn = now;
+    Progress.Drawn = at;
+}
+
+static std::string FilesDone()
+{
+    return Progress.Total > 1 ? " (" + std::to_string(Progress.Done) + " of " +
+                                    std::to_string(Progress.Total) + " files)"
+                              : "";
+}
+
+// The core's hook: the share of the current file done.
+static void OnConversionProgress(uint64_t done, uint64_t total)
+{
+    if (total != 0 && Progress.Name != NULL) {
+        DrawProgress(std::string(Progress.Name) + ": " + std::to_string(done * 100 / total) + "%" +
+                         FilesDone(),
+                     false);
+    }
+}
+
+static void OnWaitingForFolder(const char*)
+{
+    DrawProgress(std::string(Progress.Name != NULL ? Progress.Name : "") +
+                     ": waiting for another conversion in this folder",
+                 true);
+}
+
+void StartProgress(size_t total)
+{
+    Progress.Terminal = isatty(fileno(stderr)) != 0;
+    Progress.Total = total;
+    Progress.Started = std::chrono::steady_clock::now();
+    ConversionProgress = OnConversionProgress;
+    WaitingForFolder = OnWaitingForFolder;
+}
+
+void ShowProgress(size_t done, const char* name)
+{
+    Progress.Done = done;
+    Progress.Name = name;
+    if (Progress.Total > 1) {
+        DrawProgress(std::to_string(done) + " of " + std::to_string(Progress.Total) + " files",
+                     false);
+    }
 }
 
 void ClearProgress()
 {
     if (Progress.Visible) {
-        fprintf(stderr, "\r%60s\r", "");
+        fputs("\r\033[K", stderr);
         Progress.Visible = false;
     }
 }
@@ -70,9 +119,21 @@ void PrintProblem(const char* name, const std::string& text)
     fprintf(stderr, "quillmarsh: %s: %s\n", name, text.c_str());
 }
 
+std::string Plural(uint64_t count, const char* noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 static std::string SystemReason(int error)
 {
     return error != 0 ? std::string(" (") + strerror(error) + ")" : std::string();
+}
+
+// "in this folder" for a bare name, so that a message about a file in the current folder says
+// where it is.
+static std::string Where(const std::string& file)
+{
+    return BaseNameOf(file.c_str()) == file.c_str() ? file + " in this folder" : file;
 }
 
 std::string DescribeProblem(const ConversionReport& report, const char* name)
@@ -86,6 +147,10 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
         if (strlen(name) >= FILE_NAME_CAPACITY) {
             return "the name is longer than 259 characters, more than the converter takes";
         }
+        if (strncmp(BaseNameOf(name), TEMPORARY_PREFIX, 4) == 0) {
+            return "names starting with " TEMPORARY_PREFIX " are kept for this program's own "
+                   "temporary files";
+        }
         return "the name cannot carry the output's name (it needs a three-letter extension)";
     case PROBLEM_CANNOT_OPEN:
         return "cannot be opened" + reason;
@@ -97,20 +162,41 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
     case PROBLEM_TOO_LARGE:
         return "is 4 GiB or larger, more than a speech file can hold";
     case PROBLEM_READ_FAILED:
-        return "could not be read" + reason;
+        return file == name ? "could not be read" + reason : file + " could not be read" + reason;
+    case PROBLEM_INPUT_CHANGED:
+        return "changed while it was being read (another program wrote it); nothing was written";
     case PROBLEM_TOO_SHORT:
         return "is shorter than five bytes, too short for the head of a speech file";
+    case PROBLEM_NOT_A_DUMP:
+        return "is not a dump (no " MARKER_BRACKET "Speech START" MARKER_BRACKET
+               " line); nothing written";
     case PROBLEM_OUTPUT_IS_INPUT:
         return "its output " + file + " would be the input itself; rename the input first";
+    case PROBLEM_OUTPUT_DIFFERS:
+        return "exists and differs from a fresh decode of " + std::string(name) +
+               " (edited?); left as it is (--force replaces it)";
+    case PROBLEM_CANNOT_LOCK:
+        return "the folder " + file + " cannot be locked for the conversion" + reason;
+    case PROBLEM_CANNOT_SETTLE:
+        return "a conversion here was interrupted and what it left (" + file +
+               ") cannot be settled" + reason +
+               "; nothing was read (make the folder writable "
+               "and run again)";
     case PROBLEM_CANNOT_MAKE_FOLDER:
-        return "the folder mod cannot be created here" + reason;
+        if (report.SystemError == ENOTDIR) {
+            return file + " exists and is not a folder";
+        }
+        return "the folder " + file + " cannot be created here" + reason;
     case PROBLEM_CANNOT_CREATE:
-        return file + " cannot be created" + reason + "; nothing was written";
+        return "cannot write " + Where(file) + reason + "; nothing was written";
     case PROBLEM_WRITE_FAILED:
         return "writing " + file + " failed" + reason + "; nothing was written";
     case PROBLEM_CANNOT_REPLACE:
         return file + " cannot be replaced" + reason + "; it was left as it was";
     case PROBLEM_SIDE_DATA_UNREADABLE:
+        if (report.SystemError == EISDIR || report.SystemError == EINVAL) {
+            return "the side data " + file + " is not a regular file; nothing was written";
+        }
         return "the side data " + file + " cannot be read" + reason + "; nothing was written";
     }
     return "was not converted";

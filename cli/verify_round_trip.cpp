@@ -1,12 +1,10 @@
-// verify: decode a speech file and rebuild it in a scratch folder, as a user would in the
-// file's own folder, and compare the result with the original byte for byte.
+// verify: decode a speech file into a scratch folder, rebuild the dump there, and compare the
+// result with the original byte for byte as it is produced; nothing is written beside it.
 #include "command_line.h"
 
 #include "file_io.h"
-#include "file_names.h"
-#include "speech_format.h"
+#include "speech_walk.h"
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -39,83 +37,89 @@ static bool MakeScratchFolder(fs::path* folder)
     return false;
 }
 
-static uint32_t LittleEndianAt(const std::string& bytes, uint32_t p, int count)
-{
-    uint32_t value = 0;
-    for (int k = count - 1; k >= 0; --k) {
-        value = value << 8 | (uint8_t)bytes[p + k];
-    }
-    return value;
-}
+// Where in the original speech file a difference at Offset lies, and a cause the dump cannot
+// show, found by walking it as decoding does.
+static uint64_t Offset;
+static std::string Part;
+static std::string Cause;
 
-// Names the part of a speech file that holds `offset`, walking its records as decoding does,
-// and the cause of a difference there that the dump cannot show.
-static std::string PartAt(const std::string& bytes, uint32_t offset, std::string* cause)
+static bool NamePart(const uint8_t* bytes, uint32_t size)
 {
-    if (offset < SPEECH_HEADER_SIZE) {
-        return "in the head";
+    Part = "in the tail kept as side data";
+    if (Offset < SPEECH_HEADER_SIZE) {
+        Part = "in the head";
+        return false;
     }
-    uint32_t size = (uint32_t)bytes.size();
-    uint32_t p = SPEECH_HEADER_SIZE;
-    uint32_t expected = 0;
-    bool first = true;
-    while (p + 1 < size) {
-        uint32_t number = LittleEndianAt(bytes, p, 2);
-        if ((!first && number != expected) || size - p < RECORD_HEAD_SIZE ||
-            LittleEndianAt(bytes, p + 2, 4) > size - p - RECORD_HEAD_SIZE) {
-            break;
-        }
-        uint32_t end = p + RECORD_HEAD_SIZE + LittleEndianAt(bytes, p + 2, 4);
-        if (offset < end) {
-            if (number > 9999) {
-                *cause = "a dump shows only the last four digits of the record number " +
-                         std::to_string(number);
+    SpeechWalk walk;
+    SpeechRecord record;
+    StartSpeechWalk(&walk, bytes, size);
+    while (NextSpeechRecord(&walk, &record)) {
+        if (Offset < walk.Position) {
+            if (record.LineNumber > 9999) {
+                Cause = "a dump shows only the last four digits of the record number " +
+                        std::to_string(record.LineNumber);
             }
-            return "in record " + std::to_string(number) +
-                   (offset < p + RECORD_HEAD_SIZE ? ", its number or length" : ", its text");
-        }
-        first = false;
-        expected = number + 1;
-        p = end;
-        if (p < size && size - p <= SHORT_TAIL_LIMIT) {
+            Part = "in record " + std::to_string(record.LineNumber) +
+                   (Offset < walk.RecordStart + RECORD_HEAD_SIZE ? ", its number or length"
+                                                                 : ", its text");
             break;
         }
     }
-    return "in the tail kept as side data";
+    return false;
 }
 
-struct RoundTrip {
-    std::string Dump;
-    std::string DumpName;
-    std::string Rebuilt;
-    std::string Why; // the first thing the rebuild would change, from the dump's check
+static DumpJudgement Judged;
+
+static bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size)
+{
+    JudgeDump(CurrentFileName, bytes, size, &Judged);
+    return false;
+}
+
+struct RoundTripResult {
+    uint64_t OriginalSize;
+    bool Differs;
+    uint64_t FirstDifference;
+    uint64_t RebuiltSize;
 };
 
-static bool RoundTripIn(const char* name, const std::string& original, RoundTrip* trip)
+// Decodes `name` into the scratch folder and rebuilds it there, comparing as it goes. False,
+// with the problem reported, when either conversion could not run.
+static bool RoundTrip(const char* name, const fs::path& scratch, RoundTripResult* result)
 {
-    std::string base = BaseNameOf(name);
-    if (!WriteWholeFile(base.c_str(), original)) {
-        PrintProblem(name, "cannot be copied into a scratch folder");
+    std::string dump = (scratch / "v.txt").string();
+    std::string sideData = (scratch / "v.ext").string();
+    if (!UseFileName(name, name)) {
         return false;
     }
-    if (!RunConverter(name, base.c_str(), true)) {
+    DecodeSpeechFileTo(dump.c_str(), sideData.c_str());
+    result->OriginalSize = LastConversion.InputSize;
+    if (!Reported(name, name) || !UseFileName(name, dump.c_str())) {
         return false;
     }
-    trip->DumpName = WithEnding(base, "txt");
-    if (!ReadWholeFile(trip->DumpName.c_str(), &trip->Dump) ||
-        !RunConverter(name, trip->DumpName.c_str(), false)) {
+    CompareRebuildWith(sideData.c_str(), name);
+    if (!Reported(name, name)) {
         return false;
     }
-    char rebuilt[PATH_CAPACITY] = "";
-    BuildRebuiltName(rebuilt, sizeof rebuilt);
-    ReadWholeFile(rebuilt, &trip->Rebuilt);
-    // What the dump itself tells about the difference; side data is looked up here.
-    CarriedHeader fresh = {};
-    DumpAnalysis analysis;
-    AnalyseDump(trip->DumpName.c_str(), trip->Dump, &fresh, &analysis);
-    for (const DumpFinding& finding : analysis.Findings) {
+    result->Differs = LastConversion.Differs;
+    result->FirstDifference = LastConversion.FirstDifference;
+    result->RebuiltSize = LastConversion.OutputSize;
+    if (!result->Differs) {
+        return true;
+    }
+    // What the dump itself tells about the difference, judged where it stands.
+    std::error_code error;
+    fs::path previous = fs::current_path(error);
+    fs::current_path(scratch, error);
+    Judged = DumpJudgement();
+    RunCore(name, "v.txt", JudgeLoadedDump);
+    fs::current_path(previous, error);
+    Offset = result->FirstDifference;
+    Cause.clear();
+    RunCore(name, name, NamePart);
+    for (const DumpFinding& finding : Judged.Findings) {
         if (!finding.Note) {
-            trip->Why = finding.Text;
+            Cause = finding.Text;
             break;
         }
     }
@@ -124,53 +128,34 @@ static bool RoundTripIn(const char* name, const std::string& original, RoundTrip
 
 FileOutcome VerifyFile(const char* name)
 {
-    std::string original;
-    if (!ReadInput(name, &original)) {
-        return FILE_FAILED;
-    }
     fs::path scratch;
-    std::error_code error;
-    fs::path previous = fs::current_path(error);
-    if (error || !MakeScratchFolder(&scratch)) {
+    if (!MakeScratchFolder(&scratch)) {
         PrintProblem(name, "no scratch folder can be made in the temporary folder");
-        return FILE_FAILED;
+        return FILE_NOT_DONE;
     }
     // The core's values that a window run would carry into the next rebuild stay as they were.
     uint32_t headerByte = StoredHeaderByte;
     uint32_t lineCount = StoredLineCount;
-    RoundTrip trip;
-    fs::current_path(scratch, error);
-    bool converted = !error && RoundTripIn(name, original, &trip);
-    fs::current_path(previous, error);
+    RoundTripResult result = {};
+    bool converted = RoundTrip(name, scratch, &result);
+    std::error_code error;
     fs::remove_all(scratch, error);
     StoredHeaderByte = headerByte;
     StoredLineCount = lineCount;
     if (!converted) {
-        return FILE_FAILED;
+        return FILE_NOT_DONE;
     }
-
-    if (trip.Rebuilt == original) {
-        PrintResult(name, "round-trips exactly (" + std::to_string(original.size()) + " bytes)",
+    if (!result.Differs) {
+        PrintResult(name, "round-trips exactly (" + Plural(result.OriginalSize, "byte") + ")",
                     false);
         return FILE_DONE;
     }
-    size_t common = std::min(original.size(), trip.Rebuilt.size());
-    size_t offset =
-        std::mismatch(original.begin(), original.begin() + (std::string::difference_type)common,
-                      trip.Rebuilt.begin())
-            .first -
-        original.begin();
-    std::string cause;
-    std::string text = "the rebuild differs from byte " + std::to_string(offset) + " (" +
-                       PartAt(original, (uint32_t)offset, &cause) + ")";
-    if (!trip.Why.empty() || cause.empty()) {
-        cause = trip.Why.empty() ? "no cause found in the dump" : trip.Why;
+    std::string text = "the rebuild differs from byte " + std::to_string(result.FirstDifference) +
+                       " (" + Part + ")";
+    if (result.RebuiltSize != result.OriginalSize) {
+        text += "; it is " + Plural(result.RebuiltSize, "byte") + " against " +
+                std::to_string(result.OriginalSize);
     }
-    if (trip.Rebuilt.size() != original.size()) {
-        text += "; it is " + std::to_string(trip.Rebuilt.size()) + " bytes against " +
-                std::to_string(original.size());
-    }
-    text += ": " + cause;
-    PrintResult(name, text, true);
+    PrintResult(name, text + ": " + (Cause.empty() ? "no cause found in the dump" : Cause), true);
     return FILE_FINDINGS;
 }

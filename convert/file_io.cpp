@@ -38,243 +38,396 @@ void ReportProblem(ConversionProblem problem, const char* name)
     snprintf(LastConversion.ProblemFile, sizeof LastConversion.ProblemFile, "%s", name);
 }
 
-// ---- Input ---------------------------------------------------------------------------------
-
-static InputFile* CurrentInput;
-static uint8_t* InputCopy;
-
-uint8_t* WritableInput()
+// The path of `name` in the folder that `path` names its file in.
+static void BesidePath(char* target, const char* path, const char* name)
 {
-    if (CurrentInput->View == NULL) {
-        return CurrentInput->Bytes;
-    }
-    if (InputCopy == NULL && (InputCopy = (uint8_t*)malloc(CurrentInput->Size)) != NULL) {
-        memcpy(InputCopy, CurrentInput->Bytes, CurrentInput->Size);
-    }
-    if (InputCopy == NULL) {
-        SystemError = ENOMEM;
-        ReportProblem(PROBLEM_READ_FAILED, CurrentFileName);
-    }
-    return InputCopy;
+    snprintf(target, PATH_CAPACITY, "%.*s%s", (int)(BaseNameOf(path) - path), path, name);
 }
 
-void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size))
+static bool RemoveIfThere(const char* name)
+{
+    return !InjectedFault() && (SystemRemove(name) || SystemError == ENOENT);
+}
+
+// ---- The publish journal --------------------------------------------------------------------
+//
+// A dump and its side data are published under the folder's lock in these steps:
+//   1. both are written to their temporary files, OUTPUT_TEMPORARY and SIDE_DATA_TEMPORARY;
+//   2. the journal is written: it names the dump and the side data, and says whether old side
+//      data stood there (it is then set aside under OLD_SIDE_DATA_ASIDE);
+//   3. the old side data is set aside;
+//   4. the new side data is renamed into place;
+//   5. the new dump is renamed into place: from here on the new pair stands;
+//   6. the old side data, then the journal, are removed.
+// A journal found by the next conversion to take the folder's lock is settled before anything
+// is read there: while the dump's temporary file still exists, step 5 never happened and the
+// old pair is put back; once it is gone, the new pair stands and only the old side data is
+// removed. Each step of settling can be repeated, so a settling cut short is settled again.
+
+static const char JOURNAL_MAGIC[] = "quillmarsh publish journal 1\n";
+
+struct Journal {
+    char Dump[PATH_CAPACITY]; // base names, in the journal's folder
+    char SideData[PATH_CAPACITY];
+    bool OldSideDataAside;
+};
+
+static bool WriteJournal(const char* name, const Journal* journal)
+{
+    char text[3 * PATH_CAPACITY];
+    int length = snprintf(text, sizeof text, "%s%s%c%s%c%c", JOURNAL_MAGIC, journal->Dump, 0,
+                          journal->SideData, 0, journal->OldSideDataAside ? 'A' : '-');
+    memcpy(text + length, "\nend\n", 5);
+    length += 5;
+    SystemFile file;
+    if (InjectedFault() || !SystemCreateFile(name, &file)) {
+        return false;
+    }
+    bool written = !InjectedFault() && SystemWrite(file, text, (uint32_t)length);
+    SystemClose(file);
+    return written;
+}
+
+// False when the journal cannot be read; *whole is false when it was cut short while written,
+// before any rename.
+static bool ReadJournal(const char* name, Journal* journal, bool* whole)
+{
+    char text[3 * PATH_CAPACITY];
+    SystemFile file;
+    uint64_t size = 0;
+    uint32_t got = 0;
+    if (InjectedFault() || !SystemOpenFile(name, &file, &size)) {
+        return false;
+    }
+    bool read = size < sizeof text && !InjectedFault() &&
+                SystemRead(file, text, (uint32_t)sizeof text - 1, &got);
+    SystemClose(file);
+    if (!read) {
+        return size >= sizeof text ? (*whole = false, true) : false;
+    }
+    text[got] = 0;
+    size_t magic = sizeof JOURNAL_MAGIC - 1;
+    const char* dump = text + magic;
+    const char* end = text + got;
+    const char* side = (const char*)memchr(dump, 0, (size_t)(end - dump));
+    const char* flag =
+        side != NULL ? (const char*)memchr(side + 1, 0, (size_t)(end - side - 1)) : NULL;
+    *whole = got > magic && memcmp(text, JOURNAL_MAGIC, magic) == 0 && flag != NULL &&
+             end - flag == 7 && (flag[1] == 'A' || flag[1] == '-') &&
+             memcmp(flag + 2, "\nend\n", 5) == 0 && side > dump && side - dump < PATH_CAPACITY &&
+             flag - side > 1 && flag - side <= PATH_CAPACITY;
+    if (*whole) {
+        memcpy(journal->Dump, dump, (size_t)(side - dump) + 1);
+        memcpy(journal->SideData, side + 1, (size_t)(flag - side));
+        journal->OldSideDataAside = flag[1] == 'A';
+    }
+    return true;
+}
+
+// Puts the old side data back (or removes new side data where none stood), then removes what
+// the unpublished pair left.
+static bool RollBack(const char* prefix, const Journal* journal)
+{
+    char aside[PATH_CAPACITY];
+    char sideData[PATH_CAPACITY];
+    char temporary[PATH_CAPACITY];
+    snprintf(aside, sizeof aside, "%s" OLD_SIDE_DATA_ASIDE, prefix);
+    snprintf(sideData, sizeof sideData, "%s%s", prefix, journal->SideData);
+    if (journal->OldSideDataAside) {
+        // Not there: the old side data was never moved.
+        if (SystemFileKind(aside) == REGULAR_FILE &&
+            (InjectedFault() || !SystemReplace(aside, sideData))) {
+            return false;
+        }
+    } else if (!RemoveIfThere(sideData)) {
+        return false;
+    }
+    snprintf(temporary, sizeof temporary, "%s" SIDE_DATA_TEMPORARY, prefix);
+    if (!RemoveIfThere(temporary)) {
+        return false;
+    }
+    snprintf(temporary, sizeof temporary, "%s" OUTPUT_TEMPORARY, prefix);
+    return RemoveIfThere(temporary);
+}
+
+// Settles a journal and removes the temporary files a killed conversion left in the folder
+// named by prefix ("" for the current folder). False when a journal stands that cannot be
+// settled: nothing may then be read there.
+static bool SettleFolder(const char* prefix)
+{
+    char journalName[PATH_CAPACITY];
+    char name[PATH_CAPACITY];
+    snprintf(journalName, sizeof journalName, "%s" PUBLISH_JOURNAL, prefix);
+    FileKind kind = SystemFileKind(journalName);
+    if (kind != NOTHING_THERE) {
+        Journal journal;
+        bool whole = false;
+        if (kind != REGULAR_FILE || !ReadJournal(journalName, &journal, &whole)) {
+            ReportProblem(PROBLEM_CANNOT_SETTLE, journalName);
+            return false;
+        }
+        snprintf(name, sizeof name, "%s" OUTPUT_TEMPORARY, prefix);
+        bool published = SystemFileKind(name) == NOTHING_THERE;
+        snprintf(name, sizeof name, "%s" OLD_SIDE_DATA_ASIDE, prefix);
+        bool settled = !whole || (published ? RemoveIfThere(name) : RollBack(prefix, &journal));
+        if (!settled || !RemoveIfThere(journalName)) {
+            ReportProblem(PROBLEM_CANNOT_SETTLE, journalName);
+            return false;
+        }
+    }
+    // The side data's temporary file never outlives the dump's, so one look is enough when
+    // nothing was left. Leftovers that cannot be removed harm nothing: they are emptied
+    // before use.
+    snprintf(name, sizeof name, "%s" OUTPUT_TEMPORARY, prefix);
+    if (SystemRemove(name)) {
+        snprintf(name, sizeof name, "%s" SIDE_DATA_TEMPORARY, prefix);
+        SystemRemove(name);
+    }
+    return true;
+}
+
+// ---- Folder locks -----------------------------------------------------------------------------
+
+struct HeldFolder {
+    FolderLock Lock;
+    char Prefix[PATH_CAPACITY]; // the folder's path as written before a file name in it
+};
+
+static HeldFolder HeldFolders[2];
+static int HeldFolderCount;
+
+static void UnlockFolders()
+{
+    while (HeldFolderCount > 0) {
+        SystemReleaseFolderLock(&HeldFolders[--HeldFolderCount].Lock);
+    }
+}
+
+static bool OpenHeldFolder(HeldFolder* held, const char* prefix)
+{
+    snprintf(held->Prefix, sizeof held->Prefix, "%s", prefix);
+    const char* folder = prefix[0] != 0 ? prefix : ".";
+    if (InjectedFault() || !SystemOpenFolderLock(folder, &held->Lock)) {
+        ReportProblem(PROBLEM_CANNOT_LOCK, folder);
+        return false;
+    }
+    return true;
+}
+
+// Takes the lock of the folder that holds `path`, and of the current folder when asked, in
+// the order of their keys; then settles each.
+static bool LockFolders(const char* path, bool currentToo)
+{
+    char prefix[PATH_CAPACITY];
+    snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(path) - path), path);
+    HeldFolder* first = &HeldFolders[0];
+    HeldFolder* second = &HeldFolders[1];
+    if (!OpenHeldFolder(first, prefix)) {
+        return false;
+    }
+    int count = 1;
+    if (currentToo) {
+        if (!OpenHeldFolder(second, "")) {
+            SystemReleaseFolderLock(&first->Lock);
+            return false;
+        }
+        int order = strcmp(first->Lock.Key, second->Lock.Key);
+        if (order == 0) {
+            SystemReleaseFolderLock(&second->Lock);
+        } else {
+            count = 2;
+            if (order > 0) {
+                HeldFolder swap = *first;
+                *first = *second;
+                *second = swap;
+            }
+        }
+    }
+    for (int k = 0; k < count; ++k) {
+        if (InjectedFault() || !SystemTakeFolderLock(&HeldFolders[k].Lock, HeldFolders[k].Prefix)) {
+            ReportProblem(PROBLEM_CANNOT_LOCK, HeldFolders[k].Prefix);
+            for (int j = k; j < count; ++j) {
+                SystemReleaseFolderLock(&HeldFolders[j].Lock); // opened, not taken
+            }
+            UnlockFolders();
+            return false;
+        }
+        HeldFolderCount = k + 1;
+    }
+    for (int k = 0; k < count; ++k) {
+        if (!SettleFolder(HeldFolders[k].Prefix)) {
+            return false;
+        }
+    }
+    // The current folder's lock covers its "mod" too.
+    return !currentToo || SettleFolder(OUTPUT_DIRECTORY "/");
+}
+
+// ---- Input ----------------------------------------------------------------------------------
+
+static OutputFile Outputs[2];
+static uint8_t* StagingAreas[2];
+static uint8_t* ComparisonAreas[2];
+
+static bool IsReservedName(const char* name)
+{
+    return strncmp(BaseNameOf(name), TEMPORARY_PREFIX, sizeof TEMPORARY_PREFIX - 1) == 0;
+}
+
+void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders)
 {
     memset(&LastConversion, 0, sizeof LastConversion);
     SystemError = 0;
-    if (CurrentFileNameLength() < 3) {
-        // No extension to replace: the output would take the input's own name.
+    SystemForgetInputChange();
+    if (CurrentFileNameLength() < 3 || IsReservedName(CurrentFileName)) {
+        // No extension to replace: the output would take the input's own name. Names of the
+        // program's own temporary files are not inputs.
         ReportProblem(PROBLEM_NAME_UNUSABLE, CurrentFileName);
         return;
     }
     char originalName[FILE_NAME_CAPACITY];
     memcpy(originalName, CurrentFileName, sizeof originalName);
-    InputFile input = {};
-    input.File = -1; // "no file" for a descriptor and for a HANDLE alike
-    ConversionProblem problem =
-        InjectedFault() ? PROBLEM_READ_FAILED : SystemOpenInput(CurrentFileName, &input, true);
     bool written = false;
-    if (problem != PROBLEM_NONE) {
-        ReportProblem(problem, CurrentFileName);
-    } else {
-        LastConversion.InputSize = input.Size;
-        CurrentInput = &input;
-        written = write(input.Bytes, input.Size);
-        CurrentInput = NULL;
-        free(InputCopy);
-        InputCopy = NULL;
+    if (folders == NO_FOLDER || LockFolders(CurrentFileName, folders == INPUT_AND_CURRENT_FOLDER)) {
+        InputFile input = {};
+        input.File = -1; // "no file" for a descriptor and for a HANDLE alike
+        ConversionProblem problem =
+            InjectedFault() ? PROBLEM_READ_FAILED : SystemOpenInput(CurrentFileName, &input, true);
+        if (problem != PROBLEM_NONE) {
+            ReportProblem(problem, CurrentFileName);
+        } else {
+            LastConversion.InputSize = input.Size;
+            written = write(input.Bytes, input.Size);
+        }
+        SystemCloseInput(&input);
     }
-    SystemCloseInput(&input);
+    for (OutputFile& output : Outputs) {
+        DiscardOutput(&output); // what a failing converter did not finish
+    }
+    UnlockFolders();
     if (!written) {
         memcpy(CurrentFileName, originalName, sizeof originalName);
     }
 }
 
-LoadResult LoadSideFile(const char* name, InputFile* file)
+LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size)
 {
-    *file = InputFile();
-    file->File = -1;
-    if (SystemFileSize(name) < 0) {
+    *bytes = NULL;
+    *size = 0;
+    FileKind kind = SystemFileKind(name);
+    if (kind == NOTHING_THERE) {
         return LOAD_MISSING;
     }
-    ConversionProblem problem =
-        InjectedFault() ? PROBLEM_READ_FAILED : SystemOpenInput(name, file, false);
-    if (problem == PROBLEM_NONE) {
-        return LOAD_OK;
-    }
-    ReportProblem(PROBLEM_SIDE_DATA_UNREADABLE, name);
-    CloseSideFile(file);
-    return LOAD_FAILED;
-}
-
-void CloseSideFile(InputFile* file)
-{
-    SystemCloseInput(file);
-}
-
-// ---- Output names ----------------------------------------------------------------------------
-
-// The temporary name of an output: TEMPORARY_PREFIX, the final base name's hash, the kind,
-// TEMPORARY_SUFFIX, in the final name's folder. Names that differ only in letter case are one
-// file on Windows, so there they hash alike.
-static bool BuildTemporaryName(char* name, const char* finalName, const char* kind)
-{
-    const char* base = BaseNameOf(finalName);
-    uint32_t hash = 2166136261u; // FNV-1a
-    for (const char* c = base; *c != 0; ++c) {
-        uint8_t byte = (uint8_t)*c;
-#ifdef _WIN32
-        if (byte >= 'A' && byte <= 'Z') {
-            byte = (uint8_t)(byte + 'a' - 'A');
+    SystemFile file;
+    uint64_t length = 0;
+    uint32_t got = 0;
+    bool read = kind == REGULAR_FILE && SystemOpenFile(name, &file, &length);
+    if (read) {
+        *bytes = (uint8_t*)malloc(length != 0 ? length : 1);
+        for (read = *bytes != NULL && length < 0xFFFFFFFFu; read && *size < length; *size += got) {
+            read = SystemRead(file, *bytes + *size, (uint32_t)(length - *size), &got) && got != 0;
         }
-#endif
-        hash = (hash ^ byte) * 16777619u;
+        SystemClose(file);
     }
-    int length = snprintf(name, PATH_CAPACITY, "%.*s" TEMPORARY_PREFIX "%08x-%s" TEMPORARY_SUFFIX,
-                          (int)(base - finalName), finalName, (unsigned)hash, kind);
-    return length > 0 && length < PATH_CAPACITY;
+    if (!read) {
+        free(*bytes);
+        *bytes = NULL;
+        return LOAD_FAILED;
+    }
+    return LOAD_OK;
 }
 
-// The kind of an output: its final name's last three characters, where a separator among
-// them must not send the temporary file elsewhere.
-static void OutputKind(char* kind, const char* finalName)
+// ---- Output ---------------------------------------------------------------------------------
+
+OutputFile* OpenOutput(const char* finalName, OutputSlot slot, bool compareExisting)
 {
-    size_t length = strlen(finalName);
-    for (int k = 0; k < 3; ++k) {
-        char c = finalName[length - 3 + k];
-        kind[k] =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_';
-    }
-    kind[3] = 0;
-}
-
-// Where a decode keeps the side data that stood beside a dump until the new dump is in place.
-// Empty when there was none.
-static bool BuildAsideName(char* name, const char* dumpName)
-{
-    return BuildTemporaryName(name, dumpName, "old");
-}
-
-// Puts back the side data that stood beside a dump whose replacement never took its place.
-static void RestoreSideData(const char* aside, const char* sideData)
-{
-    if (SystemFileSize(aside) > 0) {
-        SystemReplace(aside, sideData);
-    } else {
-        SystemRemove(sideData);
-        SystemRemove(aside);
-    }
-}
-
-// A non-empty temporary dump beside an aside file is a dump that a killed decode never
-// published: the old side data goes back. Without one, the new pair stands.
-static void RecoverAside(const char* dumpName, uint64_t unpublishedDumpSize)
-{
-    char aside[PATH_CAPACITY];
-    if (!BuildAsideName(aside, dumpName) || SystemFileSize(aside) < 0) {
-        return;
-    }
-    if (unpublishedDumpSize > 0) {
-        char sideData[PATH_CAPACITY];
-        BuildSiblingSideDataName(sideData, dumpName);
-        RestoreSideData(aside, sideData);
-    } else {
-        SystemRemove(aside);
-    }
-}
-
-// ---- Output ----------------------------------------------------------------------------------
-
-// One staging area per output that can be open at once, allocated once for the run.
-static uint8_t* StagingAreas[2];
-static bool StagingTaken[2];
-
-static uint8_t* TakeStaging()
-{
-    for (int k = 0; k < 2; ++k) {
-        if (!StagingTaken[k]) {
-            if (StagingAreas[k] == NULL) {
-                StagingAreas[k] = (uint8_t*)malloc(OUTPUT_STAGING_CAPACITY);
-            }
-            if (StagingAreas[k] != NULL) {
-                StagingTaken[k] = true;
-            }
-            return StagingAreas[k];
-        }
-    }
-    return NULL;
-}
-
-static void GiveBackStaging(uint8_t* staging)
-{
-    for (int k = 0; k < 2; ++k) {
-        if (staging != NULL && StagingAreas[k] == staging) {
-            StagingTaken[k] = false;
-        }
-    }
-}
-
-static bool TakeTemporaryFile(OutputFile* output, uint64_t* priorSize)
-{
-    if (InjectedFault() || !SystemTakeFile(output->TemporaryName, &output->File, priorSize)) {
-        ReportProblem(SystemError == EEXIST ? PROBLEM_OUTPUT_IS_INPUT : PROBLEM_CANNOT_CREATE,
-                      output->TemporaryName);
-        return false;
-    }
-    output->Taken = true;
-    return true;
-}
-
-bool OpenOutput(OutputFile* output, const char* finalName)
-{
-    output->Taken = false;
+    OutputFile* output = &Outputs[slot];
+    DiscardOutput(output);
+    memset(output, 0, sizeof *output);
     output->Failed = true;
-    output->Staged = 0;
-    output->Staging = NULL;
     size_t length = strlen(finalName);
-    char kind[4];
     if (length < 3 || length >= PATH_CAPACITY) {
         ReportProblem(PROBLEM_NAME_UNUSABLE, finalName);
-        return false;
+        return NULL;
     }
     memcpy(output->FinalName, finalName, length + 1);
-    OutputKind(kind, finalName);
-    if (!BuildTemporaryName(output->TemporaryName, finalName, kind)) {
-        ReportProblem(PROBLEM_NAME_UNUSABLE, finalName);
-        return false;
-    }
-    if (SystemIsInput(finalName)) {
+    BesidePath(output->TemporaryName, finalName,
+               slot == PRIMARY_OUTPUT ? OUTPUT_TEMPORARY : SIDE_DATA_TEMPORARY);
+    if (SystemIsInput(finalName) || SystemIsInput(output->TemporaryName)) {
         ReportProblem(PROBLEM_OUTPUT_IS_INPUT, finalName);
-        return false;
+        return NULL;
     }
-    uint64_t priorSize = 0;
-    if (!TakeTemporaryFile(output, &priorSize)) {
-        return false;
+    uint8_t** buffers[2] = {&StagingAreas[slot], &ComparisonAreas[slot]};
+    output->Comparing = compareExisting && SystemFileKind(finalName) == REGULAR_FILE;
+    for (int k = 0; k < (output->Comparing ? 2 : 1); ++k) {
+        if (*buffers[k] == NULL &&
+            (*buffers[k] = (uint8_t*)malloc(OUTPUT_STAGING_CAPACITY)) == NULL) {
+            SystemError = ENOMEM;
+            ReportProblem(PROBLEM_WRITE_FAILED, finalName);
+            return NULL;
+        }
     }
-    // What a killed conversion left under this name is this output's own, now taken over.
-    RecoverAside(finalName, priorSize);
-    if (priorSize != 0 && (InjectedFault() || !SystemTruncate(output->File))) {
-        ReportProblem(PROBLEM_WRITE_FAILED, output->TemporaryName);
-        DiscardOutput(output);
-        return false;
+    output->Staging = StagingAreas[slot];
+    output->Compared = ComparisonAreas[slot];
+    uint64_t size = 0;
+    bool opened = !InjectedFault() &&
+                  (output->Comparing ? SystemOpenFile(finalName, &output->File, &size)
+                                     : SystemCreateFile(output->TemporaryName, &output->File));
+    if (!opened) {
+        ReportProblem(output->Comparing ? PROBLEM_READ_FAILED : PROBLEM_CANNOT_CREATE, finalName);
+        return NULL;
     }
-    output->Staging = TakeStaging();
-    if (output->Staging == NULL) {
-        SystemError = ENOMEM;
-        ReportProblem(PROBLEM_WRITE_FAILED, finalName);
-        DiscardOutput(output);
-        return false;
-    }
+    output->Taken = true;
     output->Failed = false;
-    return true;
+    return output;
 }
 
-static void WriteThrough(OutputFile* output, const void* bytes, uint32_t count)
+// Notes that the output differs from the compared file from byte `at` on.
+static void MarkDifferent(OutputFile* output, uint64_t at)
 {
-    if (!output->Failed && (InjectedFault() || !SystemWrite(output->File, bytes, count))) {
+    if (!output->Differs) {
+        output->Differs = true;
+        output->FirstDifference = at;
+    }
+}
+
+// Compares count produced bytes with the compared file's next bytes.
+static void CompareThrough(OutputFile* output, const uint8_t* bytes, uint32_t count)
+{
+    uint32_t have = 0;
+    uint32_t got = 1;
+    while (!output->Differs && have < count && got != 0) {
+        if (InjectedFault() ||
+            !SystemRead(output->File, output->Compared + have, count - have, &got)) {
+            ReportProblem(PROBLEM_READ_FAILED, output->FinalName);
+            output->Failed = true;
+            return;
+        }
+        have += got;
+    }
+    if (!output->Differs) {
+        uint32_t same = 0;
+        while (same < have && output->Compared[same] == bytes[same]) {
+            ++same;
+        }
+        if (same < count) {
+            MarkDifferent(output, output->Produced + same);
+        }
+    }
+}
+
+static void WriteThrough(OutputFile* output, const uint8_t* bytes, uint32_t count)
+{
+    if (output->Failed) {
+        return;
+    }
+    if (output->Comparing) {
+        CompareThrough(output, bytes, count);
+    } else if (InjectedFault() || !SystemWrite(output->File, bytes, count)) {
         ReportProblem(PROBLEM_WRITE_FAILED, output->FinalName);
         output->Failed = true;
     }
+    output->Produced += count;
 }
 
 static void FlushStaging(OutputFile* output)
@@ -292,10 +445,11 @@ void WriteOutput(OutputFile* output, const void* bytes, uint32_t count)
     }
     if (count > OUTPUT_STAGING_CAPACITY - output->Staged) {
         FlushStaging(output);
-        // A block larger than the staging area goes straight to the file.
-        if (count >= OUTPUT_STAGING_CAPACITY) {
-            WriteThrough(output, bytes, count);
-            return;
+        // A block larger than the staging area goes straight through.
+        while (count >= OUTPUT_STAGING_CAPACITY) {
+            WriteThrough(output, (const uint8_t*)bytes, OUTPUT_STAGING_CAPACITY);
+            bytes = (const uint8_t*)bytes + OUTPUT_STAGING_CAPACITY;
+            count -= OUTPUT_STAGING_CAPACITY;
         }
     }
     memcpy(output->Staging + output->Staged, bytes, count);
@@ -317,32 +471,85 @@ void WriteMaskedOutput(OutputFile* output, const uint8_t* bytes, uint32_t count)
     }
 }
 
-// Lets go of the temporary file and the staging area; the file itself stays where it is.
+LoadResult AppendFileToOutput(OutputFile* output, const char* name, uint64_t* size)
+{
+    *size = 0;
+    FileKind kind = SystemFileKind(name);
+    if (kind == NOTHING_THERE) {
+        return LOAD_MISSING;
+    }
+    SystemFile file;
+    uint64_t length = 0;
+    if (kind != REGULAR_FILE || InjectedFault() || !SystemOpenFile(name, &file, &length)) {
+        if (kind == OTHER_KIND) {
+            SystemError = EINVAL;
+        }
+        ReportProblem(PROBLEM_SIDE_DATA_UNREADABLE, name);
+        output->Failed = true;
+        return LOAD_FAILED;
+    }
+    uint32_t got = 1;
+    while (!output->Failed && got != 0) {
+        if (output->Staged == OUTPUT_STAGING_CAPACITY) {
+            FlushStaging(output);
+        }
+        if (InjectedFault() || !SystemRead(file, output->Staging + output->Staged,
+                                           OUTPUT_STAGING_CAPACITY - output->Staged, &got)) {
+            ReportProblem(PROBLEM_SIDE_DATA_UNREADABLE, name);
+            output->Failed = true;
+        } else {
+            output->Staged += got;
+            *size += got;
+        }
+    }
+    SystemClose(file);
+    return output->Failed ? LOAD_FAILED : LOAD_OK;
+}
+
+// Lets go of the temporary file (or the compared one); the file itself stays where it is.
 static void ReleaseOutput(OutputFile* output)
 {
-    GiveBackStaging(output->Staging);
-    output->Staging = NULL;
     if (output->Taken) {
-        SystemRelease(output->File);
+        SystemClose(output->File);
         output->Taken = false;
     }
 }
 
 void DiscardOutput(OutputFile* output)
 {
-    if (output->Taken) {
-        // Removed while still taken, so no other conversion can take it halfway.
+    bool written = output->Taken && !output->Comparing;
+    ReleaseOutput(output);
+    if (written) {
         SystemRemove(output->TemporaryName);
     }
-    ReleaseOutput(output);
     output->Failed = true;
 }
 
-// Renames the finished temporary file over the final name; the file stays taken until then.
-static bool PutInPlace(OutputFile* output)
+// Everything produced has reached the file (or been compared), and the input stood still.
+static bool Finished(OutputFile* output)
 {
-    if (InjectedFault() || !SystemReplace(output->TemporaryName, output->FinalName)) {
-        ReportProblem(PROBLEM_CANNOT_REPLACE, output->FinalName);
+    FlushStaging(output);
+    if (!output->Failed && SystemInputChanged()) {
+        ReportProblem(PROBLEM_INPUT_CHANGED, CurrentFileName);
+        output->Failed = true;
+    }
+    if (!output->Failed && output->Comparing && !output->Differs) {
+        uint8_t extra;
+        uint32_t got = 0;
+        if (InjectedFault() || !SystemRead(output->File, &extra, 1, &got)) {
+            ReportProblem(PROBLEM_READ_FAILED, output->FinalName);
+            output->Failed = true;
+        } else if (got != 0) {
+            MarkDifferent(output, output->Produced);
+        }
+    }
+    return !output->Failed;
+}
+
+static bool PutInPlace(const char* from, const char* to)
+{
+    if (InjectedFault() || !SystemReplace(from, to)) {
+        ReportProblem(PROBLEM_CANNOT_REPLACE, to);
         return false;
     }
     return true;
@@ -350,87 +557,71 @@ static bool PutInPlace(OutputFile* output)
 
 bool PublishOutput(OutputFile* output)
 {
-    FlushStaging(output);
-    if (output->Failed || !PutInPlace(output)) {
+    bool finished = Finished(output);
+    bool comparing = output->Comparing;
+    ReleaseOutput(output); // Windows renames only files nobody holds open
+    if (!finished || (!comparing && !PutInPlace(output->TemporaryName, output->FinalName))) {
+        output->Taken = !comparing;
         DiscardOutput(output);
         return false;
     }
-    ReleaseOutput(output);
+    output->Failed = true;
     return true;
-}
-
-// Sets the side data that stands beside the dump now aside, under the aside name, or leaves
-// an empty aside file when there is none.
-static bool SetSideDataAside(const char* sideData, const char* aside)
-{
-    if (SystemIsInput(aside)) {
-        ReportProblem(PROBLEM_OUTPUT_IS_INPUT, aside);
-        return false;
-    }
-    bool ok;
-    if (SystemFileSize(sideData) >= 0) {
-        ok = !InjectedFault() && SystemReplace(sideData, aside);
-    } else {
-        SystemFile marker;
-        uint64_t priorSize;
-        ok = !InjectedFault() && SystemTakeFile(aside, &marker, &priorSize);
-        if (ok) {
-            SystemRelease(marker);
-        }
-    }
-    if (!ok) {
-        ReportProblem(PROBLEM_CANNOT_REPLACE, sideData);
-    }
-    return ok;
 }
 
 bool PublishPair(OutputFile* dump, OutputFile* sideData)
 {
-    FlushStaging(dump);
-    FlushStaging(sideData);
+    bool finished = Finished(dump) && Finished(sideData);
+    ReleaseOutput(dump);
+    ReleaseOutput(sideData);
+    dump->Taken = sideData->Taken = true; // the temporary files are still there
+    char prefix[PATH_CAPACITY];
+    char journalName[PATH_CAPACITY];
     char aside[PATH_CAPACITY];
-    bool ok = !dump->Failed && !sideData->Failed && BuildAsideName(aside, dump->FinalName);
-    // The dump's temporary file stays taken throughout: while it exists, the old side data
-    // is the one that belongs, and a conversion that finds it left behind puts it back.
-    ok = ok && SetSideDataAside(sideData->FinalName, aside);
-    if (ok && !PutInPlace(sideData)) {
-        RestoreSideData(aside, sideData->FinalName);
-        ok = false;
+    snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(dump->FinalName) - dump->FinalName),
+             dump->FinalName);
+    BesidePath(journalName, dump->FinalName, PUBLISH_JOURNAL);
+    BesidePath(aside, dump->FinalName, OLD_SIDE_DATA_ASIDE);
+    Journal journal;
+    snprintf(journal.Dump, sizeof journal.Dump, "%s", BaseNameOf(dump->FinalName));
+    snprintf(journal.SideData, sizeof journal.SideData, "%s", BaseNameOf(sideData->FinalName));
+    FileKind old = SystemFileKind(sideData->FinalName);
+    journal.OldSideDataAside = old == REGULAR_FILE;
+    if (finished && old != NOTHING_THERE && old != REGULAR_FILE) {
+        SystemError = old == OTHER_KIND ? EISDIR : SystemError;
+        ReportProblem(PROBLEM_CANNOT_REPLACE, sideData->FinalName);
+        finished = false;
     }
-    if (ok && !PutInPlace(dump)) {
-        // Windows cannot replace a file that is still open, even one open for deletion.
-        ReleaseOutput(sideData);
-        RestoreSideData(aside, sideData->FinalName);
-        ok = false;
+    if (finished && !WriteJournal(journalName, &journal)) {
+        ReportProblem(PROBLEM_WRITE_FAILED, sideData->FinalName);
+        RemoveIfThere(journalName);
+        finished = false;
     }
-    if (!ok) {
-        DiscardOutput(dump);
+    if (!finished || (journal.OldSideDataAside && !PutInPlace(sideData->FinalName, aside))) {
+        if (finished) {
+            RemoveIfThere(journalName); // nothing was moved yet
+        }
         DiscardOutput(sideData);
+        DiscardOutput(dump);
         return false;
     }
-    SystemRemove(aside);
-    ReleaseOutput(sideData);
-    ReleaseOutput(dump);
+    if (!PutInPlace(sideData->TemporaryName, sideData->FinalName) ||
+        !PutInPlace(dump->TemporaryName, dump->FinalName)) {
+        // The old pair goes back; if even that fails, the journal stays for the next conversion
+        // in this folder to settle.
+        if (RollBack(prefix, &journal)) {
+            RemoveIfThere(journalName);
+        }
+        sideData->Taken = dump->Taken = false;
+        return false;
+    }
+    // The new pair stands; what remains is tidying that the next conversion would finish.
+    sideData->Taken = dump->Taken = false;
+    sideData->Failed = dump->Failed = true;
+    if (!journal.OldSideDataAside || RemoveIfThere(aside)) {
+        RemoveIfThere(journalName);
+    }
     return true;
-}
-
-void RecoverInterruptedPair(const char* dumpName)
-{
-    char aside[PATH_CAPACITY];
-    if (strlen(dumpName) < 3 || !BuildAsideName(aside, dumpName) || SystemFileSize(aside) < 0) {
-        return;
-    }
-    // Taking the dump's temporary file waits for a decode still at work on it.
-    OutputFile dump;
-    char kind[4];
-    OutputKind(kind, dumpName);
-    uint64_t priorSize = 0;
-    if (BuildTemporaryName(dump.TemporaryName, dumpName, kind) &&
-        SystemTakeFile(dump.TemporaryName, &dump.File, &priorSize)) {
-        RecoverAside(dumpName, priorSize);
-        SystemRemove(dump.TemporaryName);
-        SystemRelease(dump.File);
-    }
 }
 
 bool MakeOutputFolder(const char* name)

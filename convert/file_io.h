@@ -1,15 +1,17 @@
-// The converters' file layer: the input read whole, all-or-nothing outputs, and a seam that
-// lets tests make any single file operation fail.
+// The converters' file layer: folder locks, the input read whole, all-or-nothing outputs, the
+// dump and its side data published as one unit, and a seam that lets tests make any single
+// file operation fail.
+//
+// One lock per folder. A conversion holds the lock of every folder it reads a dump and its
+// side data from or writes into, for its whole run over one file; conversions in one folder
+// take turns, conversions in different folders run side by side. Whoever takes a folder's lock
+// first settles what an interrupted conversion left there (see SettleFolder in file_io.cpp).
 //
 // Every output is written under a temporary name in its final name's folder and renamed over
 // the final name only once complete, so a failure at any point leaves either the complete new
 // file or the old file (or none) under the final name, never a half-written one. A dump and
-// its side data are published as one unit: after any failure, a kill included, the folder
+// its side data are published with a journal: after any failure, a kill included, the folder
 // holds the old pair or the new pair, never one of each.
-//
-// Two conversions of the same output take turns: the temporary file is taken for one
-// process at a time, and its name is the output's own, so a conversion that was killed leaves
-// at most one file per output, which the next conversion of that output takes over.
 #ifndef QUILLMARSH_CONVERT_FILE_IO_H
 #define QUILLMARSH_CONVERT_FILE_IO_H
 
@@ -17,23 +19,30 @@
 
 #include <stdint.h>
 
-// Room for a name of FILE_NAME_CAPACITY characters plus a directory prefix and the
-// temporary name.
+// Room for a name of FILE_NAME_CAPACITY characters plus a directory prefix.
 enum { PATH_CAPACITY = 512 };
 
-// A temporary output is named "~qm-" + eight hex digits that stand for the final name + "-" +
-// the final name's last three characters + ".tmp", in the final name's folder: short, so
-// that a final name near the length limits still gets one, and never matched by a batch
-// enumeration of "*.spc" or "*.txt" running in the same folder.
+// The names this program keeps for itself in a folder it works in: the temporary files of the
+// one conversion that holds the folder's lock, and the journal of a pair being published.
+// Never matched by a batch's "*.spc" or "*.txt".
 #define TEMPORARY_PREFIX "~qm-"
-#define TEMPORARY_SUFFIX ".tmp"
+#define OUTPUT_TEMPORARY TEMPORARY_PREFIX "out.tmp"
+#define SIDE_DATA_TEMPORARY TEMPORARY_PREFIX "ext.tmp"
+#define OLD_SIDE_DATA_ASIDE TEMPORARY_PREFIX "old.tmp"
+#define PUBLISH_JOURNAL TEMPORARY_PREFIX "journal"
 
 // Bytes gathered before one write to the file: large enough that system calls are few,
 // small enough to stay in the cache while it fills.
 enum { OUTPUT_STAGING_CAPACITY = 1 << 20 };
 
+// How often, in input bytes, a long conversion tells ConversionProgress how far it came.
+enum { PROGRESS_STEP = 8 << 20 };
+
 // A file descriptor or a HANDLE.
 typedef intptr_t SystemFile;
+
+// errno of the last failing system call (Windows codes are mapped onto errno values).
+extern int SystemError;
 
 // A file's bytes, read into memory or, for a large file, mapped read-only.
 struct InputFile {
@@ -45,39 +54,46 @@ struct InputFile {
     intptr_t Map; // the Windows mapping object
 };
 
+// An output is written to a temporary file, or, when it replaces a file that must not change
+// unseen, compared with that file as it is produced.
 struct OutputFile {
     SystemFile File;
-    bool Taken;
+    bool Taken;     // the temporary file (or the file compared with) is open
+    bool Comparing; // nothing is written: the bytes are compared with FinalName
     bool Failed;
+    bool Differs; // comparing: the output is not the file's bytes
+    uint64_t Produced;
+    uint64_t FirstDifference;
     uint32_t Staged;
     uint8_t* Staging;
+    uint8_t* Compared; // comparing: the file's bytes for the staged ones
     char FinalName[PATH_CAPACITY];
     char TemporaryName[PATH_CAPACITY];
 };
 
-enum LoadResult { LOAD_OK, LOAD_MISSING, LOAD_FAILED };
+// Which folders a conversion works in, besides the input's own.
+enum FolderUse { INPUT_FOLDER, INPUT_AND_CURRENT_FOLDER, NO_FOLDER };
 
-// Reads the file named by CurrentFileName and hands its bytes to `write`, which derives its
-// output names from CurrentFileName. Fills LastConversion's problem when the file cannot be
-// read; when it cannot, or `write` fails, the name is left as it was.
-void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size));
+// Takes the locks of the folder of CurrentFileName (and of the current folder, which holds
+// "mod", when asked), reads that file and hands its bytes to `write`, which derives its output
+// names from CurrentFileName. Fills LastConversion's problem when anything fails; the name is
+// then left as it was.
+void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders);
 
-// The input's bytes in memory the converter may change: as they are when they were read, a
-// private copy of a mapped file's (freed when the conversion ends). NULL, with the problem
-// reported, when no memory is left for the copy.
-uint8_t* WritableInput();
-
-// A file other than the input, read whole (side data). LOAD_MISSING: nothing under the name.
-LoadResult LoadSideFile(const char* name, InputFile* file);
-void CloseSideFile(InputFile* file);
-
-// Takes the output's temporary file. Refuses an output that would replace the input. A
-// dump whose last decode was killed halfway through publishing gets its old side data back.
-bool OpenOutput(OutputFile* output, const char* finalName);
+// The outputs of a conversion. A dump's side data is the second output, opened after the first.
+enum OutputSlot { PRIMARY_OUTPUT, SIDE_DATA_OUTPUT };
+// NULL, with the problem reported, when the output cannot be started. With compareExisting, a
+// file that stands under finalName is compared with instead of replaced.
+OutputFile* OpenOutput(const char* finalName, OutputSlot slot, bool compareExisting);
 void WriteOutput(OutputFile* output, const void* bytes, uint32_t count);
 // Writes count bytes XORed with the low byte of TEXT_MASK.
 void WriteMaskedOutput(OutputFile* output, const uint8_t* bytes, uint32_t count);
-// Puts the finished output in place; on failure the final name is left as it was.
+// Appends a whole file, read in blocks. LOAD_MISSING: nothing stands under the name; a name
+// that holds anything but a readable regular file fails the output, with the problem reported.
+enum LoadResult { LOAD_OK, LOAD_MISSING, LOAD_FAILED };
+LoadResult AppendFileToOutput(OutputFile* output, const char* name, uint64_t* size);
+// Finishes an output: a written one is put in place; a compared one is checked to the end.
+// False, leaving the final name as it was, when it failed or the input changed meanwhile.
 bool PublishOutput(OutputFile* output);
 // Puts a dump and its side data in place together: the old pair or the new pair, whatever
 // fails and whenever the process dies.
@@ -85,9 +101,8 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData);
 // Removes the temporary file; the final name is left as it was.
 void DiscardOutput(OutputFile* output);
 
-// A rebuild reads a dump and its side data: if the decode that wrote them was killed while
-// publishing them, the old pair is put back first.
-void RecoverInterruptedPair(const char* dumpName);
+// A whole small file read into memory the caller frees (side data that check looks at).
+LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size);
 
 // Creates a folder for outputs; an existing one is not an error.
 bool MakeOutputFolder(const char* name);
@@ -100,7 +115,7 @@ void ReportProblem(ConversionProblem problem, const char* name);
 void MaskBytes(uint8_t* target, const uint8_t* source, uint32_t count);
 
 // ---- Fault seam for tests ----------------------------------------------------------------
-// Every open, read, write, truncation and rename counts as one operation. When FileFaultAt
+// Every open, read, write, rename, removal and lock counts as one operation. When FileFaultAt
 // is N > 0, the Nth operation from now fails as the system would fail it, or, with
 // FileFaultKills set, ends the process there as a kill would.
 extern uint32_t FileFaultAt;

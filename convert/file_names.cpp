@@ -53,18 +53,13 @@ bool BuildRebuiltName(char* name, uint32_t capacity)
     return true;
 }
 
-void BuildSideDataName(char* name)
-{
-    uint32_t length = CurrentFileNameLength();
-    uint32_t stem = length >= 3 ? length - 3 : 0;
-    uint32_t taken = stem < 5 ? stem : 5;
-    memcpy(name, CurrentFileName + stem - taken, taken);
-    memcpy(name + taken, "ext", 4);
-}
-
-void BuildSiblingSideDataName(char* name, const char* dumpName)
+void BuildSideDataNames(const char* dumpName, char* first, char* second)
 {
     size_t length = strlen(dumpName);
-    memcpy(name, dumpName, length + 1);
-    memcpy(name + length - 3, "ext", 3);
+    size_t stem = length >= 3 ? length - 3 : 0;
+    size_t taken = stem < 5 ? stem : 5;
+    memcpy(first, dumpName + stem - taken, taken);
+    memcpy(first + taken, "ext", 4);
+    memcpy(second, dumpName, length + 1);
+    memcpy(second + length - 3, "ext", 3);
 }

@@ -16,12 +16,10 @@ const char* BaseNameOf(const char* path);
 // "mod" + separator + the base name of CurrentFileName; false if it does not fit.
 bool BuildRebuiltName(char* name, uint32_t capacity);
 
-// The side-data name a rebuild looks for first: the (at most) five characters before the
-// last three of CurrentFileName, then "ext", looked up in the current directory.
-void BuildSideDataName(char* name);
-
-// The dump's name with its last three characters replaced by "ext": where decoding this
-// dump's speech file put its side data. The dump's name has at least three characters.
-void BuildSiblingSideDataName(char* name, const char* dumpName);
+// The names a rebuild looks for a dump's side data under, in order: the (at most) five
+// characters before the dump name's last three, then "ext", in the current directory; then
+// the dump's name with its last three characters replaced by "ext", where decoding put it.
+// The dump's name has at least three characters.
+void BuildSideDataNames(const char* dumpName, char* first, char* second);
 
 #endif

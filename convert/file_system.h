@@ -8,28 +8,48 @@
 
 #include "file_io.h"
 
-extern int SystemError;
-
 // Opens a regular file for reading (anything else is refused before it is read, so a pipe
 // cannot hang the conversion) and makes its bytes available. The primary input is
-// remembered, so that SystemIsInput can tell an output that would replace it.
+// remembered, so that SystemIsInput can tell an output that would replace it. A mapped input
+// that another program cuts short reads as zeros from there on instead of ending the process,
+// and SystemInputChanged then says so.
 ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool primary);
 void SystemCloseInput(InputFile* input);
 bool SystemIsInput(const char* name);
+bool SystemInputChanged();
+void SystemForgetInputChange();
 
-// Opens or creates name for writing and takes it for this process alone, waiting while
-// another conversion holds it. priorSize is what the file held before (0 when new).
-bool SystemTakeFile(const char* name, SystemFile* file, uint64_t* priorSize);
-bool SystemTruncate(SystemFile file);
+// A new, empty file for writing (one that stands under the name is emptied).
+bool SystemCreateFile(const char* name, SystemFile* file);
+// A regular file for reading, and its size; a name holding anything else fails with EISDIR
+// (a folder) or EINVAL.
+bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size);
+// Reads up to count bytes; *got is 0 at the end of the file.
+bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got);
 bool SystemWrite(SystemFile file, const void* bytes, uint32_t count);
-void SystemRelease(SystemFile file);
+void SystemClose(SystemFile file);
 
-// Renames from over to (replacing it); both in one folder. Works while from is taken.
+// Renames from over to (replacing it); both in one folder.
 bool SystemReplace(const char* from, const char* to);
+// ENOENT in SystemError when nothing stood under the name.
 bool SystemRemove(const char* name);
-// -1 when nothing stands under the name.
-int64_t SystemFileSize(const char* name);
+enum FileKind { NOTHING_THERE, REGULAR_FILE, OTHER_KIND, KIND_UNKNOWN };
+FileKind SystemFileKind(const char* name);
 // An existing directory is not an error.
 bool SystemMakeDirectory(const char* name);
+
+// The lock of one folder. Key tells two names of one folder apart from two folders, and orders
+// locks so that two conversions taking the same two never wait for each other.
+enum { FOLDER_KEY_CAPACITY = 600 };
+struct FolderLock {
+    intptr_t Handle;
+    bool Held;
+    char Key[FOLDER_KEY_CAPACITY];
+};
+bool SystemOpenFolderLock(const char* folder, FolderLock* lock);
+// Waits while another process holds the lock; calls WaitingForFolder once the wait is longer
+// than a moment.
+bool SystemTakeFolderLock(FolderLock* lock, const char* folder);
+void SystemReleaseFolderLock(FolderLock* lock);
 
 #endif

@@ -5,11 +5,14 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sanitizer/asan_interface.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 int SystemError;
@@ -17,6 +20,9 @@ int SystemError;
 // Below this size a read into a buffer kept for the run is cheaper than setting up and
 // tearing down a mapping.
 enum { SMALL_INPUT_LIMIT = 256 << 10 };
+
+// How long a wait for a folder's lock may take before the user hears of it.
+static const long FOLDER_WAIT_NOTICE_MS = 500;
 
 static uint8_t SmallInputBuffer[SMALL_INPUT_LIMIT];
 
@@ -30,6 +36,66 @@ static bool Fail()
     return false;
 }
 
+// ---- Mapped inputs cut short ------------------------------------------------------------------
+// Another program may truncate a file while it is mapped; touching the lost pages then raises
+// SIGBUS. The handler puts zero pages in their place, so the conversion runs to its end, and
+// notes the change, so that nothing it wrote is published.
+
+static uint8_t* volatile MappedStart;
+static volatile size_t MappedLength;
+static volatile sig_atomic_t InputChanged;
+static struct sigaction FormerBusAction;
+
+static void OnBusError(int signal, siginfo_t* info, void* context)
+{
+    uint8_t* start = MappedStart;
+    uintptr_t at = (uintptr_t)info->si_addr;
+    uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
+    if (start != NULL && at >= (uintptr_t)start && at < (uintptr_t)start + MappedLength) {
+        uintptr_t from = at & ~(page - 1);
+        size_t length = (uintptr_t)start + MappedLength - from;
+        if (mmap((void*)from, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+            MAP_FAILED) {
+            InputChanged = 1;
+            return;
+        }
+    }
+    // Not ours: as if no handler had been installed.
+    if (FormerBusAction.sa_flags & SA_SIGINFO) {
+        FormerBusAction.sa_sigaction(signal, info, context);
+        return;
+    }
+    sigaction(SIGBUS, &FormerBusAction, NULL);
+}
+
+static void GuardMapping(uint8_t* start, size_t length)
+{
+    static bool installed;
+    if (!installed) {
+        struct sigaction action;
+        memset(&action, 0, sizeof action);
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        installed = sigaction(SIGBUS, &action, &FormerBusAction) == 0;
+    }
+    MappedLength = length;
+    MappedStart = start;
+}
+
+bool SystemInputChanged()
+{
+    return InputChanged != 0;
+}
+
+void SystemForgetInputChange()
+{
+    InputChanged = 0;
+}
+
+// ---- Input ------------------------------------------------------------------------------------
+
+// Reads size bytes; a file that ends sooner has changed since its size was taken.
 static bool ReadFully(int fd, uint8_t* bytes, uint32_t size)
 {
     uint32_t done = 0;
@@ -40,13 +106,34 @@ static bool ReadFully(int fd, uint8_t* bytes, uint32_t size)
         }
         if (got <= 0) {
             if (got == 0) {
-                errno = EIO; // the file shrank under us
+                InputChanged = 1;
             }
-            return false;
+            return Fail();
         }
         done += (uint32_t)got;
     }
     return true;
+}
+
+// Opens name for reading without blocking on a pipe, and checks it is a regular file.
+static int OpenRegularFile(const char* name, struct stat* info)
+{
+    int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        Fail();
+        return -1;
+    }
+    if (fstat(fd, info) != 0) {
+        Fail();
+        close(fd);
+        return -1;
+    }
+    if (!S_ISREG(info->st_mode)) {
+        SystemError = S_ISDIR(info->st_mode) ? EISDIR : EINVAL;
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool primary)
@@ -56,14 +143,13 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
     input->View = NULL;
     input->Primary = primary;
     InputKnown = InputKnown && !primary;
-    // Non-blocking, so that opening a pipe with no writer returns at once.
+    struct stat info;
     int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     input->File = fd;
     if (fd < 0) {
         Fail();
         return PROBLEM_CANNOT_OPEN;
     }
-    struct stat info;
     if (fstat(fd, &info) != 0) {
         Fail();
         return PROBLEM_READ_FAILED;
@@ -82,12 +168,13 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         InputKnown = true;
     }
     input->Size = (uint32_t)info.st_size;
-    if (primary && input->Size <= SMALL_INPUT_LIMIT) {
+    if (input->Size <= SMALL_INPUT_LIMIT) {
         input->Bytes = SmallInputBuffer;
         // Under AddressSanitizer a read past the input's end shows, as it would on the heap.
         ASAN_POISON_MEMORY_REGION(SmallInputBuffer + input->Size, SMALL_INPUT_LIMIT - input->Size);
-        return ReadFully(fd, input->Bytes, input->Size) ? PROBLEM_NONE
-                                                        : (Fail(), PROBLEM_READ_FAILED);
+        return ReadFully(fd, input->Bytes, input->Size)
+                   ? PROBLEM_NONE
+                   : (InputChanged ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     // Read-only, and populated up front so that the walk takes no page faults.
     void* view = mmap(NULL, input->Size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
@@ -99,20 +186,20 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
             return PROBLEM_READ_FAILED;
         }
         input->Bytes = bytes;
-        if (!ReadFully(fd, bytes, input->Size)) {
-            Fail();
-            return PROBLEM_READ_FAILED;
-        }
-        return PROBLEM_NONE;
+        return ReadFully(fd, bytes, input->Size)
+                   ? PROBLEM_NONE
+                   : (InputChanged ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     input->View = view;
     input->Bytes = (uint8_t*)view;
+    GuardMapping(input->Bytes, input->Size);
     return PROBLEM_NONE;
 }
 
 void SystemCloseInput(InputFile* input)
 {
     if (input->View != NULL) {
+        MappedStart = NULL;
         munmap(input->View, input->Size);
     } else if (input->Bytes == SmallInputBuffer) {
         ASAN_UNPOISON_MEMORY_REGION(SmallInputBuffer, SMALL_INPUT_LIMIT);
@@ -135,55 +222,31 @@ bool SystemIsInput(const char* name)
            info.st_ino == InputInode;
 }
 
-bool SystemTakeFile(const char* name, SystemFile* file, uint64_t* priorSize)
+// ---- Files --------------------------------------------------------------------------------------
+
+bool SystemCreateFile(const char* name, SystemFile* file)
 {
-    // The usual case: a file this call creates, and nobody else holds, is this process's
-    // alone. Every other process renames or removes such a file only while holding it.
-    int created = open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (created >= 0 && flock(created, LOCK_EX | LOCK_NB) == 0) {
-        *file = created;
-        *priorSize = 0;
-        return true;
-    }
-    if (created >= 0) {
-        close(created);
-    } else if (errno != EEXIST) {
-        return Fail();
-    }
-    for (;;) {
-        int fd = open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            return Fail();
-        }
-        int locked;
-        while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-        }
-        struct stat held, named;
-        if (locked != 0 || fstat(fd, &held) != 0) {
-            Fail();
-            close(fd);
-            return false;
-        }
-        // The holder before us may have renamed or removed the file: then the lock is on a
-        // file that no longer has this name, and a fresh one is made.
-        if (stat(name, &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
-            close(fd);
-            continue;
-        }
-        if (InputKnown && held.st_dev == InputDevice && held.st_ino == InputInode) {
-            close(fd);
-            SystemError = EEXIST;
-            return false;
-        }
-        *file = fd;
-        *priorSize = (uint64_t)held.st_size;
-        return true;
-    }
+    int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    *file = fd;
+    return fd >= 0 || Fail();
 }
 
-bool SystemTruncate(SystemFile file)
+bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size)
 {
-    return ftruncate((int)file, 0) == 0 || Fail();
+    struct stat info;
+    int fd = OpenRegularFile(name, &info);
+    *file = fd;
+    *size = fd >= 0 ? (uint64_t)info.st_size : 0;
+    return fd >= 0;
+}
+
+bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got)
+{
+    ssize_t read_;
+    while ((read_ = read((int)file, bytes, count)) < 0 && errno == EINTR) {
+    }
+    *got = read_ > 0 ? (uint32_t)read_ : 0;
+    return read_ >= 0 || Fail();
 }
 
 bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
@@ -203,7 +266,7 @@ bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
     return true;
 }
 
-void SystemRelease(SystemFile file)
+void SystemClose(SystemFile file)
 {
     close((int)file);
 }
@@ -218,16 +281,93 @@ bool SystemRemove(const char* name)
     return unlink(name) == 0 || Fail();
 }
 
-int64_t SystemFileSize(const char* name)
+FileKind SystemFileKind(const char* name)
 {
     struct stat info;
-    return stat(name, &info) == 0 && S_ISREG(info.st_mode) ? (int64_t)info.st_size : -1;
+    if (stat(name, &info) != 0) {
+        Fail();
+        return errno == ENOENT || errno == ENOTDIR ? NOTHING_THERE : KIND_UNKNOWN;
+    }
+    return S_ISREG(info.st_mode) ? REGULAR_FILE : OTHER_KIND;
 }
 
 bool SystemMakeDirectory(const char* name)
 {
     struct stat info;
-    return mkdir(name, 0777) == 0 ||
-           (errno == EEXIST && stat(name, &info) == 0 && S_ISDIR(info.st_mode)) || Fail();
+    if (mkdir(name, 0777) == 0) {
+        return true;
+    }
+    if (errno != EEXIST) {
+        return Fail();
+    }
+    if (stat(name, &info) == 0 && S_ISDIR(info.st_mode)) {
+        return true;
+    }
+    SystemError = ENOTDIR; // something else stands under the name
+    return false;
+}
+
+// ---- Folder locks -------------------------------------------------------------------------------
+// flock on the folder itself: no lock file to litter the folder, and the lock goes when the
+// process does, however it ends.
+
+bool SystemOpenFolderLock(const char* folder, FolderLock* lock)
+{
+    lock->Held = false;
+    int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        Fail();
+        if (fd >= 0) {
+            close(fd);
+        }
+        lock->Handle = -1;
+        return false;
+    }
+    lock->Handle = fd;
+    snprintf(lock->Key, sizeof lock->Key, "%016llx:%016llx", (unsigned long long)info.st_dev,
+             (unsigned long long)info.st_ino);
+    return true;
+}
+
+bool SystemTakeFolderLock(FolderLock* lock, const char* folder)
+{
+    int fd = (int)lock->Handle;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK) {
+            return Fail();
+        }
+        // Polled for a moment, so that a short wait goes unmentioned.
+        struct timespec pause = {0, 5 * 1000 * 1000};
+        long waited = 0;
+        int locked;
+        while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK &&
+               waited < FOLDER_WAIT_NOTICE_MS) {
+            nanosleep(&pause, NULL);
+            waited += 5;
+        }
+        if (locked != 0) {
+            if (WaitingForFolder != NULL) {
+                WaitingForFolder(folder);
+            }
+            while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+            }
+            if (locked != 0) {
+                return Fail();
+            }
+        }
+    }
+    lock->Held = true;
+    return true;
+}
+
+void SystemReleaseFolderLock(FolderLock* lock)
+{
+    if (lock->Handle >= 0) {
+        // Closing the descriptor lets go of the lock.
+        close((int)lock->Handle);
+    }
+    lock->Handle = -1;
+    lock->Held = false;
 }
 #endif

@@ -5,19 +5,24 @@
 #include <windows.h>
 
 #include <errno.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 int SystemError;
 
 // Below this size a read into a buffer kept for the run is cheaper than a mapping.
 enum { SMALL_INPUT_LIMIT = 256 << 10 };
 
-// How long a conversion waits for another one that holds the same output.
-enum { TAKE_FILE_PATIENCE_MS = 60000 };
+// How long a wait for a folder's lock may take before the user hears of it.
+enum { FOLDER_WAIT_NOTICE_MS = 500 };
 
 static uint8_t SmallInputBuffer[SMALL_INPUT_LIMIT];
 
 static char InputPath[MAX_PATH];
+
+// A file that is mapped cannot be cut short on Windows, so only a read can find it changed.
+static bool InputChanged;
 
 // The few errno values that a user's message needs.
 static bool Fail()
@@ -48,6 +53,17 @@ static bool Fail()
     return false;
 }
 
+bool SystemInputChanged()
+{
+    return InputChanged;
+}
+
+void SystemForgetInputChange()
+{
+    InputChanged = false;
+}
+
+// Reads size bytes; a file that ends sooner has changed since its size was taken.
 static bool ReadFully(HANDLE file, uint8_t* bytes, uint32_t size)
 {
     uint32_t done = 0;
@@ -57,12 +73,34 @@ static bool ReadFully(HANDLE file, uint8_t* bytes, uint32_t size)
             return Fail();
         }
         if (got == 0) {
-            SystemError = EIO; // the file shrank under us
+            InputChanged = true;
+            SystemError = EIO;
             return false;
         }
         done += got;
     }
     return true;
+}
+
+// Shared as widely as the C runtime shares a file opened for reading, so that a file an
+// editor holds open still converts. A folder cannot be opened this way at all.
+static HANDLE OpenForReading(const char* name)
+{
+    HANDLE file =
+        CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        Fail();
+        DWORD attributes = GetFileAttributesA(name);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            SystemError = EISDIR;
+        }
+    } else if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        SystemError = EINVAL;
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
 }
 
 ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool primary)
@@ -75,25 +113,11 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
     if (primary) {
         InputPath[0] = 0;
     }
-    // Shared as widely as the C runtime shares a file opened for reading, so that a file an
-    // editor holds open still converts.
-    HANDLE file =
-        CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = OpenForReading(name);
     input->File = (SystemFile)file;
     if (file == INVALID_HANDLE_VALUE) {
-        Fail();
-        // A directory cannot be opened this way at all.
-        DWORD attributes = GetFileAttributesA(name);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            SystemError = EISDIR;
-            return PROBLEM_NOT_REGULAR_FILE;
-        }
-        return PROBLEM_CANNOT_OPEN;
-    }
-    if (GetFileType(file) != FILE_TYPE_DISK) {
-        SystemError = EINVAL;
-        return PROBLEM_NOT_REGULAR_FILE;
+        return SystemError == EISDIR || SystemError == EINVAL ? PROBLEM_NOT_REGULAR_FILE
+                                                              : PROBLEM_CANNOT_OPEN;
     }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file, &size)) {
@@ -108,13 +132,11 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         InputPath[0] = 0;
     }
     input->Size = (uint32_t)size.QuadPart;
-    if (input->Size == 0) {
+    if (input->Size <= SMALL_INPUT_LIMIT) {
         input->Bytes = SmallInputBuffer; // an empty file cannot be mapped
-        return PROBLEM_NONE;
-    }
-    if (primary && input->Size <= SMALL_INPUT_LIMIT) {
-        input->Bytes = SmallInputBuffer;
-        return ReadFully(file, input->Bytes, input->Size) ? PROBLEM_NONE : PROBLEM_READ_FAILED;
+        return ReadFully(file, input->Bytes, input->Size)
+                   ? PROBLEM_NONE
+                   : (InputChanged ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     HANDLE map = CreateFileMappingA(file, NULL, PAGE_READONLY, 0, 0, NULL);
     void* view = map != NULL ? MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0) : NULL;
@@ -129,7 +151,9 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
             return PROBLEM_READ_FAILED;
         }
         input->Bytes = bytes;
-        return ReadFully(file, bytes, input->Size) ? PROBLEM_NONE : PROBLEM_READ_FAILED;
+        return ReadFully(file, bytes, input->Size)
+                   ? PROBLEM_NONE
+                   : (InputChanged ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     input->Map = (intptr_t)map;
     input->View = view;
@@ -165,42 +189,40 @@ bool SystemIsInput(const char* name)
     return InputPath[0] != 0 && length != 0 && length < MAX_PATH && lstrcmpiA(path, InputPath) == 0;
 }
 
-bool SystemTakeFile(const char* name, SystemFile* file, uint64_t* priorSize)
+// ---- Files --------------------------------------------------------------------------------------
+
+bool SystemCreateFile(const char* name, SystemFile* file)
 {
-    if (SystemIsInput(name)) {
-        SystemError = EEXIST;
+    HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    *file = (SystemFile)handle;
+    return handle != INVALID_HANDLE_VALUE || Fail();
+}
+
+bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size)
+{
+    HANDLE handle = OpenForReading(name);
+    LARGE_INTEGER length;
+    *file = (SystemFile)handle;
+    *size = 0;
+    if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
-    // No sharing but deletion: another conversion cannot open the file while this one holds
-    // it, and this one can still rename it into place before letting go.
-    DWORD waited = 0;
-    HANDLE handle;
-    while ((handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, NULL,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL)) ==
-           INVALID_HANDLE_VALUE) {
-        if (GetLastError() != ERROR_SHARING_VIOLATION || waited >= TAKE_FILE_PATIENCE_MS) {
-            return Fail();
-        }
-        Sleep(5);
-        waited += 5;
-    }
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(handle, &size)) {
+    if (!GetFileSizeEx(handle, &length)) {
         Fail();
         CloseHandle(handle);
         return false;
     }
-    *file = (SystemFile)handle;
-    *priorSize = (uint64_t)size.QuadPart;
+    *size = (uint64_t)length.QuadPart;
     return true;
 }
 
-bool SystemTruncate(SystemFile file)
+bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got)
 {
-    LARGE_INTEGER start = {};
-    return (SetFilePointerEx((HANDLE)file, start, NULL, FILE_BEGIN) &&
-            SetEndOfFile((HANDLE)file)) ||
-           Fail();
+    DWORD read = 0;
+    bool ok = ReadFile((HANDLE)file, bytes, count, &read, NULL) || Fail();
+    *got = ok ? read : 0;
+    return ok;
 }
 
 bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
@@ -209,7 +231,7 @@ bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
     return (WriteFile((HANDLE)file, bytes, count, &written, NULL) && written == count) || Fail();
 }
 
-void SystemRelease(SystemFile file)
+void SystemClose(SystemFile file)
 {
     CloseHandle((HANDLE)file);
 }
@@ -224,14 +246,14 @@ bool SystemRemove(const char* name)
     return DeleteFileA(name) || Fail();
 }
 
-int64_t SystemFileSize(const char* name)
+FileKind SystemFileKind(const char* name)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return -1;
+    DWORD attributes = GetFileAttributesA(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        Fail();
+        return SystemError == ENOENT ? NOTHING_THERE : KIND_UNKNOWN;
     }
-    return ((int64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? OTHER_KIND : REGULAR_FILE;
 }
 
 bool SystemMakeDirectory(const char* name)
@@ -239,8 +261,96 @@ bool SystemMakeDirectory(const char* name)
     if (CreateDirectoryA(name, NULL)) {
         return true;
     }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        return Fail();
+    }
     DWORD attributes = GetFileAttributesA(name);
-    return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ||
-           Fail();
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return true;
+    }
+    SystemError = ENOTDIR; // something else stands under the name
+    return false;
+}
+
+// ---- Folder locks -------------------------------------------------------------------------------
+// A named mutex for each folder, named after its full path without regard to letter case: it
+// works alike on Windows and under Wine, and a process that dies lets go of it (the next one
+// gets it "abandoned", and settles what the dead one left).
+
+bool SystemOpenFolderLock(const char* folder, FolderLock* lock)
+{
+    lock->Held = false;
+    lock->Handle = 0;
+    char full[MAX_PATH];
+    char path[MAX_PATH];
+    DWORD length = GetFullPathNameA(folder, MAX_PATH, full, NULL);
+    if (length == 0 || length >= MAX_PATH) {
+        SystemError = length == 0 ? EIO : ENAMETOOLONG;
+        return false;
+    }
+    // Short 8.3 names and the long name of a folder are one folder.
+    length = GetLongPathNameA(full, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return Fail();
+    }
+    while (length > 3 && (path[length - 1] == '\\' || path[length - 1] == '/')) {
+        path[--length] = 0;
+    }
+    int folded = LCMapStringA(LOCALE_INVARIANT, LCMAP_UPPERCASE, path, (int)length + 1, lock->Key,
+                              (int)sizeof lock->Key);
+    if (folded == 0) {
+        return Fail();
+    }
+    // Mutex names may not hold a backslash, and are at most MAX_PATH long; a long path stands in
+    // by its hash, where two folders sharing one only take turns needlessly.
+    char name[MAX_PATH];
+    if (strlen(lock->Key) < 200) {
+        snprintf(name, sizeof name, "Local\\QuillmarshSPC folder %s", lock->Key);
+        for (char* c = name + 6; *c != 0; ++c) {
+            *c = *c == '\\' ? '/' : *c;
+        }
+    } else {
+        uint64_t hash = 14695981039346656037ull; // FNV-1a
+        for (const char* c = lock->Key; *c != 0; ++c) {
+            hash = (hash ^ (uint8_t)*c) * 1099511628211ull;
+        }
+        snprintf(name, sizeof name, "Local\\QuillmarshSPC folder #%016llx",
+                 (unsigned long long)hash);
+    }
+    HANDLE mutex = CreateMutexA(NULL, FALSE, name);
+    if (mutex == NULL) {
+        return Fail();
+    }
+    lock->Handle = (intptr_t)mutex;
+    return true;
+}
+
+bool SystemTakeFolderLock(FolderLock* lock, const char* folder)
+{
+    HANDLE mutex = (HANDLE)lock->Handle;
+    DWORD result = WaitForSingleObject(mutex, FOLDER_WAIT_NOTICE_MS);
+    if (result == WAIT_TIMEOUT) {
+        if (WaitingForFolder != NULL) {
+            WaitingForFolder(folder);
+        }
+        result = WaitForSingleObject(mutex, INFINITE);
+    }
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+        return Fail();
+    }
+    lock->Held = true;
+    return true;
+}
+
+void SystemReleaseFolderLock(FolderLock* lock)
+{
+    if (lock->Handle != 0) {
+        if (lock->Held) {
+            ReleaseMutex((HANDLE)lock->Handle);
+        }
+        CloseHandle((HANDLE)lock->Handle);
+    }
+    lock->Handle = 0;
+    lock->Held = false;
 }
 #endif

@@ -13,12 +13,11 @@
 #include "file_io.h"
 #include "file_names.h"
 #include "speech_format.h"
+#include "speech_walk.h"
 #include "workspace.h"
 
 #include <stdio.h>
 #include <string.h>
-
-enum TailKind { NO_TAIL, UNSEQUENCED_TAIL, SHORT_TAIL };
 
 static void WriteText(OutputFile* dump, const char* text)
 {
@@ -45,51 +44,95 @@ static void WriteRecordLine(OutputFile* dump, const uint8_t* maskedText, uint32_
     WriteOutput(dump, DUMP_LINE_END, 2);
 }
 
-// Walks the records from offset 5, writing one dump line each, and tells where the tail
-// (if any) starts. Every length is checked against the bytes that remain before use.
-static TailKind WriteRecordLines(OutputFile* dump, const uint8_t* bytes, uint32_t size,
-                                 uint32_t* tailStart)
+// One dump line per record, in file order; the walk then knows where the tail starts.
+static void WriteRecordLines(OutputFile* dump, SpeechWalk* walk)
 {
-    uint32_t p = SPEECH_HEADER_SIZE;
-    uint32_t expected = 0; // 32 bits wide, so nothing follows record 65,535
-    bool first = true;
-    while (p + 1 < size) {
-        SpeechRecord record;
-        PackLittleEndian(bytes[p], bytes[p + 1], 0, 0);
-        record.LineNumber = (uint16_t)FieldValue;
-        if (!first && record.LineNumber != expected) {
-            *tailStart = p;
-            return UNSEQUENCED_TAIL;
-        }
-        // A record whose head or text would run past the end has no meaning; keeping it
-        // whole as side data loses nothing.
-        uint32_t remaining = size - p;
-        if (remaining < RECORD_HEAD_SIZE) {
-            *tailStart = p;
-            return UNSEQUENCED_TAIL;
-        }
-        PackLittleEndian(bytes[p + 2], bytes[p + 3], bytes[p + 4], bytes[p + 5]);
-        record.TextLength = FieldValue;
-        if (record.TextLength > remaining - RECORD_HEAD_SIZE) {
-            *tailStart = p;
-            return UNSEQUENCED_TAIL;
-        }
-        first = false;
-        expected = (uint32_t)record.LineNumber + 1;
+    SpeechRecord record;
+    uint32_t reported = 0;
+    while (NextSpeechRecord(walk, &record)) {
         FieldValue = record.LineNumber;
-        WriteRecordLine(dump, bytes + p + RECORD_HEAD_SIZE, record.TextLength);
+        WriteRecordLine(dump, walk->Bytes + walk->RecordStart + RECORD_HEAD_SIZE,
+                        record.TextLength);
         ++LastConversion.RecordCount;
-        p += RECORD_HEAD_SIZE + record.TextLength;
-        if (p < size && size - p <= SHORT_TAIL_LIMIT) {
-            *tailStart = p;
-            return SHORT_TAIL;
+        if (ConversionProgress != NULL && walk->Position - reported >= PROGRESS_STEP) {
+            reported = walk->Position;
+            ConversionProgress(reported, walk->Size);
         }
     }
-    return NO_TAIL;
 }
 
-// Writes the dump (and side data) for a loaded speech file under the names derived from
-// CurrentFileName. Returns false, leaving no new file, when any output cannot be written.
+// A guarded decode found a dump standing under its name: nothing is replaced unless the dump,
+// and the side data beside it, are the very ones this decode writes.
+static bool KeepUnchangedPair(OutputFile* dump, OutputFile* sideData)
+{
+    if (!PublishOutput(dump) || dump->Differs) {
+        ReportProblem(PROBLEM_OUTPUT_DIFFERS, dump->FinalName);
+        return false;
+    }
+    LastConversion.Unchanged = true;
+    if (sideData == NULL) {
+        return true;
+    }
+    // Side data that went missing beside an unchanged dump is simply written again.
+    if (!PublishOutput(sideData) || sideData->Differs) {
+        ReportProblem(PROBLEM_OUTPUT_DIFFERS, sideData->FinalName);
+        return false;
+    }
+    return true;
+}
+
+// Writes the dump (and side data) of a loaded speech file. Returns false, leaving no new
+// file, when any output cannot be written.
+static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dumpName,
+                           const char* sideDataName)
+{
+    OutputFile* dump = OpenOutput(dumpName, PRIMARY_OUTPUT, GuardEdits);
+    if (dump == NULL) {
+        return false;
+    }
+    WriteMarkerLine(dump, "Speech START", "");
+    WriteMarkerLine(dump, "FILENAME: ", CurrentFileName);
+
+    SpeechHeader header;
+    header.HeaderByte = bytes[0];
+    PackLittleEndian(bytes[1], bytes[2], bytes[3], bytes[4]);
+    header.LineCount = FieldValue;
+    snprintf(DigitScratch, sizeof DigitScratch, "%d", (int)header.HeaderByte);
+    WriteMarkerLine(dump, "HEADER: ", DigitScratch);
+    snprintf(DigitScratch, sizeof DigitScratch, "%d", (int)(int32_t)header.LineCount);
+    WriteMarkerLine(dump, "LINECOUNT: ", DigitScratch);
+
+    SpeechWalk walk;
+    StartSpeechWalk(&walk, bytes, size);
+    WriteRecordLines(dump, &walk);
+    if (walk.Tail == UNSEQUENCED_TAIL) {
+        WriteMarkerLine(dump, "UNKNOWN DATA", "");
+    } else if (walk.Tail == SHORT_TAIL) {
+        WriteMarkerLine(dump, "Unknown DATA", "");
+    }
+    WriteText(dump, MARKER_BRACKET "Speech FINISH" MARKER_BRACKET);
+    snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", dumpName);
+
+    OutputFile* sideData = NULL;
+    if (walk.Tail != NO_TAIL) {
+        sideData = OpenOutput(sideDataName, SIDE_DATA_OUTPUT, dump->Comparing);
+        if (sideData == NULL) {
+            DiscardOutput(dump);
+            return false;
+        }
+        WriteOutput(sideData, bytes + walk.TailStart, size - walk.TailStart);
+        LastConversion.TailSize = size - walk.TailStart;
+        LastConversion.ShortTail = walk.Tail == SHORT_TAIL;
+        snprintf(LastConversion.SideDataName, sizeof LastConversion.SideDataName, "%s",
+                 sideDataName);
+    }
+    if (dump->Comparing) {
+        return KeepUnchangedPair(dump, sideData);
+    }
+    return sideData == NULL ? PublishOutput(dump) : PublishPair(dump, sideData);
+}
+
+// The outputs take the input's name with its last three characters replaced, in its folder.
 static bool WriteDump(const uint8_t* bytes, uint32_t size)
 {
     if (size < SPEECH_HEADER_SIZE) {
@@ -97,50 +140,40 @@ static bool WriteDump(const uint8_t* bytes, uint32_t size)
         return false;
     }
     ReplaceExtension('t', 'x', 't');
-    OutputFile dump;
-    if (!OpenOutput(&dump, CurrentFileName)) {
-        return false;
-    }
-    WriteMarkerLine(&dump, "Speech START", "");
-    WriteMarkerLine(&dump, "FILENAME: ", CurrentFileName);
-
-    SpeechHeader header;
-    header.HeaderByte = bytes[0];
-    PackLittleEndian(bytes[1], bytes[2], bytes[3], bytes[4]);
-    header.LineCount = FieldValue;
-    snprintf(DigitScratch, sizeof DigitScratch, "%d", (int)header.HeaderByte);
-    WriteMarkerLine(&dump, "HEADER: ", DigitScratch);
-    snprintf(DigitScratch, sizeof DigitScratch, "%d", (int)(int32_t)header.LineCount);
-    WriteMarkerLine(&dump, "LINECOUNT: ", DigitScratch);
-
-    uint32_t tailStart = size;
-    TailKind tail = WriteRecordLines(&dump, bytes, size, &tailStart);
-    if (tail == UNSEQUENCED_TAIL) {
-        WriteMarkerLine(&dump, "UNKNOWN DATA", "");
-    } else if (tail == SHORT_TAIL) {
-        WriteMarkerLine(&dump, "Unknown DATA", "");
-    }
-    WriteText(&dump, MARKER_BRACKET "Speech FINISH" MARKER_BRACKET);
-    snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", CurrentFileName);
-
-    if (tail == NO_TAIL) {
-        return PublishOutput(&dump);
-    }
+    char dumpName[FILE_NAME_CAPACITY];
+    memcpy(dumpName, CurrentFileName, sizeof dumpName);
+    char sideDataName[FILE_NAME_CAPACITY];
     ReplaceExtension('e', 'x', 't');
-    OutputFile sideData;
-    if (!OpenOutput(&sideData, CurrentFileName)) {
-        DiscardOutput(&dump);
+    memcpy(sideDataName, CurrentFileName, sizeof sideDataName);
+    ReplaceExtension('t', 'x', 't');
+    if (!WriteDumpFiles(bytes, size, dumpName, sideDataName)) {
         return false;
     }
-    WriteOutput(&sideData, bytes + tailStart, size - tailStart);
-    LastConversion.TailSize = size - tailStart;
-    LastConversion.ShortTail = tail == SHORT_TAIL;
-    snprintf(LastConversion.SideDataName, sizeof LastConversion.SideDataName, "%s",
-             CurrentFileName);
-    return PublishPair(&dump, &sideData);
+    if (LastConversion.TailSize != 0) {
+        ReplaceExtension('e', 'x', 't');
+    }
+    return true;
 }
 
 void ConvertSpeechToText()
 {
-    ConvertWholeFile(WriteDump);
+    ConvertWholeFile(WriteDump, INPUT_FOLDER);
+}
+
+static const char* DecodeTargets[2];
+
+static bool WriteDumpToTargets(const uint8_t* bytes, uint32_t size)
+{
+    if (size < SPEECH_HEADER_SIZE) {
+        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
+        return false;
+    }
+    return WriteDumpFiles(bytes, size, DecodeTargets[0], DecodeTargets[1]);
+}
+
+void DecodeSpeechFileTo(const char* dumpName, const char* sideDataName)
+{
+    DecodeTargets[0] = dumpName;
+    DecodeTargets[1] = sideDataName;
+    ConvertWholeFile(WriteDumpToTargets, NO_FOLDER);
 }

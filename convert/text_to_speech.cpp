@@ -5,6 +5,7 @@
 // line's text up to the next marker, with every CR LF pair counting zero towards its length.
 // When the dump carries a tail marker after its records, the side-data file that decoding
 // wrote is spliced back after them.
+#include "dump_walk.h"
 #include "file_io.h"
 #include "file_names.h"
 #include "speech_format.h"
@@ -13,242 +14,105 @@
 #include <stdio.h>
 #include <string.h>
 
-static bool StandsAt(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker)
-{
-    size_t length = strlen(marker);
-    return p <= size && size - p >= length && memcmp(bytes + p, marker, length) == 0;
-}
+// Set while verify compares a rebuild with the speech file it came from.
+static const char* CompareTarget;
+static const char* SideDataOverride;
 
-// Copies the leading digits at p (at most four) into DigitScratch and counts them.
-static uint32_t CaptureDigits(const uint8_t* bytes, uint32_t size, uint32_t p)
+// Appends the side data that decoding wrote. Looked for under the side-data name in the
+// current directory first, then beside the dump; when neither exists the records stand alone.
+// Side data that exists but cannot be read fails the conversion.
+static bool AppendSideData(OutputFile* output, const char* dumpName)
 {
-    uint32_t count = 0;
-    while (count < 4 && p + count < size && bytes[p + count] >= '0' && bytes[p + count] <= '9') {
-        DigitScratch[count] = (char)bytes[p + count];
-        ++count;
+    char names[2][PATH_CAPACITY];
+    int count = 1;
+    if (SideDataOverride != NULL) {
+        snprintf(names[0], PATH_CAPACITY, "%s", SideDataOverride);
+    } else {
+        BuildSideDataNames(dumpName, names[0], names[1]);
+        count = 2;
     }
-    return count;
-}
-
-enum HeaderStage {
-    SEEK_START,
-    SEEK_HEADER,
-    READ_HEADER,
-    SEEK_LINECOUNT,
-    READ_LINECOUNT,
-    HEADER_DONE,
-};
-
-// Finds HEADER and LINECOUNT in the marker lines. Each keyword counts only after a
-// "[:::::]" that begins after the previous find; the digits need no bracket. A value not
-// found keeps what an earlier conversion stored.
-static void ScanHeaderValues(const uint8_t* bytes, uint32_t size)
-{
-    HeaderStage stage = SEEK_START;
-    bool bracketSeen = false;
-    uint32_t digitCount = 0;
-    for (uint32_t p = 0; p < size && stage != HEADER_DONE; ++p) {
-        if (!bracketSeen) {
-            const void* next = memchr(bytes + p, '[', size - p);
-            if (next == NULL) {
-                return;
-            }
-            p = (uint32_t)((const uint8_t*)next - bytes);
-            bracketSeen = StandsAt(bytes, size, p, MARKER_BRACKET);
-            if (!bracketSeen) {
-                continue;
-            }
+    for (int k = 0; k < count; ++k) {
+        LoadResult result = AppendFileToOutput(output, names[k], &LastConversion.TailSize);
+        if (result == LOAD_FAILED) {
+            return false;
         }
-        if (stage == SEEK_START && StandsAt(bytes, size, p, "Speech START")) {
-            stage = SEEK_HEADER;
-            bracketSeen = false;
-        }
-        if (stage == SEEK_HEADER && StandsAt(bytes, size, p, "HEADER: ")) {
-            stage = READ_HEADER;
-            bracketSeen = true;
-            memset(DigitScratch, 0, 4);
-        }
-        if (stage == SEEK_LINECOUNT && StandsAt(bytes, size, p, "LINECOUNT: ")) {
-            stage = READ_LINECOUNT;
-            bracketSeen = true;
-            memset(DigitScratch, 0, 4);
-            digitCount = 0;
-        }
-        if (stage == READ_LINECOUNT) {
-            digitCount += CaptureDigits(bytes, size, p);
-            if (digitCount > 0) {
-                ParseDigits();
-                StoredLineCount = FieldValue;
-                stage = HEADER_DONE;
-            }
-        }
-        if (stage == READ_HEADER) {
-            digitCount += CaptureDigits(bytes, size, p);
-            if (digitCount > 0) {
-                ParseDigits();
-                StoredHeaderByte = FieldValue;
-                stage = SEEK_LINECOUNT;
-                bracketSeen = false;
-            }
+        if (result == LOAD_OK) {
+            snprintf(LastConversion.SideDataName, sizeof LastConversion.SideDataName, "%.*s",
+                     PATH_CAPACITY - 1, names[k]);
+            return true;
         }
     }
+    LastConversion.SideDataMissing = true;
+    return true;
 }
 
-// Number of CR LF pairs whose CR stands in [from, to).
-static uint32_t CountLineBreaks(const uint8_t* bytes, uint32_t size, uint32_t from, uint32_t to)
+// One record as the walk found it: its number, then, unless the dump was cut off inside it,
+// its length and its text masked again.
+static void WriteRecord(OutputFile* output, const DumpWalk* walk, const DumpRecordLine* line)
 {
-    uint32_t pairs = 0;
-    while (from < to) {
-        const uint8_t* cr = (const uint8_t*)memchr(bytes + from, '\r', to - from);
-        if (cr == NULL) {
-            break;
-        }
-        from = (uint32_t)(cr - bytes) + 1;
-        if (from < size && bytes[from] == '\n') {
-            ++pairs;
-        }
-    }
-    return pairs;
-}
-
-struct OpenRecordLine {
-    uint32_t TextStart;
-    uint32_t Length; // bytes since TextStart, CR LF pairs counting zero
-};
-
-// Writes the open line's length and its first `length` text bytes, masked. A length saved
-// for an earlier line may reach past the end; only the bytes that are there are taken.
-static void CloseRecordLine(OutputFile* output, const uint8_t* bytes, uint32_t size,
-                            const OpenRecordLine* line, uint32_t length)
-{
-    uint32_t available = line->TextStart < size ? size - line->TextStart : 0;
-    if (length > available) {
-        length = available;
+    SplitLowBytes((int32_t)line->LineNumber);
+    WriteOutput(output, DigitScratch, 2);
+    if (line->NumberOnly) {
+        return;
     }
     // Lengths up to 65,535 take the format's usual two low bytes; a longer text keeps its
     // full 32-bit length so that the file stays valid.
-    if (length <= 0xFFFF) {
-        SplitLowBytes((int32_t)length);
+    if (line->Length <= 0xFFFF) {
+        SplitLowBytes((int32_t)line->Length);
     } else {
         for (int k = 0; k < 4; ++k) {
-            DigitScratch[k] = (char)(uint8_t)(length >> (8 * k));
+            DigitScratch[k] = (char)(uint8_t)(line->Length >> (8 * k));
         }
     }
     WriteOutput(output, DigitScratch, 4);
-    WriteMaskedOutput(output, bytes + line->TextStart, length);
+    WriteMaskedOutput(output, walk->Bytes + line->TextStart, line->Length);
     ++LastConversion.RecordCount;
 }
 
-// Starts a record line at the "[LINE:" at p: writes its line number and returns where its
-// text starts (possibly past the end of a cut-off dump).
-static uint32_t OpenLineAt(OutputFile* output, const uint8_t* bytes, uint32_t size, uint32_t p)
+static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
 {
-    uint32_t digits = p + 6;
-    for (uint32_t t = 0; t < 4; ++t) {
-        DigitScratch[t] = digits + t < size ? (char)bytes[digits + t] : 0;
+    if (CompareTarget == NULL && !MakeOutputFolder(OUTPUT_DIRECTORY)) {
+        return false;
     }
-    ParseDigits();
-    SplitLowBytes((int32_t)FieldValue);
-    WriteOutput(output, DigitScratch, 2);
-    return digits + 5; // past the four digits and the "]"
-}
-
-// Walks the record lines and writes each record. Returns true when the dump asks for its
-// side data to follow.
-static bool WriteRecords(OutputFile* output, const uint8_t* bytes, uint32_t size)
-{
-    const uint8_t* first = NULL;
-    for (uint32_t p = 0; p < size; ++p) {
-        const void* next = memchr(bytes + p, '[', size - p);
-        if (next == NULL) {
+    ReplaceExtension('s', 'p', 'c');
+    char outputName[PATH_CAPACITY];
+    if (CompareTarget != NULL) {
+        snprintf(outputName, sizeof outputName, "%s", CompareTarget);
+    } else if (!BuildRebuiltName(outputName, sizeof outputName)) {
+        ReportProblem(PROBLEM_NAME_UNUSABLE, CurrentFileName);
+        return false;
+    }
+    OutputFile* output = OpenOutput(outputName, PRIMARY_OUTPUT, CompareTarget != NULL);
+    if (output == NULL) {
+        return false;
+    }
+    snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
+    DigitScratch[0] = (char)(uint8_t)StoredHeaderByte;
+    WriteOutput(output, DigitScratch, 1);
+    SplitLowBytes((int32_t)StoredLineCount);
+    WriteOutput(output, DigitScratch, 4);
+    // A line count of zero writes no record and no side data.
+    if (StoredLineCount != 0) {
+        DumpRecordLine line;
+        uint32_t reported = 0;
+        while (NextDumpRecordLine(walk, &line)) {
+            WriteRecord(output, walk, &line);
+            if (ConversionProgress != NULL && line.TextEnd - reported >= PROGRESS_STEP) {
+                reported = line.TextEnd;
+                ConversionProgress(reported, walk->Size);
+            }
+        }
+        if (walk->WantsSideData && !AppendSideData(output, dumpName)) {
+            DiscardOutput(output);
             return false;
         }
-        p = (uint32_t)((const uint8_t*)next - bytes);
-        if (StandsAt(bytes, size, p, RECORD_PREFIX)) {
-            first = bytes + p;
-            break;
-        }
     }
-    if (first == NULL) {
+    if (!PublishOutput(output)) {
         return false;
     }
-
-    OpenRecordLine line;
-    line.TextStart = OpenLineAt(output, bytes, size, (uint32_t)(first - bytes));
-    line.Length = 0;
-    bool shortTailSeen = false;
-    uint32_t savedLength = 0;
-    // The first byte of a text is not tested for "[LINE:", so two record lines with
-    // nothing between them make one record.
-    bool atTextStart = true;
-    uint32_t p = line.TextStart;
-    while (p < size) {
-        const uint8_t* next = (const uint8_t*)memchr(bytes + p, '[', size - p);
-        uint32_t q = next != NULL ? (uint32_t)(next - bytes) : size;
-        // Every byte up to the next bracket counts one, every CR LF pair zero.
-        line.Length += (q - p) - 2 * CountLineBreaks(bytes, size, p, q);
-        if (q == size) {
-            break;
-        }
-        if (!(atTextStart && q == p) && StandsAt(bytes, size, q, RECORD_PREFIX)) {
-            CloseRecordLine(output, bytes, size, &line, line.Length);
-            line.TextStart = OpenLineAt(output, bytes, size, q);
-            line.Length = 0;
-            atTextStart = true;
-            p = line.TextStart;
-            continue;
-        }
-        atTextStart = false;
-        // A marker line is told by the two letters after its bracket: "UN" (unsequenced
-        // tail), "Un" (short tail), "Sp" (the closing line).
-        if (StandsAt(bytes, size, q, "[:::::") && q + 8 < size) {
-            uint8_t firstLetter = bytes[q + 7];
-            uint8_t secondLetter = bytes[q + 8];
-            if (firstLetter == 'U' && secondLetter == 'N') {
-                CloseRecordLine(output, bytes, size, &line, line.Length);
-                return true;
-            }
-            if (firstLetter == 'U' && secondLetter == 'n') {
-                shortTailSeen = true;
-                savedLength = line.Length;
-            }
-            if (firstLetter == 'S' && secondLetter == 'p') {
-                CloseRecordLine(output, bytes, size, &line,
-                                shortTailSeen ? savedLength : line.Length);
-                return shortTailSeen;
-            }
-        }
-        line.Length += 1; // the bracket itself
-        p = q + 1;
-    }
-    // A cut-off dump: its last line keeps only the line number already written.
-    return shortTailSeen;
-}
-
-// Appends the side data that decoding wrote. Looked for under the side-data name in the
-// current directory first, then beside the dump; when neither exists the records stand
-// alone. A side-data file that exists but cannot be read fails the conversion.
-static bool AppendSideData(OutputFile* output, const char* dumpName)
-{
-    char name[PATH_CAPACITY];
-    BuildSideDataName(name);
-    InputFile sideData;
-    LoadResult result = LoadSideFile(name, &sideData);
-    if (result == LOAD_MISSING) {
-        BuildSiblingSideDataName(name, dumpName);
-        result = LoadSideFile(name, &sideData);
-    }
-    if (result == LOAD_MISSING) {
-        LastConversion.SideDataMissing = true;
-        return true;
-    }
-    if (result == LOAD_FAILED) {
-        return false;
-    }
-    WriteOutput(output, sideData.Bytes, sideData.Size);
-    LastConversion.TailSize = sideData.Size;
-    snprintf(LastConversion.SideDataName, sizeof LastConversion.SideDataName, "%s", name);
-    CloseSideFile(&sideData);
+    LastConversion.Differs = output->Differs;
+    LastConversion.FirstDifference = output->FirstDifference;
+    LastConversion.OutputSize = output->Produced;
     return true;
 }
 
@@ -256,49 +120,33 @@ static bool WriteSpeechFile(const uint8_t* bytes, uint32_t size)
 {
     char dumpName[FILE_NAME_CAPACITY];
     memcpy(dumpName, CurrentFileName, sizeof dumpName);
-    if (size >= 10 && memcmp(bytes, MARKER_BRACKET " Sp", 10) == 0) {
-        uint8_t* own = WritableInput();
-        if (own == NULL) {
-            return false;
-        }
-        size = RepairSpacedDump(own, size);
-        bytes = own;
-        LastConversion.Repaired = true;
-    }
-    if (!MakeOutputFolder(OUTPUT_DIRECTORY)) {
+    DumpWalk walk;
+    if (!StartDumpWalk(&walk, bytes, size)) {
         return false;
     }
-    ReplaceExtension('s', 'p', 'c');
-    char outputName[PATH_CAPACITY];
-    if (!BuildRebuiltName(outputName, sizeof outputName)) {
-        ReportProblem(PROBLEM_NAME_UNUSABLE, CurrentFileName);
-        return false;
+    LastConversion.Repaired = walk.Repaired;
+    bool written = false;
+    if (GuardEdits && !walk.StartFound) {
+        ReportProblem(PROBLEM_NOT_A_DUMP, CurrentFileName);
+    } else {
+        written = WriteFromWalk(&walk, dumpName);
     }
-    ScanHeaderValues(bytes, size);
-
-    OutputFile output;
-    if (!OpenOutput(&output, outputName)) {
-        return false;
-    }
-    snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
-    DigitScratch[0] = (char)(uint8_t)StoredHeaderByte;
-    WriteOutput(&output, DigitScratch, 1);
-    SplitLowBytes((int32_t)StoredLineCount);
-    WriteOutput(&output, DigitScratch, 4);
-    bool wantsSideData = StoredLineCount != 0 && WriteRecords(&output, bytes, size);
-    if (wantsSideData) {
-        // A decode of this dump that was killed while publishing must not leave its side
-        // data mixed with the old dump.
-        RecoverInterruptedPair(dumpName);
-        if (!AppendSideData(&output, dumpName)) {
-            DiscardOutput(&output);
-            return false;
-        }
-    }
-    return PublishOutput(&output);
+    EndDumpWalk(&walk);
+    return written;
 }
 
 void ConvertTextToSpeech()
 {
-    ConvertWholeFile(WriteSpeechFile);
+    // The dump and its side data are read in its folder; the rebuilt file goes into "mod"
+    // below the current one.
+    ConvertWholeFile(WriteSpeechFile, INPUT_AND_CURRENT_FOLDER);
+}
+
+void CompareRebuildWith(const char* sideDataName, const char* expected)
+{
+    CompareTarget = expected;
+    SideDataOverride = sideDataName;
+    ConvertWholeFile(WriteSpeechFile, NO_FOLDER);
+    CompareTarget = NULL;
+    SideDataOverride = NULL;
 }

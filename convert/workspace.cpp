@@ -10,6 +10,9 @@ uint32_t StoredHeaderByte;
 uint32_t StoredLineCount;
 int32_t ConversionState = IDLE;
 ConversionReport LastConversion;
+bool GuardEdits;
+void (*WaitingForFolder)(const char* folder);
+void (*ConversionProgress)(uint64_t done, uint64_t total);
 
 void PackLittleEndian(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3)
 {

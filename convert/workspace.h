@@ -51,18 +51,23 @@ uint32_t RepairSpacedDump(uint8_t* buffer, uint32_t size);
 
 enum ConversionProblem {
     PROBLEM_NONE,
-    PROBLEM_NAME_UNUSABLE,       // too short to carry an extension, or too long for an output
-    PROBLEM_CANNOT_OPEN,         // missing, or no permission to read
-    PROBLEM_NOT_REGULAR_FILE,    // a directory, a pipe, a device
-    PROBLEM_TOO_LARGE,           // 4 GiB or more: past the format's 32-bit positions
-    PROBLEM_READ_FAILED,         // an I/O error while reading
-    PROBLEM_TOO_SHORT,           // a speech file shorter than its five-byte head
-    PROBLEM_OUTPUT_IS_INPUT,     // an output would replace the input itself
-    PROBLEM_CANNOT_MAKE_FOLDER,  // "mod" cannot be created
-    PROBLEM_CANNOT_CREATE,       // an output (or its temporary file) cannot be created
-    PROBLEM_WRITE_FAILED,        // the disk is full, or another I/O error while writing
-    PROBLEM_CANNOT_REPLACE,      // the finished output cannot take its final name
-    PROBLEM_SIDE_DATA_UNREADABLE // the dump asks for side data that exists but cannot be read
+    PROBLEM_NAME_UNUSABLE,        // too short to carry an extension, too long, or one of ours
+    PROBLEM_CANNOT_OPEN,          // missing, or no permission to read
+    PROBLEM_NOT_REGULAR_FILE,     // a directory, a pipe, a device
+    PROBLEM_TOO_LARGE,            // 4 GiB or more: past the format's 32-bit positions
+    PROBLEM_READ_FAILED,          // an I/O error while reading
+    PROBLEM_INPUT_CHANGED,        // another program changed the input while it was read
+    PROBLEM_TOO_SHORT,            // a speech file shorter than its five-byte head
+    PROBLEM_NOT_A_DUMP,           // guarded rebuild: no "Speech START" marker
+    PROBLEM_OUTPUT_IS_INPUT,      // an output would replace the input itself
+    PROBLEM_OUTPUT_DIFFERS,       // guarded decode: a dump (or side data) that stands differs
+    PROBLEM_CANNOT_LOCK,          // a folder's lock cannot be taken
+    PROBLEM_CANNOT_SETTLE,        // an interrupted publish in the folder cannot be settled
+    PROBLEM_CANNOT_MAKE_FOLDER,   // "mod" cannot be created
+    PROBLEM_CANNOT_CREATE,        // an output (or its temporary file) cannot be created
+    PROBLEM_WRITE_FAILED,         // the disk is full, or another I/O error while writing
+    PROBLEM_CANNOT_REPLACE,       // the finished output cannot take its final name
+    PROBLEM_SIDE_DATA_UNREADABLE, // the dump asks for side data that exists but cannot be read
 };
 
 enum { REPORT_NAME_CAPACITY = 520 };
@@ -75,12 +80,38 @@ struct ConversionReport {
     char SideDataName[REPORT_NAME_CAPACITY]; // written (decode) or spliced (rebuild)
     uint32_t InputSize;
     uint32_t RecordCount; // records decoded, or record lines written by the rebuild
-    uint32_t TailSize;    // side-data bytes written, or spliced back
+    uint64_t TailSize;    // side-data bytes written, or spliced back
     bool ShortTail;       // decode: the tail was a short one ("Unknown DATA")
     bool Repaired;        // rebuild: the dump went through the repair pass
     bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
+    bool Unchanged;       // guarded decode: the dump that stands is the one it would write
+    bool Differs;         // compared rebuild: the result is not the file compared with
+    uint64_t FirstDifference;
+    uint64_t OutputSize;
 };
 
 extern ConversionReport LastConversion;
+
+// ---- What the command line adds ---------------------------------------------------------
+// The window leaves all of these as they start.
+
+// Guards a translator's work: decode leaves a dump (and its side data) that differs from the
+// one it would write as it is, and rebuild refuses a file without a "Speech START" marker.
+extern bool GuardEdits;
+
+// Called when a conversion must wait for another one that works in the same folder.
+extern void (*WaitingForFolder)(const char* folder);
+
+// Called now and then while a long file is converted, with the bytes done of the input's.
+extern void (*ConversionProgress)(uint64_t done, uint64_t total);
+
+// Decodes the speech file named by CurrentFileName into the given dump and side-data names
+// (verify's scratch folder), as ConvertSpeechToText writes them beside it.
+void DecodeSpeechFileTo(const char* dumpName, const char* sideDataName);
+
+// Rebuilds the dump named by CurrentFileName as ConvertTextToSpeech would, with the side data
+// under sideDataName, and compares the result with the file `expected` instead of writing it:
+// LastConversion's Differs, FirstDifference and OutputSize tell how it compares.
+void CompareRebuildWith(const char* sideDataName, const char* expected);
 
 #endif

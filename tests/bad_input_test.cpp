@@ -15,12 +15,16 @@ TEST_F(ScratchDirectoryTest, WhatCannotBeConvertedIsRefusedWithItsReasonAndChang
     const std::string tailed = BuildSpeechFile(1, 1, {{1, "x"}}, "tail");
     const std::string dump = "[:::::]Speech START[:::::]\r\n[:::::]LINECOUNT: 1[:::::]\r\n"
                              "[LINE:0001]self\r\n[:::::]Speech FINISH[:::::]";
+    const std::string tailDump = "[:::::]Speech START[:::::]\r\n[:::::]HEADER: 1[:::::]\r\n"
+                                 "[:::::]LINECOUNT: 1[:::::]\r\n"
+                                 "[LINE:0001]x\r\n[:::::]Unknown DATA[:::::]\r\n"
+                                 "[:::::]Speech FINISH[:::::]";
     const std::string inMod = (std::filesystem::current_path() / "mod" / "0001.spc").string();
     const struct {
         const char* What;
         void (*Convert)();
         std::string Name, Bytes; // the input, unless empty
-        std::string Folder;      // made first, to stand in the way; "|": the input is a pipe
+        std::string Folder; // made first, to stand in the way; "|NAME": a pipe (the input if alone)
         ConversionProblem Problem;
     } cases[] = {
         {"missing", ConvertSpeechToText, "missing.spc", "", "", PROBLEM_CANNOT_OPEN},
@@ -44,6 +48,14 @@ TEST_F(ScratchDirectoryTest, WhatCannotBeConvertedIsRefusedWithItsReasonAndChang
          "0002.ext", PROBLEM_CANNOT_REPLACE},
         {"mod taken by a file", ConvertTextToSpeech, "0001.txt", dump, "",
          PROBLEM_CANNOT_MAKE_FOLDER},
+        {"side data that is a folder", ConvertTextToSpeech, "0001.txt", tailDump, "0001.ext",
+         PROBLEM_SIDE_DATA_UNREADABLE},
+#ifndef _WIN32
+        {"side data that is a pipe", ConvertTextToSpeech, "0001.txt", tailDump, "|0001.ext",
+         PROBLEM_SIDE_DATA_UNREADABLE},
+#endif
+        {"a name of the program's own", ConvertSpeechToText, "~qm-out.tmp", tailed, "",
+         PROBLEM_NAME_UNUSABLE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
@@ -51,11 +63,11 @@ TEST_F(ScratchDirectoryTest, WhatCannotBeConvertedIsRefusedWithItsReasonAndChang
             std::filesystem::remove_all(entry.path());
         }
 #ifndef _WIN32
-        if (c.Folder == "|") {
-            ASSERT_EQ(mkfifo(c.Name.c_str(), 0600), 0);
+        if (c.Folder[0] == '|') {
+            ASSERT_EQ(mkfifo(c.Folder.size() > 1 ? c.Folder.c_str() + 1 : c.Name.c_str(), 0600), 0);
         }
 #endif
-        if (!c.Folder.empty() && c.Folder != "|") {
+        if (!c.Folder.empty() && c.Folder[0] != '|') {
             std::filesystem::create_directory(c.Folder);
         }
         if (c.Problem == PROBLEM_CANNOT_MAKE_FOLDER) {

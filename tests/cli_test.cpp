@@ -1,5 +1,5 @@
-// The command-line program run as a user runs it: exit codes and messages, outputs against
-// the core's own, and what check and verify find.
+// The command-line program run as a user runs it: exit statuses, messages and the files each
+// command line leaves, the guards for a translator's edits, and outputs against the core's own.
 #include "test_support.h"
 
 #include "workspace.h"
@@ -28,29 +28,102 @@ static RunResult RunQuillmarsh(const std::string& arguments, const std::string& 
     return result;
 }
 
-static const std::string SPEECH = BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}});
+static const std::string SPEECH = BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}}, "\x01\x02");
 static const std::string DUMP = "[:::::]Speech START[:::::]\r\n[:::::]FILENAME: a.txt[:::::]\r\n"
                                 "[:::::]HEADER: 3[:::::]\r\n[:::::]LINECOUNT: 2[:::::]\r\n"
-                                "[LINE:0001]Hi\r\n[LINE:0002]yo\r\n[:::::]Speech FINISH[:::::]";
+                                "[LINE:0001]Hi\r\n[LINE:0002]yo\r\n[:::::]Unknown DATA[:::::]\r\n"
+                                "[:::::]Speech FINISH[:::::]";
+static const std::string EDITED = std::string(DUMP).replace(DUMP.find("Hi"), 2, "Salut");
 
-TEST_F(ScratchDirectoryTest, EachFailureHasItsExitStatusAndMessageAndWritesNothing)
+TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
 {
+    const std::string fresh = std::string(5, '\0');
     struct Case {
         std::vector<std::pair<std::string, std::string>> Files; // "/" as bytes: a folder
         std::string Arguments;
         int Status;
-        std::string Message;
+        std::string Message;                                    // on either stream
+        std::vector<std::pair<std::string, std::string>> After; // "-": no such file
     } cases[] = {
-        {{}, "", 2, "quillmarsh: no command given"},
-        {{}, "unpack a.spc", 2, "unknown command 'unpack'"},
-        {{}, "decode -x a.spc", 2, "unknown option '-x'"},
-        {{}, "check", 2, "no file given to check"},
-        {{}, "decode missing.spc", 1, "quillmarsh: missing.spc: cannot be opened"},
-        {{{"d.spc", "/"}}, "decode d.spc", 1, "quillmarsh: d.spc: is a folder, not a file"},
-        {{{"s.spc", "abc"}}, "verify s.spc", 1, "quillmarsh: s.spc: is shorter than five"},
-        {{{"a.txt", SPEECH}}, "decode a.txt", 1, "a.txt: its output a.txt would be the input"},
-        {{{"mod", ""}, {"a.txt", DUMP}}, "rebuild a.txt", 1, "a.txt: the folder mod cannot"},
-        {{}, "decode " + std::string(256, 'n') + ".spc", 1, "longer than 259 characters"},
+        {{}, "", 2, "quillmarsh: no command given", {}},
+        {{}, "unpack a.spc", 2, "unknown command 'unpack'", {}},
+        {{}, "decode -x a.spc", 2, "unknown option '-x'", {}},
+        {{}, "-C nowhere decode a.spc", 2, "nowhere: cannot work in this folder", {}},
+        {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
+        {{{"d.spc", "/"}}, "decode d.spc", 2, "quillmarsh: d.spc: is a folder, not a file", {}},
+        {{{"a.txt", SPEECH}}, "decode a.txt", 2, "a.txt: its output a.txt would be the input", {}},
+        {{{"a.spc", SPEECH}},
+         "decode a.spc",
+         0,
+         "a.spc: 2 records, short tail 2 bytes -> a.txt, a.ext\n",
+         {{"a.txt", DUMP}, {"a.ext", "\x01\x02"}}},
+        {{{"a.spc", SPEECH}, {"a.txt", DUMP}, {"a.ext", "\x01\x02"}},
+         "decode a.spc",
+         0,
+         "-> a.txt, a.ext (unchanged)",
+         {{"a.txt", DUMP}}},
+        {{{"a.spc", SPEECH}, {"a.txt", EDITED}, {"a.ext", "\x01\x02"}},
+         "decode a.spc",
+         2,
+         "quillmarsh: a.txt: exists and differs from a fresh decode of a.spc (edited?); left as "
+         "it is (--force replaces it)",
+         {{"a.txt", EDITED}}},
+        {{{"a.spc", SPEECH}, {"a.txt", DUMP}, {"a.ext", "other"}},
+         "decode a.spc",
+         2,
+         "quillmarsh: a.ext: exists and differs",
+         {{"a.ext", "other"}}},
+        {{{"a.spc", SPEECH}, {"a.txt", EDITED}, {"a.ext", "other"}},
+         "-f decode a.spc",
+         0,
+         "a.spc: 2 records",
+         {{"a.txt", DUMP}, {"a.ext", "\x01\x02"}}},
+        {{{"notes.txt", "shopping list\r\n"}, {"mod", "/"}, {"mod/notes.spc", "earlier"}},
+         "rebuild notes.txt",
+         2,
+         "quillmarsh: notes.txt: is not a dump (no [:::::]Speech START[:::::] line); nothing "
+         "written",
+         {{"mod/notes.spc", "earlier"}}},
+        {{{"notes.txt", "shopping list\r\n"}},
+         "--force rebuild notes.txt",
+         0,
+         "0 records",
+         {{"mod/notes.spc", fresh}}},
+        {{{"a.txt", DUMP}},
+         "rebuild a.txt",
+         1,
+         "was written without its tail",
+         {{"mod/a.spc", SPEECH.substr(0, SPEECH.size() - 2)}}},
+        {{{"mod", ""}, {"a.txt", DUMP}},
+         "rebuild a.txt",
+         2,
+         "a.txt: mod exists and is not a folder",
+         {{"mod", ""}}},
+        {{{"a.txt", DUMP}, {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         0,
+         "a.txt: ready: a rebuild writes 2 records and splices its side data\n",
+         {}},
+        {{{"a.txt", EDITED + "\r\n[LINE:0003]late"}, {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 9: 1 record line after the closing line: the rebuild never reads it",
+         {}},
+        {{{"a.spc", SPEECH}, {"b.spc", "abc"}},
+         "decode a.spc b.spc",
+         2,
+         "2 files: 1 converted, 0 converted with warnings, 1 not converted",
+         {{"b.txt", "-"}}},
+        {{{"s", "/"}, {"s/a.spc", SPEECH}},
+         "-C s decode a.spc",
+         0,
+         "a.spc: 2 records",
+         {{"s/a.txt", DUMP}}},
+        {{{"s", "/"}, {"s/a.txt", DUMP}, {"s/a.ext", "\x01\x02"}},
+         "-Cs -q rebuild a.txt",
+         0,
+         "",
+         {{"s/mod/a.spc", SPEECH}}},
     };
     for (const Case& c : cases) {
         for (const auto& entry : fs::directory_iterator(Scratch)) {
@@ -60,11 +133,15 @@ TEST_F(ScratchDirectoryTest, EachFailureHasItsExitStatusAndMessageAndWritesNothi
             file.second == "/" ? (void)fs::create_directory(file.first)
                                : WriteFileBytes(file.first, file.second);
         }
-        auto before = SnapshotDirectory();
         RunResult result = RunQuillmarsh(c.Arguments);
-        EXPECT_EQ(result.Status, c.Status) << c.Arguments;
-        EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
-        EXPECT_EQ(SnapshotDirectory(), before) << c.Arguments;
+        EXPECT_EQ(result.Status, c.Status) << c.Arguments << "\n" << result.Err;
+        EXPECT_NE((result.Out + result.Err).find(c.Message), std::string::npos)
+            << c.Arguments << "\n"
+            << result.Out << result.Err;
+        for (const auto& file : c.After) {
+            EXPECT_EQ(fs::exists(file.first) ? ReadFileBytes(file.first) : "-", file.second)
+                << c.Arguments << ": " << file.first;
+        }
     }
 }
 
@@ -89,49 +166,11 @@ TEST_F(ScratchDirectoryTest, WritesWhatTheCoreWritesInTheSameOrder)
     RunResult decode = RunQuillmarsh("decode -- 0001.spc '-a b \xC3\xA9.spc'");
     EXPECT_NE(decode.Out.find("0001.spc: 2 records, short tail 3 bytes -> 0001.txt, 0001.ext\n"),
               std::string::npos);
-    RunResult rebuild = RunQuillmarsh("-q rebuild -- 0001.txt '-a b \xC3\xA9.txt' bare.txt");
+    EXPECT_NE(decode.Out.find("-a b \xC3\xA9.spc: 1 record -> "), std::string::npos);
+    RunResult rebuild = RunQuillmarsh("-q -f rebuild -- 0001.txt '-a b \xC3\xA9.txt' bare.txt");
     EXPECT_EQ(rebuild.Status, 0) << rebuild.Err;
     EXPECT_EQ(rebuild.Out, "");
     EXPECT_EQ(SnapshotDirectory(), core);
-}
-
-TEST_F(ScratchDirectoryTest, CheckNamesWhatARebuildWouldChange)
-{
-    struct Case {
-        std::string From, To; // one edit of DUMP
-        int Status;
-        std::string Finding;
-    } cases[] = {
-        {"\r\n", "\n", 1, "line 5: 2 record line(s) from here end in LF only"},
-        {"Hi", "H\r\ni", 1, "line 5: the text of record 0001 spans 2 lines"},
-        {"Hi", "H[LINE:0002]i", 1, "line 5: the text of record 0001 holds \"[LINE:\""},
-        {"yo", "y[:::::]Sp", 1, "line 6: the text of record 0002 holds \"[:::::]Sp\""},
-        {"[LINE:0002]", "[LINE:0003]", 1, "line 6: record 0003 follows record 0001"},
-        {"0001]Hi\r\n[LINE:0002", "9999]Hi\r\n[LINE:0000", 1, "line 6: more than 9,999"},
-        {"LINECOUNT: 2", "LINECOUNT: 0", 1, "line 4: the line count is 0"},
-        {"LINECOUNT: 2", "LINECOUNT: 12345", 1, "LINECOUNT 12345 would be written as 1234"},
-        {"HEADER: 3", "HEADER: ", 1, "the HEADER line has no value: the rebuild would take 2"},
-        {"[:::::]Speech FINISH[:::::]", "", 1, "line 6: the closing line"},
-        {"yo\r\n", "yo\r\n[:::::]Unknown DATA[:::::]\r\n", 1, "side data a.ext is missing"},
-        {"[:::::]Speech START", "[:::::] Speech START", 0, "line 1: note: blanks"},
-        {"yo", "yo", 0, "a.txt: ready: a rebuild writes 2 records\n"},
-    };
-    for (const Case& c : cases) {
-        std::string dump = DUMP;
-        for (size_t at = 0; (at = dump.find(c.From, at)) != std::string::npos; at += c.To.size()) {
-            dump.replace(at, c.From.size(), c.To);
-        }
-        WriteFileBytes("a.txt", dump);
-        RunResult result = RunQuillmarsh("check a.txt");
-        EXPECT_EQ(result.Status, c.Status) << c.Finding;
-        EXPECT_NE(result.Out.find(c.Finding), std::string::npos) << result.Out;
-    }
-    // A dump without header values takes those of the dump before it, and says whose.
-    WriteFileBytes("b.txt", "[LINE:0001]z\r\n[:::::]Speech FINISH[:::::]");
-    EXPECT_NE(RunQuillmarsh("check a.txt b.txt")
-                  .Out.find("b.txt: no LINECOUNT value: the rebuild would "
-                            "use 2, carried over from a.txt"),
-              std::string::npos);
 }
 
 TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
@@ -146,7 +185,8 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
     EXPECT_NE(result.Out.find("exact.spc: round-trips exactly"), std::string::npos);
     EXPECT_NE(result.Out.find("long.spc: the rebuild differs from byte 1 (in the head): "
                               "LINECOUNT 12345 would be written as 1234"),
-              std::string::npos);
+              std::string::npos)
+        << result.Out;
     EXPECT_EQ(SnapshotDirectory(), before);
     EXPECT_TRUE(fs::is_empty(Scratch / "temp"));
 }

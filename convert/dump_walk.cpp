@@ -1,0 +1,302 @@
+// Walking a dump: repair gate, header scan, record walk.
+#include "dump_walk.h"
+
+#include "file_io.h"
+#include "speech_format.h"
+#include "workspace.h"
+
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+
+static bool StandsAt(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker)
+{
+    size_t length = strlen(marker);
+    return p <= size && size - p >= length && memcmp(bytes + p, marker, length) == 0;
+}
+
+// The first '[' from p on, or size.
+static uint32_t NextBracket(const uint8_t* bytes, uint32_t size, uint32_t p)
+{
+    const void* next = p < size ? memchr(bytes + p, '[', size - p) : NULL;
+    return next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : size;
+}
+
+// Copies the leading digits at p (at most four) into DigitScratch and counts them.
+static uint32_t CaptureDigits(const uint8_t* bytes, uint32_t size, uint32_t p)
+{
+    uint32_t count = 0;
+    while (count < 4 && p + count < size && bytes[p + count] >= '0' && bytes[p + count] <= '9') {
+        DigitScratch[count] = (char)bytes[p + count];
+        ++count;
+    }
+    return count;
+}
+
+enum HeaderStage {
+    SEEK_START,
+    SEEK_HEADER,
+    READ_HEADER,
+    SEEK_LINECOUNT,
+    READ_LINECOUNT,
+    HEADER_DONE,
+};
+
+static void TakeValue(DumpValue* value, uint32_t p, uint32_t* stored)
+{
+    ParseDigits();
+    *stored = FieldValue;
+    value->DigitsFound = true;
+    value->DigitsAt = p;
+    value->Value = FieldValue;
+}
+
+// Finds HEADER and LINECOUNT in the marker lines. Each keyword counts only after a "[:::::]"
+// that begins after the previous find; the digits need no bracket. A value not found keeps
+// what an earlier conversion stored.
+static void ScanHeaderValues(DumpWalk* walk)
+{
+    const uint8_t* bytes = walk->Bytes;
+    uint32_t size = walk->Size;
+    HeaderStage stage = SEEK_START;
+    bool bracketSeen = false;
+    for (uint32_t p = 0; p < size && stage != HEADER_DONE; ++p) {
+        if (!bracketSeen) {
+            p = NextBracket(bytes, size, p);
+            if (p == size) {
+                return;
+            }
+            bracketSeen = StandsAt(bytes, size, p, MARKER_BRACKET);
+            if (!bracketSeen) {
+                continue;
+            }
+        }
+        if (stage == SEEK_START && StandsAt(bytes, size, p, "Speech START")) {
+            stage = SEEK_HEADER;
+            bracketSeen = false;
+            walk->StartFound = true;
+        }
+        if (stage == SEEK_HEADER && StandsAt(bytes, size, p, "HEADER: ")) {
+            stage = READ_HEADER;
+            bracketSeen = true;
+            memset(DigitScratch, 0, 4);
+            walk->Header.KeywordFound = true;
+            walk->Header.KeywordAt = p;
+        }
+        if (stage == SEEK_LINECOUNT && StandsAt(bytes, size, p, "LINECOUNT: ")) {
+            stage = READ_LINECOUNT;
+            bracketSeen = true;
+            memset(DigitScratch, 0, 4);
+            walk->LineCount.KeywordFound = true;
+            walk->LineCount.KeywordAt = p;
+        }
+        if (stage == READ_LINECOUNT && CaptureDigits(bytes, size, p) > 0) {
+            TakeValue(&walk->LineCount, p, &StoredLineCount);
+            stage = HEADER_DONE;
+        }
+        if (stage == READ_HEADER && CaptureDigits(bytes, size, p) > 0) {
+            TakeValue(&walk->Header, p, &StoredHeaderByte);
+            stage = SEEK_LINECOUNT;
+            bracketSeen = false;
+        }
+    }
+}
+
+bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
+{
+    memset(walk, 0, sizeof *walk);
+    walk->Original = walk->Bytes = bytes;
+    walk->OriginalSize = walk->Size = size;
+    walk->EndAt = size;
+    static const char spaced[] = MARKER_BRACKET " Sp";
+    static const char mark[] = "\xEF\xBB\xBF";
+    walk->ByteOrderMark = StandsAt(bytes, size, 0, mark);
+    walk->MarkBlocksRepair = walk->ByteOrderMark && StandsAt(bytes, size, 3, spaced);
+    if (StandsAt(bytes, size, 0, spaced)) {
+        // The repair changes bytes; the input itself is only ever read.
+        uint8_t* copy = (uint8_t*)malloc(size);
+        if (copy == NULL) {
+            SystemError = ENOMEM;
+            ReportProblem(PROBLEM_READ_FAILED, CurrentFileName);
+            return false;
+        }
+        memcpy(copy, bytes, size);
+        walk->Bytes = copy;
+        walk->Size = RepairSpacedDump(copy, size);
+        walk->EndAt = walk->Size;
+        walk->Repaired = true;
+    }
+    ScanHeaderValues(walk);
+    return true;
+}
+
+void EndDumpWalk(DumpWalk* walk)
+{
+    if (walk->Repaired) {
+        free((void*)walk->Bytes);
+    }
+    walk->Bytes = walk->Original;
+    walk->Repaired = false;
+}
+
+// Number of CR LF pairs whose CR stands in [from, to).
+static uint32_t CountLineBreaks(const uint8_t* bytes, uint32_t size, uint32_t from, uint32_t to)
+{
+    uint32_t pairs = 0;
+    while (from < to) {
+        const uint8_t* cr = (const uint8_t*)memchr(bytes + from, '\r', to - from);
+        if (cr == NULL) {
+            break;
+        }
+        from = (uint32_t)(cr - bytes) + 1;
+        if (from < size && bytes[from] == '\n') {
+            ++pairs;
+        }
+    }
+    return pairs;
+}
+
+// Opens the record line whose "[LINE:" stands at p: its number is the value of the (at most
+// four) digits after it, and its text starts past them and the "]".
+static void OpenLineAt(DumpWalk* walk, uint32_t p)
+{
+    uint32_t digits = p + 6;
+    for (uint32_t t = 0; t < 4; ++t) {
+        DigitScratch[t] = digits + t < walk->Size ? (char)walk->Bytes[digits + t] : 0;
+    }
+    ParseDigits();
+    walk->Open.LineAt = p;
+    walk->Open.LineNumber = FieldValue;
+    walk->Open.TextStart = digits + 5;
+    walk->Open.Length = 0;
+    walk->Open.LineBreaks = 0;
+    walk->Open.NumberOnly = false;
+    walk->LineOpen = true;
+    walk->AtTextStart = true;
+    walk->Position = walk->Open.TextStart;
+}
+
+// Hands out the open line, closed at `end` with `length` text bytes. A length saved for an
+// earlier line may reach past the end; only the bytes that are there are taken.
+static void CloseLine(DumpWalk* walk, DumpRecordLine* line, uint32_t length, uint32_t end)
+{
+    *line = walk->Open;
+    uint32_t available = line->TextStart < walk->Size ? walk->Size - line->TextStart : 0;
+    line->Length = length < available ? length : available;
+    line->TextEnd = end;
+    walk->LineOpen = false;
+}
+
+static void EndWalk(DumpWalk* walk, DumpEnd end, uint32_t at)
+{
+    walk->End = end;
+    walk->EndAt = at;
+}
+
+bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
+{
+    const uint8_t* bytes = walk->Bytes;
+    uint32_t size = walk->Size;
+    if (walk->End != DUMP_NOT_ENDED) {
+        return false;
+    }
+    if (!walk->LineOpen) {
+        // Bracket and marker words before the first record line are not looked at.
+        uint32_t first = NextBracket(bytes, size, 0);
+        while (first < size && !StandsAt(bytes, size, first, RECORD_PREFIX)) {
+            first = NextBracket(bytes, size, first + 1);
+        }
+        if (first == size) {
+            EndWalk(walk, DUMP_WITHOUT_RECORD_LINE, size);
+            return false;
+        }
+        OpenLineAt(walk, first);
+    }
+    uint32_t p = walk->Position;
+    while (p < size) {
+        uint32_t q = NextBracket(bytes, size, p);
+        // Every byte up to the next bracket counts one, every CR LF pair zero.
+        uint32_t breaks = CountLineBreaks(bytes, size, p, q);
+        walk->Open.Length += (q - p) - 2 * breaks;
+        walk->Open.LineBreaks += breaks;
+        if (q == size) {
+            break;
+        }
+        // The first byte of a text is not tested for "[LINE:", so two record lines with
+        // nothing between them make one record.
+        if (!(walk->AtTextStart && q == p) && StandsAt(bytes, size, q, RECORD_PREFIX)) {
+            CloseLine(walk, line, walk->Open.Length, q);
+            OpenLineAt(walk, q);
+            return true;
+        }
+        walk->AtTextStart = false;
+        // A marker line is told by the two letters after its bracket: "UN" (unsequenced tail),
+        // "Un" (short tail), "Sp" (the closing line).
+        if (StandsAt(bytes, size, q, "[:::::") && q + 8 < size) {
+            uint8_t firstLetter = bytes[q + 7];
+            uint8_t secondLetter = bytes[q + 8];
+            if (firstLetter == 'U' && secondLetter == 'N') {
+                CloseLine(walk, line, walk->Open.Length, q);
+                EndWalk(walk, DUMP_UNSEQUENCED_MARKER, q);
+                walk->WantsSideData = true;
+                walk->TailMarkerAt = q;
+                return true;
+            }
+            if (firstLetter == 'U' && secondLetter == 'n') {
+                walk->ShortTailSeen = true;
+                walk->SavedLength = walk->Open.Length;
+                walk->SavedLineBreaks = walk->Open.LineBreaks;
+                walk->TailMarkerAt = q;
+            }
+            if (firstLetter == 'S' && secondLetter == 'p') {
+                // After a short-tail marker the text ends there, at the length saved then.
+                if (walk->ShortTailSeen) {
+                    walk->Open.LineBreaks = walk->SavedLineBreaks;
+                    CloseLine(walk, line, walk->SavedLength, walk->TailMarkerAt);
+                } else {
+                    CloseLine(walk, line, walk->Open.Length, q);
+                }
+                EndWalk(walk, DUMP_CLOSED, q);
+                walk->WantsSideData = walk->ShortTailSeen;
+                return true;
+            }
+        }
+        walk->Open.Length += 1; // the bracket itself
+        p = q + 1;
+    }
+    // A cut-off dump: its last line keeps only its number.
+    CloseLine(walk, line, 0, size);
+    line->NumberOnly = true;
+    EndWalk(walk, DUMP_CUT_OFF, size);
+    walk->WantsSideData = walk->ShortTailSeen;
+    return true;
+}
+
+void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
+{
+    memset(unread, 0, sizeof *unread);
+    const uint8_t* bytes = walk->Bytes;
+    uint32_t size = walk->Size;
+    if (walk->End == DUMP_WITHOUT_RECORD_LINE) {
+        for (uint32_t p = NextBracket(bytes, size, 0); p < size;
+             p = NextBracket(bytes, size, p + 1)) {
+            if (StandsAt(bytes, size, p, MARKER_BRACKET "U")) {
+                unread->TailMarker = true;
+                unread->TailMarkerAt = p;
+                return;
+            }
+        }
+        return;
+    }
+    if (walk->End != DUMP_CLOSED && walk->End != DUMP_UNSEQUENCED_MARKER) {
+        return;
+    }
+    for (uint32_t p = NextBracket(bytes, size, walk->EndAt + 1); p < size;
+         p = NextBracket(bytes, size, p + 1)) {
+        if (StandsAt(bytes, size, p, RECORD_PREFIX)) {
+            if (unread->RecordLines++ == 0) {
+                unread->FirstRecordLineAt = p;
+            }
+        }
+    }
+}

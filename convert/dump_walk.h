@@ -1,0 +1,87 @@
+// The one reading of a dump: the repair gate, the header scan and the record walk, each
+// reporting what it found and where. The rebuild writes from this walk and `check` judges
+// from it, so the two cannot disagree about what a dump says.
+//
+// The dump is not read as lines: the walk scans bytes for fixed markers. The header scan picks
+// up the HEADER and LINECOUNT values; the record walk then takes each "[LINE:nnnn]" line's text
+// up to the next marker, with every CR LF pair counting zero towards its length.
+#ifndef QUILLMARSH_CONVERT_DUMP_WALK_H
+#define QUILLMARSH_CONVERT_DUMP_WALK_H
+
+#include <stdint.h>
+
+// A HEADER or LINECOUNT value as the header scan found it.
+struct DumpValue {
+    bool KeywordFound;
+    uint32_t KeywordAt; // where "HEADER: " or "LINECOUNT: " stands
+    bool DigitsFound;
+    uint32_t DigitsAt; // the first digit taken, wherever it stands after the keyword
+    uint32_t Value;    // of at most four digits
+};
+
+// One record line as the rebuild writes it.
+struct DumpRecordLine {
+    uint32_t LineAt;     // its "[LINE:"
+    uint32_t TextStart;  // past "[LINE:", four digits and "]"; may lie past the end
+    uint32_t TextEnd;    // where the marker that ends its text stands, or the end of the dump
+    uint32_t Length;     // text bytes written from TextStart
+    uint32_t LineBreaks; // CR LF pairs between TextStart and TextEnd
+    uint32_t LineNumber; // as written: the value of at most four digits
+    bool NumberOnly;     // the dump ended with this line open: only its number is written
+};
+
+enum DumpEnd {
+    DUMP_NOT_ENDED,
+    DUMP_WITHOUT_RECORD_LINE, // no "[LINE:" at all
+    DUMP_CLOSED,              // by the closing line "[:::::]Sp..."
+    DUMP_UNSEQUENCED_MARKER,  // by the marker "[:::::]UN..."
+    DUMP_CUT_OFF,             // the bytes ran out with a record line open
+};
+
+struct DumpWalk {
+    const uint8_t* Original; // the dump as read
+    const uint8_t* Bytes;    // as walked: a repaired copy when the dump needed repair
+    uint32_t Size;           // of Bytes
+    uint32_t OriginalSize;
+    bool Repaired;
+    bool ByteOrderMark;    // the dump starts with a UTF-8 byte-order mark
+    bool MarkBlocksRepair; // ... right before blanked markup, which is then not repaired
+    bool StartFound;       // "Speech START" after a "[:::::]"
+    DumpValue Header;
+    DumpValue LineCount;
+    // The record walk.
+    DumpEnd End;
+    uint32_t EndAt;        // where the marker that ended the walk stands, or Size
+    bool WantsSideData;    // a tail marker asks for the side data to follow the records
+    uint32_t TailMarkerAt; // where that marker stands
+    uint32_t Position;
+    DumpRecordLine Open;
+    bool LineOpen;
+    bool AtTextStart;
+    bool ShortTailSeen;
+    uint32_t SavedLength;
+    uint32_t SavedLineBreaks;
+};
+
+// Repairs the dump when it needs it (on a private copy of the input, so that Original stays as
+// read) and runs the header scan, which sets StoredHeaderByte and StoredLineCount when the dump
+// carries them. False, with the problem reported, when no memory is left for the copy.
+bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size);
+// Frees the repaired copy.
+void EndDumpWalk(DumpWalk* walk);
+
+// The next record line in the order the rebuild writes them. False once the walk has ended;
+// End and EndAt then say how.
+bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
+
+// What the walk left unread after it ended: record lines it never reached, and where the first
+// of them stands; and, in a dump without any record line, a tail marker it never looked at.
+struct DumpUnreadPart {
+    uint32_t RecordLines;
+    uint32_t FirstRecordLineAt;
+    bool TailMarker;
+    uint32_t TailMarkerAt;
+};
+void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread);
+
+#endif

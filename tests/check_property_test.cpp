@@ -1,0 +1,338 @@
+// Property: `check` finds a problem in a dump exactly when rebuilding it and decoding the
+// result does not give back what the dump shows: its header values, its records and its tail.
+// Dumps are decoded from random speech files by the core, then edited the ways translators and
+// their tools edit dumps; what each edit means to show is kept beside it.
+#include "test_support.h"
+
+#include "command_line.h"
+#include "workspace.h"
+
+#include <functional>
+#include <random>
+
+namespace {
+
+// What a dump shows: its header values, its records, its tail (marker and side data).
+struct Shown {
+    int64_t Header;
+    int64_t Count;
+    bool HeaderLine = true;
+    bool CountLine = true;
+    std::vector<std::pair<uint32_t, std::string>> Records; // number as shown, text
+    std::string Marker;                                    // "", "UNKNOWN DATA", "Unknown DATA"
+};
+
+// The dump a decode writes for what is shown.
+std::string Render(const Shown& shown, const std::string& name)
+{
+    std::string dump = "[:::::]Speech START[:::::]\r\n[:::::]FILENAME: " + name + "[:::::]\r\n";
+    dump += shown.HeaderLine ? "[:::::]HEADER: " + std::to_string(shown.Header) + "[:::::]\r\n"
+                             : "(no HEADER line)";
+    dump += shown.CountLine ? "[:::::]LINECOUNT: " + std::to_string(shown.Count) + "[:::::]\r\n"
+                            : "(no LINECOUNT line)";
+    for (const auto& record : shown.Records) {
+        char number[8];
+        snprintf(number, sizeof number, "%04u", record.first % 10000);
+        dump += "[LINE:" + std::string(number) + "]" + record.second + "\r\n";
+    }
+    if (!shown.Marker.empty()) {
+        dump += "[:::::]" + shown.Marker + "[:::::]\r\n";
+    }
+    return dump + "[:::::]Speech FINISH[:::::]";
+}
+
+struct Case {
+    std::mt19937 Random;
+    Shown What;
+    std::vector<std::string> Lines; // of x.txt, CR LF between them
+    std::string LineEnd = "\r\n";
+    std::string SideData;
+    bool SideDataThere;
+
+    uint32_t Pick(uint32_t count)
+    {
+        return (uint32_t)(Random() % count);
+    }
+    size_t RecordLine(size_t k) const
+    {
+        return 4 + k;
+    }
+    size_t Closing() const
+    {
+        return Lines.size() - 1;
+    }
+};
+
+// Texts of letters, blanks and the brackets, colons and tags that machine translation puts
+// blanks around; never a CR LF or a marker by chance.
+std::string Text(Case* c, size_t length)
+{
+    static const char* pieces[] = {"a",    "b",    "Z",        " ", "[A]", " [B] ", "NOTE: x",
+                                   "</n>", "</N>", "\xC3\xA9", ":", "]",   "e",     "\t"};
+    std::string text;
+    while (text.size() < length) {
+        text += pieces[c->Pick(sizeof pieces / sizeof pieces[0])];
+    }
+    return text;
+}
+
+void MakeSpeechFile(Case* c)
+{
+    uint32_t count = c->Pick(4) == 0 ? 0 : 1 + c->Pick(5);
+    uint32_t first = c->Pick(8) == 0 ? 9997 : c->Pick(9990);
+    std::vector<TestRecord> records;
+    for (uint32_t k = 0; k < count; ++k) {
+        records.push_back({(uint16_t)(first + k), Text(c, c->Pick(5) == 0 ? 0 : c->Pick(30))});
+        c->What.Records.push_back({first + k, records.back().Text});
+    }
+    const uint32_t lineCounts[] = {count, count, 0, 12345, 0x80000005u, 7};
+    uint32_t lineCount = lineCounts[c->Pick(6)];
+    uint8_t header = (uint8_t)c->Random();
+    c->What.Header = header;
+    c->What.Count = (int32_t)lineCount;
+    std::string tail;
+    uint32_t kind = c->Pick(3);
+    if (kind == 1 && count > 0) {
+        // Sometimes one number after a gap, so that a record added before it closes the gap.
+        uint16_t next = (uint16_t)(first + count + 1 + (c->Pick(2) ? 0 : 1 + c->Pick(50)));
+        tail = BuildSpeechFile(0, 0, {{next, "zz"}}).substr(5) + Text(c, c->Pick(8));
+        c->What.Marker = "UNKNOWN DATA";
+    } else if (kind == 2 && count > 0) {
+        tail = std::string(1 + c->Pick(5), '\x7F');
+        c->What.Marker = "Unknown DATA";
+    }
+    c->SideData = tail;
+    c->SideDataThere = !tail.empty();
+    WriteFileBytes("x.spc", BuildSpeechFile(header, lineCount, records, tail));
+    SetCurrentFileName("x.spc");
+    ConvertSpeechToText();
+    std::string dump = ReadFileBytes("x.txt");
+    for (size_t at = 0, end; at <= dump.size(); at = end + 2) {
+        end = std::min(dump.find("\r\n", at), dump.size());
+        c->Lines.push_back(dump.substr(at, end - at));
+    }
+}
+
+std::string Digits(uint32_t number)
+{
+    char text[8];
+    snprintf(text, sizeof text, "%04u", number % 10000);
+    return text;
+}
+
+// Replaces record k's text, in the dump and in what it shows.
+void SetText(Case* c, size_t k, const std::string& text)
+{
+    c->Lines[c->RecordLine(k)] = "[LINE:" + Digits(c->What.Records[k].first) + "]" + text;
+    c->What.Records[k].second = text;
+}
+
+void AddRecordLine(Case* c, size_t at, uint32_t number)
+{
+    std::string text = Text(c, c->Pick(10));
+    c->Lines.insert(c->Lines.begin() + (long)at, "[LINE:" + Digits(number) + "]" + text);
+    c->What.Records.push_back({number, text});
+}
+
+uint32_t LastNumber(const Case* c)
+{
+    return c->What.Records.empty() ? 0 : c->What.Records.back().first + 1;
+}
+
+void MachineTranslate(Case* c)
+{
+    for (size_t k = 0; k < c->What.Records.size(); ++k) {
+        if (c->Pick(2)) {
+            SetText(c, k, Text(c, c->Pick(20)));
+        }
+    }
+    for (std::string& line : c->Lines) {
+        if (line.compare(0, 7, "[:::::]") == 0 && line.size() > 14) {
+            line = "[:::::] " + line.substr(7, line.size() - 14) + " [:::::]";
+        } else if (line.compare(0, 6, "[LINE:") == 0) {
+            line = "[LINE: " + line.substr(6, 5) + " " + line.substr(11);
+        }
+    }
+}
+
+// The edits, each with what it means the dump to show. An edit that does not apply to a case
+// leaves it as decoded.
+const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
+    {"untouched", [](Case*) {}},
+    {"a text translated",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             SetText(c, c->Pick((uint32_t)c->What.Records.size()), Text(c, c->Pick(40)));
+         }
+     }},
+    {"machine translation put blanks around the markup", MachineTranslate},
+    {"a byte-order mark before blanked markup",
+     [](Case* c) {
+         MachineTranslate(c);
+         c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0];
+     }},
+    {"a record line after the closing line",
+     [](Case* c) { AddRecordLine(c, c->Lines.size(), LastNumber(c)); }},
+    {"a record line after the tail marker",
+     [](Case* c) {
+         if (!c->What.Marker.empty()) {
+             AddRecordLine(c, c->Closing(), LastNumber(c));
+         }
+     }},
+    {"a record line added before the tail marker",
+     [](Case* c) { AddRecordLine(c, c->RecordLine(c->What.Records.size()), LastNumber(c)); }},
+    {"the LINECOUNT line deleted, a text reading LINECOUNT: 12",
+     [](Case* c) {
+         c->Lines.erase(c->Lines.begin() + 3);
+         c->What.CountLine = false;
+         if (!c->What.Records.empty() && c->Pick(2)) {
+             c->What.Records[0].second = "LINECOUNT: 12";
+             c->Lines[3] = "[LINE:" + Digits(c->What.Records[0].first) + "]LINECOUNT: 12";
+         }
+     }},
+    {"a text over 65,535 bytes",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             SetText(c, 0, std::string(70000, 'w'));
+         }
+     }},
+    {"[:::::]Un inside the last text",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             size_t last = c->What.Records.size() - 1;
+             SetText(c, last, c->What.Records[last].second + "[:::::]Un");
+         }
+     }},
+    {"a byte-order mark", [](Case* c) { c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0]; }},
+    {"saved with LF line ends", [](Case* c) { c->LineEnd = "\n"; }},
+    {"a line break typed into a text",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             SetText(c, 0, "broken\r\nline");
+         }
+     }},
+    {"\"[LINE:\" inside a text",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             SetText(c, 0, "a[LINE:0007]b");
+         }
+     }},
+    {"\"[:::::]Sp\" inside a text",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             SetText(c, 0, "a[:::::]Sp");
+         }
+     }},
+    {"a record number changed",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             size_t k = c->Pick((uint32_t)c->What.Records.size());
+             c->What.Records[k].first = c->Pick(10000);
+             SetText(c, k, c->What.Records[k].second);
+         }
+     }},
+    {"a record line deleted",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             size_t k = c->Pick((uint32_t)c->What.Records.size());
+             c->Lines.erase(c->Lines.begin() + (long)c->RecordLine(k));
+             c->What.Records.erase(c->What.Records.begin() + (long)k);
+         }
+     }},
+    {"a header value changed",
+     [](Case* c) {
+         static const char* values[] = {"300", "7", "-1", "03", "12345", "0", "9999"};
+         std::string value = values[c->Pick(7)];
+         bool count = c->Pick(2);
+         c->Lines[count ? 3 : 2] =
+             std::string("[:::::]") + (count ? "LINECOUNT: " : "HEADER: ") + value + "[:::::]";
+         (count ? c->What.Count : c->What.Header) = std::stoll(value);
+     }},
+    {"the closing line deleted", [](Case* c) { c->Lines.pop_back(); }},
+    {"the side data deleted", [](Case* c) { c->SideDataThere = false; }},
+    {"another version's side data",
+     [](Case* c) {
+         if (c->SideDataThere) {
+             c->SideData = std::string(1 + c->Pick(12), '\x01');
+         }
+     }},
+    {"a three-digit record number",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             c->Lines[4].erase(6, 1);
+         }
+     }},
+    {"the tail marker line deleted",
+     [](Case* c) {
+         if (!c->What.Marker.empty()) {
+             c->Lines.erase(c->Lines.begin() + (long)c->Closing() - 1);
+             c->What.Marker.clear();
+         }
+     }},
+    {"the HEADER line deleted",
+     [](Case* c) {
+         c->Lines.erase(c->Lines.begin() + 2);
+         c->What.HeaderLine = false;
+     }},
+};
+
+TEST_F(ScratchDirectoryTest, CheckFindsAProblemExactlyWhenTheRebuildDoesNotGiveBackTheDump)
+{
+    std::vector<int> caught(Edits.size() * 2);
+    for (uint32_t seed = 0; seed < 3000; ++seed) {
+        Case c;
+        c.Random.seed(seed);
+        MakeSpeechFile(&c);
+        ASSERT_EQ(Render(c.What, "x.txt"), ReadFileBytes("x.txt"));
+        size_t edit = c.Pick((uint32_t)Edits.size());
+        Edits[edit].second(&c);
+        std::string dump;
+        for (size_t k = 0; k < c.Lines.size(); ++k) {
+            dump += c.Lines[k] + (k + 1 < c.Lines.size() ? c.LineEnd : "");
+        }
+        WriteFileBytes("x.txt", dump);
+        std::remove("x.ext");
+        if (c.SideDataThere) {
+            WriteFileBytes("x.ext", c.SideData);
+        }
+
+        StoredHeaderByte = StoredLineCount = 0;
+        DumpJudgement judged;
+        JudgeDump("x.txt", (const uint8_t*)dump.data(), (uint32_t)dump.size(), &judged);
+        bool problem = false;
+        for (const DumpFinding& finding : judged.Findings) {
+            problem = problem || !finding.Note;
+        }
+
+        StoredHeaderByte = StoredLineCount = 0;
+        std::filesystem::remove_all("mod");
+        for (const char* name : {"r.spc", "r.txt", "r.ext"}) {
+            std::remove(name);
+        }
+        SetCurrentFileName("x.txt");
+        GuardEdits = true; // as the command line rebuilds
+        ConvertTextToSpeech();
+        GuardEdits = false;
+        bool same = false;
+        if (LastConversion.Problem == PROBLEM_NONE) {
+            std::filesystem::rename("mod/x.spc", "r.spc");
+            SetCurrentFileName("r.spc");
+            ConvertSpeechToText();
+            same = ReadFileBytes("r.txt") == Render(c.What, "r.txt") &&
+                   (c.What.Marker.empty() ||
+                    (std::filesystem::exists("r.ext") && ReadFileBytes("r.ext") == c.SideData));
+        }
+        ++caught[edit * 2 + problem];
+        ASSERT_EQ(problem, !same) << "seed " << seed << ", " << Edits[edit].first << "\n"
+                                  << testing::PrintToString(dump) << "\nfindings: "
+                                  << (judged.Findings.empty() ? "" : judged.Findings[0].Text)
+                                  << "\nrebuilt and decoded: "
+                                  << testing::PrintToString(ReadFileBytes("r.txt"));
+    }
+    // Every edit was tried, and both verdicts were reached.
+    for (size_t edit = 1; edit < Edits.size(); ++edit) {
+        EXPECT_GT(caught[edit * 2] + caught[edit * 2 + 1], 0) << Edits[edit].first;
+    }
+}
+
+} // namespace
