@@ -1,0 +1,493 @@
+// Reading PO catalogues.
+//
+// One pass over the lines, each found with memchr; inside a string, the runs between escapes
+// are appended whole. An entry is its comments, then msgctxt, msgid, msgid_plural, msgstr or
+// msgstr[N], each with one or more strings on its line and on the lines that follow. Blank
+// lines may stand anywhere, as for gettext.
+#include "po_catalogue.h"
+
+#include <algorithm>
+#include <string.h>
+
+struct PoReader {
+    std::vector<CatalogueEntry>* Entries;
+    CatalogueText* Header;
+    CatalogueProblem* Problem;
+    uint32_t Line;
+    // Comments read for the entry to come.
+    uint32_t CommentLine; // 0: none
+    bool Fuzzy;
+    // The entry being read, Entries->back() while Open.
+    bool Open;
+    bool HasId;
+    bool HasPlural;
+    bool HasTranslation;
+    uint32_t ContextLine;
+    uint32_t IdLine;
+    bool HeaderSeen;
+    // The keyword that string lines go to; NULL after a comment.
+    const char* Keyword;
+    uint32_t KeywordLine;
+    bool KeywordHasString;
+    // Where its strings go at the next keyword: a context is gathered in Strings (kept for the
+    // run) and copied to Destination; any other string is noted as it stands, in Text.
+    const char* Base;
+    std::string Strings;
+    std::string* Destination;
+    CatalogueText* Text;
+    CatalogueText ContextText; // where a context stands, which is kept as a string
+    CatalogueText Ignored;     // msgid_plural, msgstr[1] and on
+    uint32_t Pieces;
+    bool Escaped;
+    bool HasBytes;
+};
+
+static bool Fail(PoReader* r, uint32_t line, std::string what)
+{
+    r->Problem->Line = line;
+    r->Problem->What = std::move(what);
+    return false;
+}
+
+static bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+static int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
+        return (c | 0x20) - 'a' + 10;
+    }
+    return -1;
+}
+
+// The escape after a backslash at p, its byte appended to *out (when there is one); what follows
+// it, or NULL when it is not an escape.
+static const char* ReadEscape(const char* p, const char* end, std::string* out)
+{
+    char byte = 0;
+    switch (*p) {
+    case 'n':
+        byte = '\n';
+        break;
+    case 't':
+        byte = '\t';
+        break;
+    case 'r':
+        byte = '\r';
+        break;
+    case '"':
+    case '\\':
+        byte = *p;
+        break;
+    case 'a':
+        byte = '\a';
+        break;
+    case 'b':
+        byte = '\b';
+        break;
+    case 'f':
+        byte = '\f';
+        break;
+    case 'v':
+        byte = '\v';
+        break;
+    }
+    if (byte != 0) {
+        if (out != NULL) {
+            out->push_back(byte);
+        }
+        return p + 1;
+    }
+    unsigned value = 0;
+    const char* digits = p;
+    if (*p >= '0' && *p <= '7') {
+        // Up to three octal digits.
+        for (; p < end && p < digits + 3 && *p >= '0' && *p <= '7'; ++p) {
+            value = value * 8 + (unsigned)(*p - '0');
+        }
+    } else if (*p == 'x') {
+        // As many hex digits as follow, as gettext reads them.
+        for (digits = ++p; p < end && HexDigit(*p) >= 0; ++p) {
+            value = value * 16 + (unsigned)HexDigit(*p);
+        }
+    }
+    if (p == digits) {
+        return NULL;
+    }
+    if (out != NULL) {
+        out->push_back((char)value);
+    }
+    return p;
+}
+
+// The quoted string that starts at p, its bytes appended to *out (when there is one); *next is
+// just past it. Between escapes, whole runs are copied. False, with *next at the trouble, for a
+// string not closed on its line or an invalid escape.
+static bool ReadQuoted(const char* p, const char* end, std::string* out, const char** next,
+                       bool* escaped, bool* hasBytes)
+{
+    ++p;
+    const char* quote = (const char*)memchr(p, '"', (size_t)(end - p));
+    for (;;) {
+        if (quote == NULL) {
+            *next = NULL;
+            return false;
+        }
+        const char* escape = (const char*)memchr(p, '\\', (size_t)(quote - p));
+        if (escape == NULL) {
+            if (out != NULL) {
+                out->append(p, (size_t)(quote - p));
+            }
+            *hasBytes = *hasBytes || quote > p;
+            *next = quote + 1;
+            return true;
+        }
+        if (out != NULL) {
+            out->append(p, (size_t)(escape - p));
+        }
+        *escaped = *hasBytes = true;
+        *next = escape;
+        p = ReadEscape(escape + 1, end, out);
+        if (p == NULL) {
+            return false;
+        }
+        // The quote found may have been the escaped one.
+        if (quote < p) {
+            quote = (const char*)memchr(p, '"', (size_t)(end - p));
+        }
+    }
+}
+
+// The quoted string that starts at p, for the keyword being read; *next is just past it.
+static bool ReadString(PoReader* r, const char* p, const char* end, const char** next)
+{
+    if (!ReadQuoted(p, end, r->Destination != NULL ? &r->Strings : NULL, next, &r->Escaped,
+                    &r->HasBytes)) {
+        return *next == NULL ? Fail(r, r->Line, "unterminated string")
+                             : Fail(r, r->Line, "invalid escape \\" + std::string(*next + 1, 1));
+    }
+    if (r->Pieces++ == 0) {
+        r->Text->Start = (uint32_t)(p - r->Base);
+    }
+    r->Text->End = (uint32_t)(*next - r->Base);
+    return true;
+}
+
+// The strings from p to the end of the line, one after another as gettext allows.
+static bool ReadStrings(PoReader* r, const char* p, const char* end)
+{
+    for (;;) {
+        while (p < end && IsBlank(*p)) {
+            ++p;
+        }
+        if (p == end) {
+            return true;
+        }
+        if (*p != '"') {
+            return Fail(r, r->Line, "text outside any string");
+        }
+        if (!ReadString(r, p, end, &p)) {
+            return false;
+        }
+        r->KeywordHasString = true;
+    }
+}
+
+// String lines from here on go to `text` (and, gathered, to `destination` when there is one).
+static void SetKeyword(PoReader* r, const char* keyword, CatalogueText* text,
+                       std::string* destination)
+{
+    r->Keyword = keyword;
+    r->KeywordLine = r->Line;
+    r->KeywordHasString = false;
+    r->Strings.clear();
+    r->Destination = destination;
+    r->Text = text;
+    r->Pieces = 0;
+    r->Escaped = r->HasBytes = false;
+}
+
+// The keyword before has its string(s); string lines from here on belong to no keyword.
+static bool EndKeyword(PoReader* r)
+{
+    if (r->Keyword != NULL && !r->KeywordHasString) {
+        return Fail(r, r->KeywordLine, std::string(r->Keyword) + " without its string");
+    }
+    if (r->Keyword != NULL) {
+        r->Text->Plain = r->Pieces == 1 && !r->Escaped;
+        r->Text->Empty = !r->HasBytes;
+        if (r->Destination != NULL) {
+            r->Destination->assign(r->Strings);
+        }
+    }
+    r->Keyword = NULL;
+    return true;
+}
+
+// The entry being read is complete: the header goes aside, the others stay.
+static bool EndEntry(PoReader* r)
+{
+    if (!r->Open) {
+        return true;
+    }
+    if (!r->HasId) {
+        return Fail(r, r->ContextLine, "msgid expected after msgctxt");
+    }
+    if (!r->HasTranslation) {
+        return Fail(r, r->IdLine, "msgstr expected after msgid");
+    }
+    r->Open = false;
+    CatalogueEntry* entry = &r->Entries->back();
+    if (!entry->HasContext && entry->Id.Empty) {
+        if (r->HeaderSeen) {
+            return Fail(r, entry->Line, "duplicate message definition");
+        }
+        r->HeaderSeen = true;
+        *r->Header = entry->Translation;
+        r->Entries->pop_back();
+    }
+    return true;
+}
+
+static void StartEntry(PoReader* r)
+{
+    r->Entries->emplace_back();
+    CatalogueEntry* entry = &r->Entries->back();
+    entry->HasContext = false;
+    entry->Fuzzy = r->Fuzzy;
+    entry->Line = r->CommentLine != 0 ? r->CommentLine : r->Line;
+    r->CommentLine = 0;
+    r->Fuzzy = false;
+    r->Open = true;
+    r->HasId = false;
+    r->HasPlural = false;
+    r->HasTranslation = false;
+}
+
+static bool ReadComment(PoReader* r, const char* p, const char* end)
+{
+    if (!EndKeyword(r) || !EndEntry(r)) {
+        return false;
+    }
+    if (end - p >= 2 && p[1] == '~') {
+        // An obsolete entry: the comments above it are its own.
+        r->CommentLine = 0;
+        r->Fuzzy = false;
+        return true;
+    }
+    if (r->CommentLine == 0) {
+        r->CommentLine = r->Line;
+    }
+    if (end - p >= 2 && p[1] == ',') {
+        // Flags, separated by commas: "#, fuzzy, c-format".
+        for (p += 2; p < end;) {
+            while (p < end && (IsBlank(*p) || *p == ',')) {
+                ++p;
+            }
+            const char* flag = p;
+            while (p < end && !IsBlank(*p) && *p != ',') {
+                ++p;
+            }
+            r->Fuzzy = r->Fuzzy || (p - flag == 5 && memcmp(flag, "fuzzy", 5) == 0);
+        }
+    }
+    return true;
+}
+
+static bool IsWord(const char* word, size_t length, const char* keyword)
+{
+    return length == strlen(keyword) && memcmp(word, keyword, length) == 0;
+}
+
+static bool ReadKeyword(PoReader* r, const char* p, const char* end)
+{
+    const char* word = p;
+    while (p < end && !IsBlank(*p) && *p != '"') {
+        ++p;
+    }
+    size_t length = (size_t)(p - word);
+    if (!EndKeyword(r)) {
+        return false;
+    }
+    if (IsWord(word, length, "msgctxt")) {
+        if (!EndEntry(r)) {
+            return false;
+        }
+        StartEntry(r);
+        r->Entries->back().HasContext = true;
+        r->ContextLine = r->Line;
+        SetKeyword(r, "msgctxt", &r->ContextText, &r->Entries->back().Context);
+    } else if (IsWord(word, length, "msgid")) {
+        if (r->Open && r->HasId && !r->HasTranslation) {
+            return Fail(r, r->Line, "a second msgid before msgstr");
+        }
+        if (!r->Open || r->HasId) {
+            if (!EndEntry(r)) {
+                return false;
+            }
+            StartEntry(r);
+        }
+        r->HasId = true;
+        r->IdLine = r->Line;
+        SetKeyword(r, "msgid", &r->Entries->back().Id, NULL);
+    } else if (IsWord(word, length, "msgid_plural")) {
+        if (!r->Open || !r->HasId || r->HasPlural || r->HasTranslation) {
+            return Fail(r, r->Line, "msgid_plural out of place");
+        }
+        r->HasPlural = true;
+        SetKeyword(r, "msgid_plural", &r->Ignored, NULL);
+    } else if (length >= 6 && memcmp(word, "msgstr", 6) == 0) {
+        // msgstr, or msgstr[N] of a plural entry, where N = 0 is the one kept.
+        bool first = IsWord(word, length, "msgstr") || IsWord(word, length, "msgstr[0]");
+        bool other = length > 8 && word[6] == '[' && word[length - 1] == ']';
+        for (size_t i = 7; other && i < length - 1; ++i) {
+            other = word[i] >= '0' && word[i] <= '9';
+        }
+        if (!first && !other) {
+            return Fail(r, r->Line, "unknown keyword " + std::string(word, length));
+        }
+        if (!r->Open || !r->HasId) {
+            return Fail(r, r->Line, "msgstr without msgid");
+        }
+        if (first == r->HasTranslation) {
+            return Fail(r, r->Line, first ? "a second msgstr for one entry" : "msgstr[0] expected");
+        }
+        r->HasTranslation = true;
+        SetKeyword(r, "msgstr", first ? &r->Entries->back().Translation : &r->Ignored, NULL);
+    } else {
+        return Fail(r, r->Line, "unknown keyword " + std::string(word, length));
+    }
+    return ReadStrings(r, p, end);
+}
+
+static bool ReadLine(PoReader* r, const char* p, const char* end)
+{
+    while (p < end && IsBlank(*p)) {
+        ++p;
+    }
+    if (p == end) {
+        return true;
+    }
+    if (*p == '#') {
+        return ReadComment(r, p, end);
+    }
+    if (*p == '"') {
+        if (r->Keyword == NULL) {
+            return Fail(r, r->Line, "string without a keyword");
+        }
+        return ReadStrings(r, p, end);
+    }
+    return ReadKeyword(r, p, end);
+}
+
+static int CompareKeys(const char* bytes, const CatalogueEntry& a, const CatalogueEntry& b)
+{
+    if (a.HasContext != b.HasContext) {
+        return a.HasContext ? 1 : -1;
+    }
+    int order = a.Context.compare(b.Context);
+    if (order != 0) {
+        return order;
+    }
+    std::string first;
+    std::string second;
+    AppendCatalogueText(bytes, a.Id, &first);
+    AppendCatalogueText(bytes, b.Id, &second);
+    return first.compare(second);
+}
+
+// The second definition nearest the start of two entries with the same context and msgid.
+static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntry>& entries,
+                              size_t count)
+{
+    std::vector<uint32_t> order(count);
+    for (size_t i = 0; i < count; ++i) {
+        order[i] = (uint32_t)i;
+    }
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        int keys = CompareKeys(bytes, entries[a], entries[b]);
+        return keys != 0 ? keys < 0 : a < b;
+    });
+    uint32_t line = UINT32_MAX;
+    for (size_t i = 1; i < count; ++i) {
+        if (CompareKeys(bytes, entries[order[i - 1]], entries[order[i]]) == 0) {
+            line = std::min(line, entries[order[i]].Line);
+        }
+    }
+    return line;
+}
+
+bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* entries,
+                   CatalogueText* header, CatalogueProblem* problem)
+{
+    PoReader r = PoReader();
+    r.Entries = entries;
+    r.Header = header;
+    r.Problem = problem;
+    r.Base = bytes;
+    entries->clear();
+    *header = CatalogueText();
+    header->Empty = header->Plain = true;
+    const char* p = bytes;
+    const char* end = bytes + size;
+    if (size >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
+        p += 3;
+    }
+    bool read = true;
+    while (read && p < end) {
+        const char* newline = (const char*)memchr(p, '\n', (size_t)(end - p));
+        const char* lineEnd = newline != NULL ? newline : end;
+        const char* next = newline != NULL ? newline + 1 : end;
+        if (lineEnd > p && lineEnd[-1] == '\r') {
+            --lineEnd;
+        }
+        ++r.Line;
+        read = ReadLine(&r, p, lineEnd);
+        p = next;
+    }
+    read = read && EndKeyword(&r) && EndEntry(&r);
+    // Only complete entries take part in the search for duplicates.
+    size_t complete = entries->size() - (r.Open && !r.HasTranslation ? 1 : 0);
+    uint32_t duplicate = FindDuplicate(bytes, *entries, complete);
+    if (duplicate != UINT32_MAX && (read || duplicate < problem->Line)) {
+        return Fail(&r, duplicate, "duplicate message definition");
+    }
+    return read;
+}
+
+void AppendCatalogueText(const char* bytes, const CatalogueText& text, std::string* out)
+{
+    if (text.Plain) {
+        if (text.End > text.Start + 2) {
+            out->append(bytes + text.Start + 1, text.End - text.Start - 2);
+        }
+        return;
+    }
+    // The pieces, with what stands between them: blanks, line ends, nothing else.
+    const char* p = bytes + text.Start;
+    const char* end = bytes + text.End;
+    bool escaped = false;
+    bool hasBytes = false;
+    while (p < end) {
+        if (*p != '"' || !ReadQuoted(p, end, out, &p, &escaped, &hasBytes)) {
+            ++p;
+        }
+    }
+}
+
+bool CatalogueTextIs(const char* bytes, const CatalogueText& text, const char* other, size_t length)
+{
+    if (text.Plain) {
+        size_t size = text.End - text.Start - 2;
+        return size == length && memcmp(bytes + text.Start + 1, other, length) == 0;
+    }
+    static std::string scratch; // kept, so that comparing costs no allocation
+    scratch.clear();
+    AppendCatalogueText(bytes, text, &scratch);
+    return scratch.size() == length && memcmp(scratch.data(), other, length) == 0;
+}

@@ -1,0 +1,156 @@
+// The names of the game text encodings, strict UTF-8, and what both systems' conversions share.
+#include "text_encoding.h"
+
+#include <string.h>
+
+struct EncodingName {
+    const char* Name;
+    TextEncoding Encoding;
+};
+
+// Kept in step with TEXT_ENCODING_HELP.
+static const EncodingName ENCODING_NAMES[] = {
+    {"utf-8", ENCODING_UTF8},      {"utf8", ENCODING_UTF8},
+    {"shift_jis", ENCODING_CP932}, {"sjis", ENCODING_CP932},
+    {"cp932", ENCODING_CP932},     {"windows-31j", ENCODING_CP932},
+    {"ms932", ENCODING_CP932},     {"gbk", ENCODING_CP936},
+    {"cp936", ENCODING_CP936},     {"uhc", ENCODING_CP949},
+    {"cp949", ENCODING_CP949},     {"big5", ENCODING_CP950},
+    {"cp950", ENCODING_CP950},     {"windows-1250", ENCODING_CP1250},
+    {"cp1250", ENCODING_CP1250},   {"windows-1251", ENCODING_CP1251},
+    {"cp1251", ENCODING_CP1251},   {"windows-1252", ENCODING_CP1252},
+    {"cp1252", ENCODING_CP1252},
+};
+
+const char TEXT_ENCODING_HELP[] = "  UTF-8          utf-8, utf8 (the default)\n"
+                                  "  Shift_JIS      shift_jis, sjis, cp932, windows-31j, ms932\n"
+                                  "  GBK            gbk, cp936\n"
+                                  "  UHC            uhc, cp949\n"
+                                  "  Big5           big5, cp950\n"
+                                  "  Windows-1250   windows-1250, cp1250\n"
+                                  "  Windows-1251   windows-1251, cp1251\n"
+                                  "  Windows-1252   windows-1252, cp1252\n";
+
+static const char* const DISPLAY_NAMES[ENCODING_COUNT] = {
+    "UTF-8", "Shift_JIS", "GBK", "UHC", "Big5", "Windows-1250", "Windows-1251", "Windows-1252",
+};
+
+static bool SameNameIgnoringCase(const char* a, const char* b)
+{
+    for (;; ++a, ++b) {
+        char x = *a >= 'A' && *a <= 'Z' ? (char)(*a + 32) : *a;
+        if (x != *b) {
+            return false;
+        }
+        if (x == 0) {
+            return true;
+        }
+    }
+}
+
+bool FindTextEncoding(const char* name, TextEncoding* encoding)
+{
+    for (const EncodingName& known : ENCODING_NAMES) {
+        if (SameNameIgnoringCase(name, known.Name)) {
+            *encoding = known.Encoding;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* TextEncodingName(TextEncoding encoding)
+{
+    return DISPLAY_NAMES[encoding];
+}
+
+// Bytes below 0x80 are ASCII in every encoding here and never start a multibyte character,
+// so a text's ASCII start needs no converter.
+static uint32_t AsciiPrefixLength(const uint8_t* text, uint32_t length)
+{
+    uint32_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        memcpy(&word, text + i, 8);
+        if (word & 0x8080808080808080u) {
+            break;
+        }
+    }
+    while (i < length && text[i] < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+// Strict UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+static bool IsValidUtf8(const uint8_t* bytes, uint32_t length)
+{
+    uint32_t i = AsciiPrefixLength(bytes, length);
+    while (i < length) {
+        uint8_t lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // The allowed range of the second byte rules out the overlong forms, the surrogates
+        // and what lies above U+10FFFF.
+        uint32_t size = 4;
+        uint8_t low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            size = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            size = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (length - i < size || bytes[i + 1] < low || bytes[i + 1] > high) {
+            return false;
+        }
+        for (uint32_t k = 2; k < size; ++k) {
+            if ((bytes[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += size;
+    }
+    return true;
+}
+
+bool DecodeGameText(TextEncoding encoding, const uint8_t* text, uint32_t length, std::string* utf8)
+{
+    if (encoding == ENCODING_UTF8) {
+        if (!IsValidUtf8(text, length)) {
+            return false;
+        }
+        utf8->append((const char*)text, length);
+        return true;
+    }
+    size_t before = utf8->size();
+    uint32_t ascii = AsciiPrefixLength(text, length);
+    utf8->append((const char*)text, ascii);
+    if (ascii < length && !SystemDecodeText(encoding, text + ascii, length - ascii, utf8)) {
+        utf8->resize(before);
+        return false;
+    }
+    return true;
+}
+
+bool EncodeGameText(TextEncoding encoding, const uint8_t* utf8, uint32_t length, std::string* text)
+{
+    if (!IsValidUtf8(utf8, length)) {
+        return false;
+    }
+    size_t before = text->size();
+    uint32_t ascii = encoding == ENCODING_UTF8 ? length : AsciiPrefixLength(utf8, length);
+    text->append((const char*)utf8, ascii);
+    if (ascii < length && !SystemEncodeText(encoding, utf8 + ascii, length - ascii, text)) {
+        text->resize(before);
+        return false;
+    }
+    return true;
+}
