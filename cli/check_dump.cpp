@@ -477,7 +477,7 @@ static DumpJudgement Judged;
 static bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size)
 {
     JudgeDump(CurrentFileName, bytes, size, &Judged);
-    return false; // nothing written
+    return true;
 }
 
 FileOutcome CheckFile(const char* name)

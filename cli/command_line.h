@@ -3,6 +3,9 @@
 #ifndef QUILLMARSH_CLI_COMMAND_LINE_H
 #define QUILLMARSH_CLI_COMMAND_LINE_H
 
+#include "file_io.h"
+#include "file_names.h"
+#include "text_encoding.h"
 #include "workspace.h"
 
 #include <stdint.h>
@@ -46,9 +49,10 @@ bool UseFileName(const char* name, const char* input);
 // False, with the problem reported under `name`, when the last conversion had one.
 bool Reported(const char* name, const char* input);
 // Sets CurrentFileName to `input` and hands its bytes to `work` through the core's file layer,
-// with the folder locks a rebuild takes. False, with the problem reported under `name`, when
-// the file could not be read.
-bool RunCore(const char* name, const char* input, bool (*work)(const uint8_t*, uint32_t));
+// with the locks of the folders it works in (those of a rebuild unless told). False, with the
+// problem reported under `name`, when the file could not be read or `work` failed.
+bool RunCore(const char* name, const char* input, bool (*work)(const uint8_t*, uint32_t),
+             FolderUse folders = INPUT_AND_CURRENT_FOLDER);
 // Sets CurrentFileName to `input` and calls the window's converter for it. False, with the
 // problem reported under `name`, when nothing was converted.
 bool RunConverter(const char* name, const char* input, bool decoding);
@@ -59,6 +63,19 @@ FileOutcome DecodeFile(const char* name);
 FileOutcome RebuildFile(const char* name);
 FileOutcome CheckFile(const char* name);
 FileOutcome VerifyFile(const char* name);
+FileOutcome ExportFile(const char* name);
+
+// How the game stores its texts (--encoding); UTF-8 unless told.
+extern TextEncoding GameEncoding;
+extern bool ImportFuzzy; // --fuzzy: fuzzy translations are used too
+
+// export -o: one catalogue for all the files, written only when every one of them exported.
+void ExportToOneCatalogue(const std::vector<const char*>& files, const char* catalogue,
+                          size_t counts[3]);
+// import: reads every catalogue first (one that is not valid PO stops the run before anything is
+// written), then writes mod/NAME.spc for each speech file the catalogues name. Counts the
+// speech files by outcome.
+void ImportCatalogues(const std::vector<const char*>& catalogues, size_t counts[3]);
 
 // ---- What a rebuild would make of a dump --------------------------------------------------
 

@@ -35,13 +35,14 @@ bool Reported(const char* name, const char* input)
     return true;
 }
 
-bool RunCore(const char* name, const char* input, bool (*work)(const uint8_t*, uint32_t))
+bool RunCore(const char* name, const char* input, bool (*work)(const uint8_t*, uint32_t),
+             FolderUse folders)
 {
     if (!UseFileName(name, input)) {
         return false;
     }
-    ConvertWholeFile(work, INPUT_AND_CURRENT_FOLDER);
-    return Reported(name, input);
+    bool done = ConvertWholeFile(work, folders);
+    return Reported(name, input) && done;
 }
 
 bool RunConverter(const char* name, const char* input, bool decoding)

@@ -22,11 +22,22 @@ static const char USAGE[] =
     "  rebuild FILE.txt...  write mod/FILE.spc below the current folder from each dump\n"
     "  check FILE.txt...    tell what a rebuild would change or lose; writes nothing\n"
     "  verify FILE.spc...   decode and rebuild in a scratch folder and compare\n"
+    "  export [--encoding NAME] [-o CATALOGUE.pot] FILE.spc...\n"
+    "                       write a gettext PO template FILE.pot beside each speech file,\n"
+    "                       or one catalogue for them all\n"
+    "  import [--encoding NAME] [--fuzzy] CATALOGUE.po...\n"
+    "                       write mod/NAME.spc for each speech file the catalogues name,\n"
+    "                       read from the current folder, with its texts translated\n"
     "\n"
     "  -q, --quiet   print only problems and findings\n"
     "  -f, --force   decode over a dump that differs from the new one (an edited dump);\n"
-    "                rebuild a file that is not a dump\n"
+    "                rebuild a file that is not a dump; export over a catalogue that holds\n"
+    "                translations\n"
     "  -C DIR        work in DIR, as if started there (names and mod/ are relative to it)\n"
+    "  --encoding NAME  how the game stores its texts (export, import; default UTF-8):\n"
+    "%s"
+    "  --fuzzy       import translations marked fuzzy too\n"
+    "  -o FILE       export every speech file into the one catalogue FILE\n"
     "  --help        show this help\n"
     "  --version     show the version\n"
     "  --            the names that follow may start with '-'\n"
@@ -49,6 +60,8 @@ static const Command COMMANDS[] = {
     {"rebuild", RebuildFile, {"converted", "converted with warnings", "not converted"}},
     {"check", CheckFile, {"ready to rebuild", "with problems", "not checked"}},
     {"verify", VerifyFile, {"round-trip exactly", "differ", "not verified"}},
+    {"export", ExportFile, {"exported", "exported with warnings", "not exported"}},
+    {"import", NULL, {"imported", "imported with warnings", "not imported"}},
 };
 
 static int UsageError(const std::string& text)
@@ -57,10 +70,21 @@ static int UsageError(const std::string& text)
     return 2;
 }
 
+// The value of an option given as "-o VALUE", "-oVALUE" or "--option=VALUE"; NULL when missing.
+static const char* OptionValue(const char* argument, size_t length, int* i, int argc, char** argv)
+{
+    if (argument[length] == '=' || (argument[length] != 0 && argument[1] != '-')) {
+        return argument + length + (argument[length] == '=');
+    }
+    return *i + 1 < argc ? argv[++*i] : NULL;
+}
+
 int main(int argc, char** argv)
 {
     const Command* command = NULL;
     const char* folder = NULL;
+    const char* catalogue = NULL;
+    const char* encoding = NULL;
     std::vector<const char*> files;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
@@ -72,13 +96,23 @@ int main(int argc, char** argv)
                 QuietRun = true;
             } else if (strcmp(argument, "-f") == 0 || strcmp(argument, "--force") == 0) {
                 ForceRun = true;
+            } else if (strcmp(argument, "--fuzzy") == 0) {
+                ImportFuzzy = true;
             } else if (strncmp(argument, "-C", 2) == 0) {
-                folder = argument[2] != 0 ? argument + 2 : i + 1 < argc ? argv[++i] : NULL;
-                if (folder == NULL) {
+                if ((folder = OptionValue(argument, 2, &i, argc, argv)) == NULL) {
                     return UsageError("-C needs a folder");
                 }
+            } else if (strncmp(argument, "-o", 2) == 0) {
+                if ((catalogue = OptionValue(argument, 2, &i, argc, argv)) == NULL) {
+                    return UsageError("-o needs a catalogue's name");
+                }
+            } else if (strncmp(argument, "--encoding", 10) == 0 &&
+                       (argument[10] == 0 || argument[10] == '=')) {
+                if ((encoding = OptionValue(argument, 10, &i, argc, argv)) == NULL) {
+                    return UsageError("--encoding needs a name");
+                }
             } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
-                fputs(USAGE, stdout);
+                printf(USAGE, TEXT_ENCODING_HELP);
                 return 0;
             } else if (strcmp(argument, "--version") == 0) {
                 printf("quillmarsh %s\n", QUILLMARSH_VERSION);
@@ -102,6 +136,15 @@ int main(int argc, char** argv)
     if (command == NULL) {
         return UsageError("no command given");
     }
+    bool catalogues = strcmp(command->Name, "export") == 0 || strcmp(command->Name, "import") == 0;
+    if ((encoding != NULL && !catalogues) || (ImportFuzzy && command->Run != NULL) ||
+        (catalogue != NULL && command->Run != ExportFile)) {
+        return UsageError(std::string("that option does not go with ") + command->Name);
+    }
+    if (encoding != NULL && !FindTextEncoding(encoding, &GameEncoding)) {
+        return UsageError(std::string("unknown encoding '") + encoding +
+                          "' (quillmarsh --help lists them)");
+    }
     if (files.empty()) {
         return UsageError(std::string("no file given to ") + command->Name);
     }
@@ -114,13 +157,20 @@ int main(int argc, char** argv)
 
     size_t counts[3] = {0, 0, 0}; // by FileOutcome
     StartProgress(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        ShowProgress(i, files[i]);
-        ++counts[command->Run(files[i])];
+    if (command->Run == NULL) {
+        ImportCatalogues(files, counts);
+    } else if (catalogue != NULL) {
+        ExportToOneCatalogue(files, catalogue, counts);
+    } else {
+        for (size_t i = 0; i < files.size(); ++i) {
+            ShowProgress(i, files[i]);
+            ++counts[command->Run(files[i])];
+        }
     }
     ClearProgress();
-    if (files.size() > 1 && !QuietRun) {
-        printf("%s: %lu %s, %lu %s, %lu %s\n", Plural(files.size(), "file").c_str(),
+    size_t total = counts[0] + counts[1] + counts[2];
+    if (total > 1 && !QuietRun) {
+        printf("%s: %lu %s, %lu %s, %lu %s\n", Plural(total, "file").c_str(),
                (unsigned long)counts[FILE_DONE], command->Words[FILE_DONE],
                (unsigned long)counts[FILE_FINDINGS], command->Words[FILE_FINDINGS],
                (unsigned long)counts[FILE_NOT_DONE], command->Words[FILE_NOT_DONE]);

@@ -48,7 +48,7 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
     Part = "in the tail kept as side data";
     if (Offset < SPEECH_HEADER_SIZE) {
         Part = "in the head";
-        return false;
+        return true;
     }
     SpeechWalk walk;
     SpeechRecord record;
@@ -65,7 +65,7 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
             break;
         }
     }
-    return false;
+    return true;
 }
 
 static DumpJudgement Judged;
@@ -73,7 +73,7 @@ static DumpJudgement Judged;
 static bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size)
 {
     JudgeDump(CurrentFileName, bytes, size, &Judged);
-    return false;
+    return true;
 }
 
 struct RoundTripResult {

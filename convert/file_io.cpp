@@ -274,7 +274,7 @@ static bool IsReservedName(const char* name)
     return strncmp(BaseNameOf(name), TEMPORARY_PREFIX, sizeof TEMPORARY_PREFIX - 1) == 0;
 }
 
-void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders)
+bool ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders)
 {
     memset(&LastConversion, 0, sizeof LastConversion);
     SystemError = 0;
@@ -283,7 +283,7 @@ void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), Folder
         // No extension to replace: the output would take the input's own name. Names of the
         // program's own temporary files are not inputs.
         ReportProblem(PROBLEM_NAME_UNUSABLE, CurrentFileName);
-        return;
+        return false;
     }
     char originalName[FILE_NAME_CAPACITY];
     memcpy(originalName, CurrentFileName, sizeof originalName);
@@ -308,6 +308,27 @@ void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), Folder
     if (!written) {
         memcpy(CurrentFileName, originalName, sizeof originalName);
     }
+    return written;
+}
+
+bool OpenInputFile(const char* name, InputFile* file)
+{
+    memset(&LastConversion, 0, sizeof LastConversion);
+    *file = InputFile();
+    file->File = -1;
+    ConversionProblem problem =
+        InjectedFault() ? PROBLEM_READ_FAILED : SystemOpenInput(name, file, false);
+    if (problem != PROBLEM_NONE) {
+        ReportProblem(problem, name);
+        SystemCloseInput(file);
+        return false;
+    }
+    return true;
+}
+
+void CloseInputFile(InputFile* file)
+{
+    SystemCloseInput(file);
 }
 
 LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size)
@@ -622,6 +643,24 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
         RemoveIfThere(journalName);
     }
     return true;
+}
+
+bool PublishBytes(const char* name, const void* bytes, uint64_t size)
+{
+    memset(&LastConversion, 0, sizeof LastConversion);
+    bool published = false;
+    if (LockFolders(name, false)) {
+        OutputFile* output = OpenOutput(name, PRIMARY_OUTPUT, false);
+        for (uint64_t done = 0; output != NULL && done < size; done += OUTPUT_STAGING_CAPACITY) {
+            uint64_t left = size - done;
+            uint64_t most = OUTPUT_STAGING_CAPACITY;
+            WriteOutput(output, (const uint8_t*)bytes + done,
+                        (uint32_t)(left < most ? left : most));
+        }
+        published = output != NULL && PublishOutput(output);
+    }
+    UnlockFolders();
+    return published;
 }
 
 bool MakeOutputFolder(const char* name)

@@ -77,8 +77,14 @@ enum FolderUse { INPUT_FOLDER, INPUT_AND_CURRENT_FOLDER, NO_FOLDER };
 // Takes the locks of the folder of CurrentFileName (and of the current folder, which holds
 // "mod", when asked), reads that file and hands its bytes to `write`, which derives its output
 // names from CurrentFileName. Fills LastConversion's problem when anything fails; the name is
-// then left as it was.
-void ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders);
+// then left as it was. Returns what `write` returned, or false when it never ran.
+bool ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders);
+
+// A file read whole beside the conversions, and kept while they run (the catalogues an import
+// reads): mapped when large. False, with the problem reported, when it cannot be read. Another
+// program cutting it short meanwhile makes the conversions fail rather than end the process.
+bool OpenInputFile(const char* name, InputFile* file);
+void CloseInputFile(InputFile* file);
 
 // The outputs of a conversion. A dump's side data is the second output, opened after the first.
 enum OutputSlot { PRIMARY_OUTPUT, SIDE_DATA_OUTPUT };
@@ -100,6 +106,10 @@ bool PublishOutput(OutputFile* output);
 bool PublishPair(OutputFile* dump, OutputFile* sideData);
 // Removes the temporary file; the final name is left as it was.
 void DiscardOutput(OutputFile* output);
+
+// Puts bytes in place under a name, with the lock of its folder held (a catalogue made from
+// several files). False, with the problem reported, when they cannot be.
+bool PublishBytes(const char* name, const void* bytes, uint64_t size);
 
 // A whole small file read into memory the caller frees (side data that check looks at).
 LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size);

@@ -41,23 +41,25 @@ static bool Fail()
 // SIGBUS. The handler puts zero pages in their place, so the conversion runs to its end, and
 // notes the change, so that nothing it wrote is published.
 
-static uint8_t* volatile MappedStart;
-static volatile size_t MappedLength;
-static volatile sig_atomic_t InputChanged;
+// The mappings guarded: the primary input's, and one read beside it (a catalogue).
+static uint8_t* volatile MappedStart[2];
+static volatile size_t MappedLength[2];
+static volatile sig_atomic_t InputChanged[2];
 static struct sigaction FormerBusAction;
 
 static void OnBusError(int signal, siginfo_t* info, void* context)
 {
-    uint8_t* start = MappedStart;
     uintptr_t at = (uintptr_t)info->si_addr;
     uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
-    if (start != NULL && at >= (uintptr_t)start && at < (uintptr_t)start + MappedLength) {
-        uintptr_t from = at & ~(page - 1);
-        size_t length = (uintptr_t)start + MappedLength - from;
-        if (mmap((void*)from, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
-            MAP_FAILED) {
-            InputChanged = 1;
-            return;
+    for (int k = 0; k < 2; ++k) {
+        uintptr_t start = (uintptr_t)MappedStart[k];
+        if (start != 0 && at >= start && at < start + MappedLength[k]) {
+            uintptr_t from = at & ~(page - 1);
+            if (mmap((void*)from, start + MappedLength[k] - from, PROT_READ,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+                InputChanged[k] = 1;
+                return;
+            }
         }
     }
     // Not ours: as if no handler had been installed.
@@ -68,7 +70,7 @@ static void OnBusError(int signal, siginfo_t* info, void* context)
     sigaction(SIGBUS, &FormerBusAction, NULL);
 }
 
-static void GuardMapping(uint8_t* start, size_t length)
+static void GuardMapping(int slot, uint8_t* start, size_t length)
 {
     static bool installed;
     if (!installed) {
@@ -79,24 +81,24 @@ static void GuardMapping(uint8_t* start, size_t length)
         sigemptyset(&action.sa_mask);
         installed = sigaction(SIGBUS, &action, &FormerBusAction) == 0;
     }
-    MappedLength = length;
-    MappedStart = start;
+    MappedLength[slot] = length;
+    MappedStart[slot] = start;
 }
 
 bool SystemInputChanged()
 {
-    return InputChanged != 0;
+    return InputChanged[0] != 0 || InputChanged[1] != 0;
 }
 
 void SystemForgetInputChange()
 {
-    InputChanged = 0;
+    InputChanged[0] = 0;
 }
 
 // ---- Input ------------------------------------------------------------------------------------
 
 // Reads size bytes; a file that ends sooner has changed since its size was taken.
-static bool ReadFully(int fd, uint8_t* bytes, uint32_t size)
+static bool ReadFully(int fd, uint8_t* bytes, uint32_t size, int slot)
 {
     uint32_t done = 0;
     while (done < size) {
@@ -106,7 +108,7 @@ static bool ReadFully(int fd, uint8_t* bytes, uint32_t size)
         }
         if (got <= 0) {
             if (got == 0) {
-                InputChanged = 1;
+                InputChanged[slot] = 1;
             }
             return Fail();
         }
@@ -168,38 +170,43 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         InputKnown = true;
     }
     input->Size = (uint32_t)info.st_size;
-    if (input->Size <= SMALL_INPUT_LIMIT) {
+    int slot = primary ? 0 : 1;
+    InputChanged[slot] = 0;
+    if (primary && input->Size <= SMALL_INPUT_LIMIT) {
         input->Bytes = SmallInputBuffer;
         // Under AddressSanitizer a read past the input's end shows, as it would on the heap.
         ASAN_POISON_MEMORY_REGION(SmallInputBuffer + input->Size, SMALL_INPUT_LIMIT - input->Size);
-        return ReadFully(fd, input->Bytes, input->Size)
+        return ReadFully(fd, input->Bytes, input->Size, slot)
                    ? PROBLEM_NONE
-                   : (InputChanged ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
+                   : (InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
-    // Read-only, and populated up front so that the walk takes no page faults.
-    void* view = mmap(NULL, input->Size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    // Read-only, and populated up front so that the walk takes no page faults. (An empty
+    // file cannot be mapped; the allocation below serves it.)
+    void* view = input->Size == 0
+                     ? MAP_FAILED
+                     : mmap(NULL, input->Size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (view == MAP_FAILED) {
         // Some file systems cannot map; a read into the heap does the same job.
-        uint8_t* bytes = (uint8_t*)malloc(input->Size);
+        uint8_t* bytes = (uint8_t*)malloc(input->Size + 1);
         if (bytes == NULL) {
             SystemError = ENOMEM;
             return PROBLEM_READ_FAILED;
         }
         input->Bytes = bytes;
-        return ReadFully(fd, bytes, input->Size)
+        return ReadFully(fd, bytes, input->Size, slot)
                    ? PROBLEM_NONE
-                   : (InputChanged ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
+                   : (InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     input->View = view;
     input->Bytes = (uint8_t*)view;
-    GuardMapping(input->Bytes, input->Size);
+    GuardMapping(slot, input->Bytes, input->Size);
     return PROBLEM_NONE;
 }
 
 void SystemCloseInput(InputFile* input)
 {
     if (input->View != NULL) {
-        MappedStart = NULL;
+        MappedStart[input->Primary ? 0 : 1] = NULL;
         munmap(input->View, input->Size);
     } else if (input->Bytes == SmallInputBuffer) {
         ASAN_UNPOISON_MEMORY_REGION(SmallInputBuffer, SMALL_INPUT_LIMIT);

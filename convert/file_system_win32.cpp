@@ -132,7 +132,7 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         InputPath[0] = 0;
     }
     input->Size = (uint32_t)size.QuadPart;
-    if (input->Size <= SMALL_INPUT_LIMIT) {
+    if (input->Size == 0 || (primary && input->Size <= SMALL_INPUT_LIMIT)) {
         input->Bytes = SmallInputBuffer; // an empty file cannot be mapped
         return ReadFully(file, input->Bytes, input->Size)
                    ? PROBLEM_NONE
@@ -145,7 +145,7 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
             CloseHandle(map);
         }
         // Where a mapping cannot be had, a read into the heap does the same job.
-        uint8_t* bytes = (uint8_t*)malloc(input->Size);
+        uint8_t* bytes = (uint8_t*)malloc(input->Size + 1);
         if (bytes == NULL) {
             SystemError = ENOMEM;
             return PROBLEM_READ_FAILED;

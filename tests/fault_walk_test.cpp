@@ -76,13 +76,13 @@ void ExpectNoTemporaryFile()
 
 // The speech file `name`.spc holds the new version; beside it stand the dump and side data
 // of the old one, and the neighbour's own pair.
-Snapshot LayOldPairBesideNewSpeech()
+Snapshot LayOldPairBesideNewSpeech(const std::string& newSpeech = NewSpeech)
 {
     WriteFileBytes(Neighbour + ".spc", BuildSpeechFile(5, 1, {{3, "next door"}}, "NEXT"));
     Convert(ConvertSpeechToText, Neighbour + ".spc");
     WriteFileBytes(Name + ".spc", OldSpeech);
     Convert(ConvertSpeechToText, Name + ".spc");
-    WriteFileBytes(Name + ".spc", NewSpeech);
+    WriteFileBytes(Name + ".spc", newSpeech);
     return SnapshotDirectory();
 }
 
@@ -168,8 +168,10 @@ TEST_F(ScratchDirectoryTest, ADecodeFailingAtAnyOperationLeavesTheOldPairOrTheNe
 // it the old or the new. The neighbour keeps its own pair throughout.
 TEST_F(ScratchDirectoryTest, AfterAKilledDecodeEveryRebuildGivesTheOldPairOrTheNew)
 {
-    Snapshot before = LayOldPairBesideNewSpeech();
+    const std::string newSpeech = BuildSpeechFile(1, 2, {{1, "new"}, {2, "b"}}, "NEW TAIL");
+    Snapshot before = LayOldPairBesideNewSpeech(newSpeech);
     std::string neighbour = RebuildOf(Neighbour);
+    uint32_t walked = 0;
     bool killed = true;
     for (uint32_t n = 1; killed; ++n) {
         Restore(before);
@@ -185,13 +187,16 @@ TEST_F(ScratchDirectoryTest, AfterAKilledDecodeEveryRebuildGivesTheOldPairOrTheN
             std::string rebuilt = LastConversion.Problem == PROBLEM_NONE
                                       ? ReadFileBytes("mod/" + Name + ".spc")
                                       : "nothing";
-            EXPECT_TRUE(rebuilt == OldSpeech || rebuilt == NewSpeech || rebuilt == "nothing");
+            EXPECT_TRUE(rebuilt == OldSpeech || rebuilt == newSpeech || rebuilt == "nothing");
             std::string next = RebuildOf(Name);
-            EXPECT_TRUE(next == OldSpeech || next == NewSpeech);
+            EXPECT_TRUE(next == OldSpeech || next == newSpeech);
             EXPECT_EQ(RebuildOf(Neighbour), neighbour);
             ExpectNoTemporaryFile();
+            ++walked;
         }
     }
+    // Every operation of a decode that publishes a pair, each with every one of the rebuild's.
+    EXPECT_GE(walked, 14u * 12u);
 }
 
 TEST_F(ScratchDirectoryTest, AFailingOperationOfARebuildLeavesTheOldFileOrTheNew)

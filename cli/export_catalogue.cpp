@@ -1,0 +1,180 @@
+// export: speech files to gettext PO templates, one entry per record that has a text, for the
+// translation platforms and editors translators work in. The speech files are read through the
+// core's one walk of the format; the catalogue writer is our own.
+#include "command_line.h"
+
+#include "file_io.h"
+#include "po_catalogue.h"
+#include "speech_walk.h"
+
+#include <stdio.h>
+#include <string.h>
+
+TextEncoding GameEncoding = ENCODING_UTF8;
+
+// What one export run is at: the catalogue being written, the speech file's name as the
+// catalogue knows it, and the scratch the texts pass through.
+static std::string Catalogue;
+static const char* ExportedName;
+static const char* ExportedBase;
+static uint32_t ExportedTexts;
+static bool ExportWarned;
+static std::string Unmasked;
+static std::string Utf8;
+static OutputFile* Output; // a template written as its entries are found; NULL: gathered
+
+// The entries of a loaded speech file, appended to Catalogue.
+static bool AppendEntries(const uint8_t* bytes, uint32_t size)
+{
+    if (size < SPEECH_HEADER_SIZE) {
+        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
+        return false;
+    }
+    SpeechWalk walk;
+    SpeechRecord record;
+    StartSpeechWalk(&walk, bytes, size);
+    while (NextSpeechRecord(&walk, &record)) {
+        if (record.TextLength == 0) {
+            continue; // msgid "" is the catalogue's header
+        }
+        Unmasked.resize(record.TextLength);
+        MaskBytes((uint8_t*)&Unmasked[0], bytes + walk.RecordStart + RECORD_HEAD_SIZE,
+                  record.TextLength);
+        std::string place = std::string(ExportedBase) + ":" + std::to_string(record.LineNumber);
+        // gettext's tools refuse a whole catalogue for a NUL or an EOT (its context separator)
+        // in a string.
+        if (memchr(Unmasked.data(), 0, Unmasked.size()) != NULL ||
+            memchr(Unmasked.data(), 4, Unmasked.size()) != NULL) {
+            PrintProblem(ExportedName, "record " + std::to_string(record.LineNumber) +
+                                           " holds a NUL or EOT byte, which a catalogue cannot "
+                                           "carry; it is left out, and an import keeps it as "
+                                           "it is");
+            ExportWarned = true;
+            continue;
+        }
+        Utf8.clear();
+        if (!DecodeGameText(GameEncoding, (const uint8_t*)Unmasked.data(), record.TextLength,
+                            &Utf8)) {
+            PrintProblem(ExportedName, "record " + std::to_string(record.LineNumber) +
+                                           " is not valid " + TextEncodingName(GameEncoding) +
+                                           " text; nothing written (--encoding names how the "
+                                           "game stores its texts)");
+            return false;
+        }
+        char context[300];
+        snprintf(context, sizeof context, "%s:%04u", ExportedBase, (unsigned)record.LineNumber);
+        AppendCatalogueEntry(&Catalogue, place.c_str(), context, Utf8.data(), Utf8.size());
+        ++ExportedTexts;
+        if (Output != NULL && Catalogue.size() >= OUTPUT_STAGING_CAPACITY) {
+            WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());
+            Catalogue.clear();
+        }
+    }
+    return true;
+}
+
+// A catalogue that stands where a template goes and holds translations is someone's work.
+static bool HoldsTranslations(const char* name)
+{
+    uint8_t* bytes = NULL;
+    uint32_t size = 0;
+    if (ReadWholeSideFile(name, &bytes, &size) != LOAD_OK) {
+        return false;
+    }
+    std::vector<CatalogueEntry> entries;
+    CatalogueText header;
+    CatalogueProblem problem;
+    bool translated = !ReadCatalogue((const char*)bytes, size, &entries, &header, &problem);
+    for (const CatalogueEntry& entry : entries) {
+        translated = translated || !entry.Translation.Empty;
+    }
+    free(bytes);
+    return translated;
+}
+
+// FILE.pot beside the speech file, written as its entries are found.
+static bool WriteTemplate(const uint8_t* bytes, uint32_t size)
+{
+    std::string name = WithEnding(CurrentFileName, "pot");
+    if (GuardEdits && HoldsTranslations(name.c_str())) {
+        PrintProblem(name.c_str(), "holds translations (or is not a catalogue); left as it is "
+                                   "(--force replaces it)");
+        return false;
+    }
+    Output = OpenOutput(name.c_str(), PRIMARY_OUTPUT, false);
+    if (Output == NULL) {
+        return false;
+    }
+    Catalogue.clear();
+    AppendCatalogueHeader(&Catalogue, ExportedBase, "quillmarsh " QUILLMARSH_VERSION);
+    bool written = AppendEntries(bytes, size);
+    WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());
+    Catalogue.clear();
+    written = written && PublishOutput(Output);
+    snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", name.c_str());
+    Output = NULL;
+    return written;
+}
+
+static FileOutcome Exported(const char* name, bool converted, const std::string& target)
+{
+    if (!converted) {
+        return FILE_NOT_DONE;
+    }
+    PrintResult(name, Plural(ExportedTexts, "text") + " -> " + target, false);
+    return ExportWarned ? FILE_FINDINGS : FILE_DONE;
+}
+
+static void StartFile(const char* name)
+{
+    ExportedName = name;
+    ExportedBase = BaseNameOf(name);
+    ExportedTexts = 0;
+    ExportWarned = false;
+}
+
+FileOutcome ExportFile(const char* name)
+{
+    StartFile(name);
+    bool converted = RunCore(name, name, WriteTemplate, INPUT_FOLDER);
+    return Exported(name, converted, LastConversion.OutputName);
+}
+
+void ExportToOneCatalogue(const std::vector<const char*>& files, const char* catalogue,
+                          size_t counts[3])
+{
+    // The entries of every file gathered first: a catalogue goes up to a platform whole or not
+    // at all, and one that lacked a file's texts would delete them there.
+    for (size_t i = 0; i < files.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            if (strcmp(BaseNameOf(files[i]), BaseNameOf(files[j])) == 0) {
+                PrintProblem(files[i], std::string("has the same name as ") + files[j] +
+                                           "; one catalogue cannot tell them apart");
+                counts[FILE_NOT_DONE] = files.size();
+                return;
+            }
+        }
+    }
+    Catalogue.clear();
+    AppendCatalogueHeader(&Catalogue, BaseNameOf(catalogue), "quillmarsh " QUILLMARSH_VERSION);
+    bool whole = true;
+    for (size_t i = 0; i < files.size(); ++i) {
+        ShowProgress(i, files[i]);
+        StartFile(files[i]);
+        FileOutcome outcome =
+            Exported(files[i], RunCore(files[i], files[i], AppendEntries, INPUT_FOLDER), catalogue);
+        ++counts[outcome];
+        whole = whole && outcome != FILE_NOT_DONE;
+    }
+    if (!whole) {
+        PrintProblem(catalogue, "not written, as not every speech file could be exported");
+    } else if (GuardEdits && HoldsTranslations(catalogue)) {
+        PrintProblem(catalogue, "holds translations (or is not a catalogue); left as it is "
+                                "(--force replaces it)");
+        counts[FILE_NOT_DONE] += 1;
+    } else if (!PublishBytes(catalogue, Catalogue.data(), Catalogue.size())) {
+        PrintProblem(catalogue, DescribeProblem(LastConversion, catalogue));
+        counts[FILE_NOT_DONE] += 1;
+    }
+    Catalogue.clear();
+}

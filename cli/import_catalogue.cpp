@@ -1,0 +1,292 @@
+// import: translated PO catalogues back into speech files. Each speech file a catalogue names
+// is read from the current folder through the core's one walk of the format, and written to
+// mod/NAME.spc with every translated record's text replaced; everything else, the tail
+// included, is copied byte for byte.
+#include "command_line.h"
+
+#include "po_catalogue.h"
+#include "speech_walk.h"
+
+#include <algorithm>
+#include <iterator>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+bool ImportFuzzy;
+
+// The entries of every catalogue, and for each speech file they name, which entry stands for
+// which record.
+struct SpeechFileEntries {
+    std::string Name;
+    std::vector<std::pair<uint32_t, size_t>> ByRecord; // record number, entry; sorted
+};
+
+static std::vector<CatalogueEntry> Entries;
+static std::vector<size_t> EntryCatalogue; // which catalogue each entry was read from
+static std::vector<SpeechFileEntries> Files;
+// The catalogues, kept in memory while the speech files are written: the entries point into them.
+static std::vector<InputFile> Catalogues;
+static std::vector<const char*> CatalogueNames;
+
+static const char* BytesOf(size_t entry)
+{
+    return (const char*)Catalogues[EntryCatalogue[entry]].Bytes;
+}
+
+// The speech file and record an entry's context names ("0001.spc:0042"); false for an entry
+// that names none.
+static bool ContextOf(const CatalogueEntry& entry, std::string* file, uint32_t* record)
+{
+    size_t colon = entry.Context.rfind(':');
+    if (!entry.HasContext || colon == std::string::npos || colon == 0 ||
+        colon + 1 == entry.Context.size() || entry.Context.size() - colon > 6) {
+        return false;
+    }
+    uint32_t number = 0;
+    for (size_t k = colon + 1; k < entry.Context.size(); ++k) {
+        char c = entry.Context[k];
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        number = number * 10 + (uint32_t)(c - '0');
+    }
+    *file = entry.Context.substr(0, colon);
+    *record = number;
+    return number <= 0xFFFF;
+}
+
+// A catalogue's charset, as gettext writes it or in any letter case.
+static bool NamesUtf8(const char* charset)
+{
+    TextEncoding encoding;
+    std::string name(charset, strcspn(charset, " \n;\\"));
+    return FindTextEncoding(name.c_str(), &encoding) && encoding == ENCODING_UTF8;
+}
+
+static std::string Where(size_t entry)
+{
+    return std::string(CatalogueNames[EntryCatalogue[entry]]) + ":" +
+           std::to_string(Entries[entry].Line);
+}
+
+// Reads every catalogue and sorts its entries by speech file and record. False, with the
+// problem said, when one is not a catalogue this import can use.
+static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
+{
+    for (const char* catalogue : catalogues) {
+        size_t before = Entries.size();
+        InputFile file;
+        if (!OpenInputFile(catalogue, &file)) {
+            PrintProblem(catalogue,
+                         DescribeProblem(LastConversion, catalogue) + "; nothing written");
+            return false;
+        }
+        Catalogues.push_back(file);
+        CatalogueNames.push_back(catalogue);
+        std::vector<CatalogueEntry> entries;
+        CatalogueText header;
+        CatalogueProblem problem;
+        if (!ReadCatalogue((const char*)file.Bytes, file.Size, &entries, &header, &problem)) {
+            PrintProblem(catalogue, "line " + std::to_string(problem.Line) + ": " + problem.What +
+                                        "; nothing written");
+            return false;
+        }
+        std::move(entries.begin(), entries.end(), std::back_inserter(Entries));
+        std::string fields;
+        AppendCatalogueText((const char*)file.Bytes, header, &fields);
+        std::string charset = fields.substr(std::min(fields.find("charset="), fields.size()));
+        if (!charset.empty() && !NamesUtf8(charset.c_str() + 8)) {
+            PrintProblem(catalogue, "is not in UTF-8 (" + charset.substr(0, charset.find('\n')) +
+                                        "); convert it first with msgconv -t UTF-8");
+            return false;
+        }
+        EntryCatalogue.resize(Entries.size(), Catalogues.size() - 1);
+        for (size_t k = before; k < Entries.size(); ++k) {
+            std::string file;
+            uint32_t record = 0;
+            if (!ContextOf(Entries[k], &file, &record)) {
+                PrintProblem(Where(k).c_str(), "the entry names no speech file and record "
+                                               "(msgctxt \"NAME.spc:0042\"); it is skipped");
+                *warned = true;
+                continue;
+            }
+            size_t f = 0;
+            while (f < Files.size() && Files[f].Name != file) {
+                ++f;
+            }
+            if (f == Files.size()) {
+                Files.push_back(SpeechFileEntries{file, {}});
+            }
+            Files[f].ByRecord.push_back({record, k});
+        }
+    }
+    for (SpeechFileEntries& file : Files) {
+        std::stable_sort(file.ByRecord.begin(), file.ByRecord.end(),
+                         [](const std::pair<uint32_t, size_t>& a,
+                            const std::pair<uint32_t, size_t>& b) { return a.first < b.first; });
+        for (size_t k = 1; k < file.ByRecord.size(); ++k) {
+            if (file.ByRecord[k].first == file.ByRecord[k - 1].first) {
+                size_t second = file.ByRecord[k].second;
+                PrintProblem(Where(second).c_str(),
+                             "a second entry for " + Entries[second].Context +
+                                 " (the first is at " + Where(file.ByRecord[k - 1].second) +
+                                 "); nothing written");
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// What one speech file's import came to.
+static SpeechFileEntries* Current;
+static uint32_t Records;
+static uint32_t Translated;
+static bool FileWarned;
+static std::string Scratch;
+static std::string Text;
+
+static void WriteKept(OutputFile* output, const SpeechWalk& walk, const SpeechRecord& record)
+{
+    WriteOutput(output, walk.Bytes + walk.RecordStart, RECORD_HEAD_SIZE + record.TextLength);
+}
+
+// The record with the translation's bytes: its number as it was, the new length (past 65,535
+// in all four bytes, as a rebuild writes it), the text masked.
+static void WriteTranslated(OutputFile* output, const SpeechWalk& walk, const std::string& text)
+{
+    uint8_t head[RECORD_HEAD_SIZE];
+    memcpy(head, walk.Bytes + walk.RecordStart, 2);
+    for (int k = 0; k < 4; ++k) {
+        head[2 + k] = (uint8_t)(text.size() >> (8 * k));
+    }
+    WriteOutput(output, head, sizeof head);
+    WriteMaskedOutput(output, (const uint8_t*)text.data(), (uint32_t)text.size());
+}
+
+static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
+{
+    const char* name = Current->Name.c_str();
+    WriteOutput(output, bytes, SPEECH_HEADER_SIZE);
+    SpeechWalk walk;
+    SpeechRecord record;
+    StartSpeechWalk(&walk, bytes, size);
+    std::vector<bool> used(Current->ByRecord.size(), false);
+    while (NextSpeechRecord(&walk, &record)) {
+        ++Records;
+        auto found = std::lower_bound(
+            Current->ByRecord.begin(), Current->ByRecord.end(), record.LineNumber,
+            [](const std::pair<uint32_t, size_t>& a, uint32_t number) { return a.first < number; });
+        if (found == Current->ByRecord.end() || found->first != record.LineNumber) {
+            WriteKept(output, walk, record);
+            continue;
+        }
+        used[(size_t)(found - Current->ByRecord.begin())] = true;
+        size_t entry = found->second;
+        const CatalogueEntry& e = Entries[entry];
+        Scratch.resize(record.TextLength);
+        MaskBytes((uint8_t*)&Scratch[0], walk.Bytes + walk.RecordStart + RECORD_HEAD_SIZE,
+                  record.TextLength);
+        Text.clear();
+        if (!DecodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), record.TextLength,
+                            &Text) ||
+            !CatalogueTextIs(BytesOf(entry), e.Id, Text.data(), Text.size())) {
+            PrintProblem(Where(entry).c_str(),
+                         e.Context + ": the entry's msgid is no longer the text of the speech "
+                                     "file (the game was patched?); the text is kept (export "
+                                     "again and msgmerge)");
+            FileWarned = true;
+            WriteKept(output, walk, record);
+            continue;
+        }
+        if (e.Translation.Empty || (e.Fuzzy && !ImportFuzzy)) {
+            WriteKept(output, walk, record);
+            continue;
+        }
+        Scratch.clear();
+        AppendCatalogueText(BytesOf(entry), e.Translation, &Scratch);
+        Text.clear();
+        if (!EncodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), (uint32_t)Scratch.size(),
+                            &Text)) {
+            PrintProblem(Where(entry).c_str(),
+                         e.Context + ": the translation cannot be written in " +
+                             TextEncodingName(GameEncoding) + "; nothing written for " + name);
+            return false;
+        }
+        WriteTranslated(output, walk, Text);
+        ++Translated;
+    }
+    WriteOutput(output, bytes + walk.TailStart, size - walk.TailStart);
+    for (size_t k = 0; k < used.size(); ++k) {
+        if (!used[k]) {
+            size_t entry = Current->ByRecord[k].second;
+            PrintProblem(Where(entry).c_str(), Entries[entry].Context + ": " + name +
+                                                   " has no such record; the entry is skipped");
+            FileWarned = true;
+        }
+    }
+    return true;
+}
+
+static bool WriteImported(const uint8_t* bytes, uint32_t size)
+{
+    if (size < SPEECH_HEADER_SIZE) {
+        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
+        return false;
+    }
+    char outputName[PATH_CAPACITY];
+    if (!MakeOutputFolder(OUTPUT_DIRECTORY) || !BuildRebuiltName(outputName, sizeof outputName)) {
+        return false;
+    }
+    OutputFile* output = OpenOutput(outputName, PRIMARY_OUTPUT, false);
+    if (output == NULL) {
+        return false;
+    }
+    snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
+    return ImportInto(output, bytes, size) && PublishOutput(output);
+}
+
+static void ImportFiles(const std::vector<const char*>& catalogues, size_t counts[3])
+{
+    bool warned = false;
+    if (!ReadAll(catalogues, &warned)) {
+        counts[FILE_NOT_DONE] += 1;
+        return;
+    }
+    for (size_t f = 0; f < Files.size(); ++f) {
+        const char* name = Files[f].Name.c_str();
+        ShowProgress(f, name);
+        Current = &Files[f];
+        Records = Translated = 0;
+        FileWarned = false;
+        if (strchr(name, '/') != NULL || strchr(name, '\\') != NULL ||
+            !RunCore(name, name, WriteImported)) {
+            if (strchr(name, '/') != NULL || strchr(name, '\\') != NULL) {
+                PrintProblem(name, "a catalogue names a speech file in another folder; import "
+                                   "reads them from this one");
+            }
+            ++counts[FILE_NOT_DONE];
+            continue;
+        }
+        PrintResult(name,
+                    Plural(Records, "record") + ", " + std::to_string(Translated) +
+                        " translated, " + std::to_string(Records - Translated) + " kept -> " +
+                        LastConversion.OutputName,
+                    false);
+        ++counts[FileWarned || warned ? FILE_FINDINGS : FILE_DONE];
+    }
+    if (Files.empty()) {
+        PrintProblem(catalogues[0], "names no speech file; nothing written");
+        counts[FILE_NOT_DONE] += 1;
+    }
+}
+
+void ImportCatalogues(const std::vector<const char*>& catalogues, size_t counts[3])
+{
+    ImportFiles(catalogues, counts);
+    for (InputFile& catalogue : Catalogues) {
+        CloseInputFile(&catalogue);
+    }
+    Catalogues.clear();
+}

@@ -1,0 +1,192 @@
+#!/usr/bin/python3
+# export and import held against the clients translators use: gettext's msgcat, msgfmt and
+# msgmerge, and Python's polib (Debian's, hence /usr/bin/python3).
+#
+#     tests/catalogue_test.py QUILLMARSH [WINE QUILLMARSH.EXE]
+#
+# With a Windows program and the command that runs it, that program must export and import
+# the same bytes as the native one.
+import os, shutil, subprocess, sys, tempfile
+
+import polib
+
+PROGRAM = os.path.abspath(sys.argv[1])
+WINDOWS = sys.argv[2:]
+failures = []
+
+
+def speech(header, count, records, tail=b""):
+    out = bytes([header]) + count.to_bytes(4, "little")
+    for number, text in records:
+        out += number.to_bytes(2, "little") + len(text).to_bytes(4, "little")
+        out += bytes(b ^ 0x5A for b in text)
+    return out + tail
+
+
+def run(*arguments, program=None):
+    command = (program or [PROGRAM]) + list(arguments)
+    return subprocess.run(command, capture_output=True)
+
+
+def read(name):
+    with open(name, "rb") as source:
+        return source.read()
+
+
+def write(name, data):
+    with open(name, "wb") as out:
+        out.write(data)
+
+
+def expect(what, ok, detail=""):
+    if not ok:
+        failures.append(what)
+        print("FAIL:", what, detail)
+
+
+def translate(catalogue, translations, saved, fuzzy=()):
+    """Translates entries by context with polib and saves the result as polib does."""
+    po = polib.pofile(catalogue)
+    for entry in po:
+        if entry.msgctxt in translations:
+            entry.msgstr = translations[entry.msgctxt]
+            if entry.msgctxt in fuzzy:
+                entry.flags.append("fuzzy")
+    po.metadata["Language"] = "fr"
+    po.save(saved)
+
+
+# Empty texts, control bytes, a tail, and more than 9,999 records (PO has no four-digit limit).
+FILES = {
+    "0001.spc": speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"Bye \x01\x07\x1b end")], b"TAIL!"),
+    "0002.spc": speech(9, 12000, [(n, b"line %d" % n) for n in range(12000)]),
+    "0003.spc": speech(1, 2, [(7, "caf\u00e9 \"q\" \\ \t".encode()), (8, b"x\ny\r\n")],
+                       speech(0, 0, [(20, b"zz")])[5:]),
+}
+
+
+def exported_twice_alike_and_read_by_gettext():
+    for name, data in FILES.items():
+        write(name, data)
+    result = run("export", *FILES)
+    expect("export exits 0", result.returncode == 0, result.stderr)
+    first = {name: read(name[:-3] + "pot") for name in FILES}
+    run("export", *FILES)
+    expect("two exports are byte-identical",
+           all(read(name[:-3] + "pot") == first[name] for name in FILES))
+    for name in FILES:
+        pot = name[:-3] + "pot"
+        check = subprocess.run(["msgfmt", "--check", "-o", os.devnull, pot], capture_output=True)
+        expect("msgfmt --check passes " + pot, check.returncode == 0, check.stderr)
+        expect("msgcat reads " + pot, run(pot, program=["msgcat"]).returncode == 0)
+    result = run("import", *[name[:-3] + "pot" for name in FILES])
+    expect("an untranslated import gives back every file byte for byte",
+           result.returncode == 0 and all(read("mod/" + n) == d for n, d in FILES.items()),
+           result.stderr)
+
+
+def translated_by_polib_and_rewrapped_by_msgcat():
+    translations = {"0001.spc:0001": "Bonjour \"toi\"\n\tet \\ re", "0001.spc:0003": "Au revoir",
+                    "0002.spc:10042": "ligne dix mille"}
+    translate("0001.pot", translations, "fr.po", fuzzy={"0001.spc:0003"})
+    translate("0002.pot", translations, "fr2.po")
+    records = [(1, translations["0001.spc:0001"].encode()), (2, b""),
+               (3, b"Bye \x01\x07\x1b end")]
+    expected = speech(3, 3, records, b"TAIL!")
+    long = [(n, b"ligne dix mille" if n == 10042 else b"line %d" % n) for n in range(12000)]
+    for catalogue in ("fr.po", "narrow.po"):
+        result = run("import", catalogue, "fr2.po")
+        expect("import of " + catalogue, result.returncode == 0
+               and read("mod/0001.spc") == expected
+               and read("mod/0002.spc") == speech(9, 12000, long), result.stderr)
+        subprocess.run(["msgcat", "--width=24", "-o", "narrow.po", "fr.po"], check=True,
+                       capture_output=True)
+    run("import", "--fuzzy", "fr.po")
+    records[2] = (3, b"Au revoir")
+    expect("--fuzzy takes fuzzy translations", read("mod/0001.spc") == speech(3, 3, records,
+                                                                               b"TAIL!"))
+
+
+def carried_over_a_patch_by_msgmerge():
+    write("0001.spc", FILES["0001.spc"])
+    run("export", "-o", "game.pot", "0001.spc")
+    translate("game.pot", {"0001.spc:0001": "Salut", "0001.spc:0003": "Adieu"}, "game.fr.po")
+    write("0001.spc", speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"See you")], b"TAIL!"))
+    run("export", "-o", "game.pot", "0001.spc")
+    subprocess.run(["msgmerge", "--quiet", "--update", "game.fr.po", "game.pot"], check=True,
+                   capture_output=True)
+    result = run("import", "game.fr.po")
+    expect("after msgmerge, unchanged records carry their translation, changed ones the new "
+           "text", result.returncode == 0 and read("mod/0001.spc") ==
+           speech(3, 3, [(1, b"Salut"), (2, b""), (3, b"See you")], b"TAIL!"), result.stderr)
+    shutil.copy("game.fr.po", "stale.po")
+    write("0001.spc", speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")], b"TAIL!"))
+    result = run("import", "stale.po")
+    expect("a stale entry keeps the text and is reported with exit status 1",
+           result.returncode == 1 and b"0001.spc:0001" in result.stderr and
+           read("mod/0001.spc") == speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")],
+                                          b"TAIL!"), result.stderr)
+
+
+def shift_jis_both_ways():
+    texts = ["\u3053\u3093\u306b\u3061\u306f", "\uff21\u30dc\u30bf\u30f3\uff5e", "\u8aad\u3080"]
+    write("sjis.spc", speech(1, 3, [(n + 1, t.encode("cp932")) for n, t in enumerate(texts)]))
+    result = run("export", "sjis.spc")
+    expect("a Shift_JIS file exported as UTF-8 is refused, its record named",
+           result.returncode == 2 and b"record 1" in result.stderr, result.stderr)
+    result = run("export", "--encoding", "SHIFT_JIS", "sjis.spc")
+    expect("export --encoding shift_jis", result.returncode == 0 and
+           [e.msgid for e in polib.pofile("sjis.pot")] == texts, result.stderr)
+    translate("sjis.pot", {"sjis.spc:0001": "\u3084\u3042", "sjis.spc:0003": "\u66f8\u304f"},
+              "sjis.po")
+    result = run("import", "--encoding", "cp932", "sjis.po")
+    expect("import --encoding cp932", result.returncode == 0 and read("mod/sjis.spc") == speech(
+        1, 3, [(1, "\u3084\u3042".encode("cp932")), (2, texts[1].encode("cp932")),
+               (3, "\u66f8\u304f".encode("cp932"))]), result.stderr)
+    translate("sjis.pot", {"sjis.spc:0002": "\u20ac \U0001F600"}, "bad.po")
+    os.remove("mod/sjis.spc")
+    result = run("import", "--encoding", "shift_jis", "bad.po")
+    expect("a translation Shift_JIS cannot hold fails its file, nothing written",
+           result.returncode == 2 and not os.path.exists("mod/sjis.spc"), result.stderr)
+
+
+def broken_catalogue_refused():
+    write("broken.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au revoir'))
+    shutil.rmtree("mod")
+    result = run("import", "fr2.po", "broken.po")
+    expect("a broken catalogue is refused with its line number, nothing written",
+           result.returncode == 2 and b"broken.po: line " in result.stderr and
+           not os.path.exists("mod"), result.stderr)
+
+
+def windows_program_writes_the_same_bytes():
+    if not WINDOWS:
+        return
+    for arguments, outputs in ((["export", "0001.spc", "0003.spc"], ["0001.pot", "0003.pot"]),
+                               (["export", "--encoding", "shift_jis", "sjis.spc"], ["sjis.pot"]),
+                               (["import", "--encoding", "shift_jis", "sjis.po"],
+                                ["mod/sjis.spc"]),
+                               (["import", "fr.po"], ["mod/0001.spc"])):
+        native = run(*arguments)
+        wanted = [read(name) for name in outputs]
+        for name in outputs:
+            os.remove(name)
+        windows = run(*arguments, program=WINDOWS)
+        expect("the Windows program: " + " ".join(arguments),
+               windows.returncode == native.returncode and
+               [read(name) for name in outputs] == wanted, windows.stderr)
+
+
+folder = tempfile.mkdtemp(prefix="quillmarsh-catalogue-")
+os.chdir(folder)
+try:
+    for test in (exported_twice_alike_and_read_by_gettext,
+                 translated_by_polib_and_rewrapped_by_msgcat, carried_over_a_patch_by_msgmerge,
+                 shift_jis_both_ways, broken_catalogue_refused,
+                 windows_program_writes_the_same_bytes):
+        test()
+finally:
+    os.chdir("/")
+    shutil.rmtree(folder)
+print("%d failed" % len(failures) if failures else "all passed")
+sys.exit(1 if failures else 0)
