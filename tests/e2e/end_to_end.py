@@ -148,8 +148,7 @@ def command_line_as_the_window(program, folder):
     # byte (so the rebuilds equal the originals too), and verify finds every file exact.
     batch_round_trip(program, os.path.join(folder, "window"))
     speech = copy_examples(os.path.join(folder, "cli"))
-    cli = [program[0], os.path.join(os.path.dirname(os.path.dirname(program[1])), "cli",
-                                    "quillmarsh.exe")]
+    cli = windows_command_line(program)
     for command, names in [("decode", speech), ("rebuild", [n[:-3] + "txt" for n in speech]),
                            ("verify", speech)]:
         done = run(cli + [command] + names, cwd=os.path.join(folder, "cli"))
@@ -163,6 +162,50 @@ def command_line_as_the_window(program, folder):
     if by_window != by_cli:
         fail("files that differ: %s" % sorted(name for name in by_window.keys() | by_cli.keys()
                                                if by_window.get(name) != by_cli.get(name)))
+
+
+def windows_command_line(program):
+    return [program[0], os.path.join(os.path.dirname(os.path.dirname(program[1])), "cli",
+                                     "quillmarsh.exe")]
+
+
+def command_line_guards_and_exit_statuses(program, folder):
+    # The console program under Wine: an edited dump is left alone unless forced, a file that is
+    # not a dump is refused, and the exit status says done (0), findings (1) or not done (2).
+    copy_examples(folder)
+    with open(os.path.join(folder, "notes.txt"), "wb") as notes:
+        notes.write(b"not a dump\r\n")
+    cli = windows_command_line(program)
+    steps = [(["decode", "0001.spc"], 0), (["check", "0001.txt"], 0),
+             (["rebuild", "notes.txt"], 2), (["decode", "missing.spc"], 2),
+             (["check", "0003.txt"], 2)]
+    for arguments, status in steps:
+        done = run(cli + arguments, cwd=folder)
+        if done.returncode != status:
+            fail("quillmarsh %s: exit code %d, not %d: %s" % (" ".join(arguments),
+                                                               done.returncode, status,
+                                                               done.stderr))
+    edited = read(folder, "0001.txt").replace(b"[LINE:0001]", b"[LINE:0001]Edited ")
+    with open(os.path.join(folder, "0001.txt"), "wb") as dump:
+        dump.write(edited + b"\r\n[LINE:0009]late")
+    for arguments, status, dump in [(["check", "0001.txt"], 1, None),
+                                    (["decode", "0001.spc"], 2, edited + b"\r\n[LINE:0009]late"),
+                                    (["-f", "decode", "0001.spc"], 0, None)]:
+        done = run(cli + arguments, cwd=folder)
+        if done.returncode != status or (dump is not None and read(folder, "0001.txt") != dump):
+            fail("quillmarsh %s: exit code %d, not %d, or the dump changed: %s" %
+                 (" ".join(arguments), done.returncode, status, done.stderr))
+
+
+def catalogues_as_the_native_program(program, folder):
+    # export and import under Wine write the very bytes the native program writes.
+    native = os.path.join(REPOSITORY, "build", "dev", "cli", "quillmarsh")
+    done = subprocess.run(["/usr/bin/python3", os.path.join(REPOSITORY, "tests",
+                                                            "catalogue_test.py"),
+                           native] + windows_command_line(program), env=ENVIRONMENT,
+                          capture_output=True, text=True, timeout=300)
+    if done.returncode != 0:
+        fail(done.stdout + done.stderr)
 
 
 def single_file_through_dialog(program, folder):
@@ -191,7 +234,8 @@ def main():
     if len(arguments) not in (1, 3) or arguments[1:2] not in ([], ["--repeat-empty-batch"]):
         sys.exit("usage: end_to_end.py PROGRAM.exe [--repeat-empty-batch N]")
     scenarios = [batch_round_trip, single_file_through_dialog, batch_in_empty_folder,
-                 command_line_as_the_window]
+                 command_line_as_the_window, command_line_guards_and_exit_statuses,
+                 catalogues_as_the_native_program]
     if len(arguments) == 3:
         scenarios = [batch_in_empty_folder] * int(arguments[2])
     program = os.path.abspath(arguments[0])
