@@ -350,9 +350,11 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     bool writes = StoredLineCount != 0;
     uint32_t lines = 0;
+    uint32_t reported = 0;
     DumpRecordLine line;
     while (NextDumpRecordLine(walk, &line)) {
         ++lines;
+        ReportProgress(line.TextEnd, walk->Size, &reported);
         if (!writes) {
             continue;
         }

@@ -32,8 +32,10 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
     }
     SpeechWalk walk;
     SpeechRecord record;
+    uint32_t reported = 0;
     StartSpeechWalk(&walk, bytes, size);
     while (NextSpeechRecord(&walk, &record)) {
+        ReportProgress(walk.Position, size, &reported);
         if (record.TextLength == 0) {
             continue; // msgid "" is the catalogue's header
         }
@@ -52,9 +54,13 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
             ExportWarned = true;
             continue;
         }
+        // UTF-8 texts are only checked; others are converted.
+        const std::string& text = GameEncoding == ENCODING_UTF8 ? Unmasked : Utf8;
         Utf8.clear();
-        if (!DecodeGameText(GameEncoding, (const uint8_t*)Unmasked.data(), record.TextLength,
-                            &Utf8)) {
+        if (GameEncoding == ENCODING_UTF8
+                ? !IsValidUtf8((const uint8_t*)Unmasked.data(), record.TextLength)
+                : !DecodeGameText(GameEncoding, (const uint8_t*)Unmasked.data(), record.TextLength,
+                                  &Utf8)) {
             PrintProblem(ExportedName, "record " + std::to_string(record.LineNumber) +
                                            " is not valid " + TextEncodingName(GameEncoding) +
                                            " text; nothing written (--encoding names how the "
@@ -63,7 +69,7 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
         }
         char context[300];
         snprintf(context, sizeof context, "%s:%04u", ExportedBase, (unsigned)record.LineNumber);
-        AppendCatalogueEntry(&Catalogue, place.c_str(), context, Utf8.data(), Utf8.size());
+        AppendCatalogueEntry(&Catalogue, place.c_str(), context, text.data(), text.size());
         ++ExportedTexts;
         if (Output != NULL && Catalogue.size() >= OUTPUT_STAGING_CAPACITY) {
             WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());

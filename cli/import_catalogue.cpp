@@ -173,7 +173,9 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
     SpeechRecord record;
     StartSpeechWalk(&walk, bytes, size);
     std::vector<bool> used(Current->ByRecord.size(), false);
+    uint32_t reported = 0;
     while (NextSpeechRecord(&walk, &record)) {
+        ReportProgress(walk.Position, size, &reported);
         ++Records;
         auto found = std::lower_bound(
             Current->ByRecord.begin(), Current->ByRecord.end(), record.LineNumber,
@@ -188,10 +190,13 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         Scratch.resize(record.TextLength);
         MaskBytes((uint8_t*)&Scratch[0], walk.Bytes + walk.RecordStart + RECORD_HEAD_SIZE,
                   record.TextLength);
+        // A UTF-8 text is compared as it stands; others as they read in UTF-8.
         Text.clear();
-        if (!DecodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), record.TextLength,
-                            &Text) ||
-            !CatalogueTextIs(BytesOf(entry), e.Id, Text.data(), Text.size())) {
+        const std::string& original = GameEncoding == ENCODING_UTF8 ? Scratch : Text;
+        if ((GameEncoding != ENCODING_UTF8 &&
+             !DecodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), record.TextLength,
+                             &Text)) ||
+            !CatalogueTextIs(BytesOf(entry), e.Id, original.data(), original.size())) {
             PrintProblem(Where(entry).c_str(),
                          e.Context + ": the entry's msgid is no longer the text of the speech "
                                      "file (the game was patched?); the text is kept (export "

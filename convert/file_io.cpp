@@ -28,6 +28,14 @@ static bool InjectedFault()
     return false;
 }
 
+void ReportProgress(uint32_t done, uint32_t total, uint32_t* reported)
+{
+    if (ConversionProgress != NULL && done - *reported >= PROGRESS_STEP) {
+        *reported = done;
+        ConversionProgress(done, total);
+    }
+}
+
 void ReportProblem(ConversionProblem problem, const char* name)
 {
     if (LastConversion.Problem != PROBLEM_NONE) {
@@ -426,14 +434,12 @@ static void CompareThrough(OutputFile* output, const uint8_t* bytes, uint32_t co
         }
         have += got;
     }
-    if (!output->Differs) {
+    if (!output->Differs && (have < count || memcmp(output->Compared, bytes, count) != 0)) {
         uint32_t same = 0;
         while (same < have && output->Compared[same] == bytes[same]) {
             ++same;
         }
-        if (same < count) {
-            MarkDifferent(output, output->Produced + same);
-        }
+        MarkDifferent(output, output->Produced + same);
     }
 }
 

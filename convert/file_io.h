@@ -38,6 +38,10 @@ enum { OUTPUT_STAGING_CAPACITY = 1 << 20 };
 // How often, in input bytes, a long conversion tells ConversionProgress how far it came.
 enum { PROGRESS_STEP = 8 << 20 };
 
+// Tells ConversionProgress, when it is set, how far a long conversion came: every PROGRESS_STEP
+// bytes of the input since *reported.
+void ReportProgress(uint32_t done, uint32_t total, uint32_t* reported);
+
 // A file descriptor or a HANDLE.
 typedef intptr_t SystemFile;
 

@@ -54,10 +54,7 @@ static void WriteRecordLines(OutputFile* dump, SpeechWalk* walk)
         WriteRecordLine(dump, walk->Bytes + walk->RecordStart + RECORD_HEAD_SIZE,
                         record.TextLength);
         ++LastConversion.RecordCount;
-        if (ConversionProgress != NULL && walk->Position - reported >= PROGRESS_STEP) {
-            reported = walk->Position;
-            ConversionProgress(reported, walk->Size);
-        }
+        ReportProgress(walk->Position, walk->Size, &reported);
     }
 }
 

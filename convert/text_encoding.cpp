@@ -3,6 +3,10 @@
 
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 struct EncodingName {
     const char* Name;
     TextEncoding Encoding;
@@ -82,16 +86,26 @@ static uint32_t AsciiPrefixLength(const uint8_t* text, uint32_t length)
     return i;
 }
 
-// Strict UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
-static bool IsValidUtf8(const uint8_t* bytes, uint32_t length)
+// From i on, character by character past runs of ASCII.
+static bool IsValidUtf8From(const uint8_t* bytes, uint32_t length, uint32_t i)
 {
-    uint32_t i = AsciiPrefixLength(bytes, length);
     while (i < length) {
-        uint8_t lead = bytes[i];
-        if (lead < 0x80) {
+        // Eight bytes at a time up to the next byte above 0x7F; the targets are little-endian,
+        // so the lowest bit set marks the first of them.
+        if (length - i >= 8) {
+            uint64_t word;
+            memcpy(&word, bytes + i, 8);
+            uint64_t high = word & 0x8080808080808080u;
+            if (high == 0) {
+                i += 8;
+                continue;
+            }
+            i += (uint32_t)__builtin_ctzll(high) / 8;
+        } else if (bytes[i] < 0x80) {
             ++i;
             continue;
         }
+        uint8_t lead = bytes[i];
         // The allowed range of the second byte rules out the overlong forms, the surrogates
         // and what lies above U+10FFFF.
         uint32_t size = 4;
@@ -120,6 +134,46 @@ static bool IsValidUtf8(const uint8_t* bytes, uint32_t length)
     }
     return true;
 }
+
+#if defined(__SSE2__)
+// Sixteen bytes at a time while they hold ASCII and two-byte characters only, as most texts in
+// Latin, Greek or Cyrillic letters do: then every lead byte C2..DF is followed by exactly one
+// continuation byte 80..BF, and every continuation byte follows one. A block with anything
+// else goes on character by character from the character it is in.
+bool IsValidUtf8(const uint8_t* bytes, uint32_t length)
+{
+    const __m128i continuationBits = _mm_set1_epi8((char)0xC0);
+    const __m128i continuation = _mm_set1_epi8((char)0x80);
+    const __m128i belowLead = _mm_set1_epi8((char)0xC1); // as signed bytes
+    const __m128i aboveLead = _mm_set1_epi8((char)0xE0);
+    uint32_t carry = 0; // the block before ended in a lead byte
+    uint32_t i = 0;
+    for (; length - i >= 16; i += 16) {
+        __m128i block = _mm_loadu_si128((const __m128i*)(bytes + i));
+        uint32_t high = (uint32_t)_mm_movemask_epi8(block);
+        if (high == 0 && carry == 0) {
+            continue;
+        }
+        uint32_t follows = (uint32_t)_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_and_si128(block, continuationBits), continuation));
+        uint32_t leads = (uint32_t)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpgt_epi8(block, belowLead), _mm_cmplt_epi8(block, aboveLead)));
+        if (high != (follows | leads)) {
+            return IsValidUtf8From(bytes, length, i - carry);
+        }
+        if (follows != (((leads << 1) | carry) & 0xFFFF)) {
+            return false;
+        }
+        carry = leads >> 15;
+    }
+    return IsValidUtf8From(bytes, length, i - carry);
+}
+#else
+bool IsValidUtf8(const uint8_t* bytes, uint32_t length)
+{
+    return IsValidUtf8From(bytes, length, 0);
+}
+#endif
 
 bool DecodeGameText(TextEncoding encoding, const uint8_t* text, uint32_t length, std::string* utf8)
 {

@@ -31,6 +31,9 @@ const char* TextEncodingName(TextEncoding encoding);
 // Lines for --help, one per encoding with the names it is found by.
 extern const char TEXT_ENCODING_HELP[];
 
+// Strict UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(const uint8_t* bytes, uint32_t length);
+
 // Game text -> UTF-8, appended to *utf8. False when the bytes are not valid text in that
 // encoding; *utf8 is then as it was.
 bool DecodeGameText(TextEncoding encoding, const uint8_t* text, uint32_t length, std::string* utf8);

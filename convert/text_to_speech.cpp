@@ -97,10 +97,7 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
         uint32_t reported = 0;
         while (NextDumpRecordLine(walk, &line)) {
             WriteRecord(output, walk, &line);
-            if (ConversionProgress != NULL && line.TextEnd - reported >= PROGRESS_STEP) {
-                reported = line.TextEnd;
-                ConversionProgress(reported, walk->Size);
-            }
+            ReportProgress(line.TextEnd, walk->Size, &reported);
         }
         if (walk->WantsSideData && !AppendSideData(output, dumpName)) {
             DiscardOutput(output);
