@@ -158,6 +158,19 @@ static bool RollBack(const char* prefix, const Journal* journal)
     return RemoveIfThere(temporary);
 }
 
+// Removes the temporary files a killed conversion left in the folder named by prefix. The side
+// data's temporary file never outlives the dump's, so one look is enough when nothing was left.
+// Leftovers that cannot be removed harm nothing: they are emptied before use.
+static void RemoveLeftovers(const char* prefix)
+{
+    char name[PATH_CAPACITY];
+    snprintf(name, sizeof name, "%s" OUTPUT_TEMPORARY, prefix);
+    if (SystemRemove(name)) {
+        snprintf(name, sizeof name, "%s" SIDE_DATA_TEMPORARY, prefix);
+        SystemRemove(name);
+    }
+}
+
 // Settles a journal and removes the temporary files a killed conversion left in the folder
 // named by prefix ("" for the current folder). False when a journal stands that cannot be
 // settled: nothing may then be read there.
@@ -183,14 +196,7 @@ static bool SettleFolder(const char* prefix)
             return false;
         }
     }
-    // The side data's temporary file never outlives the dump's, so one look is enough when
-    // nothing was left. Leftovers that cannot be removed harm nothing: they are emptied
-    // before use.
-    snprintf(name, sizeof name, "%s" OUTPUT_TEMPORARY, prefix);
-    if (SystemRemove(name)) {
-        snprintf(name, sizeof name, "%s" SIDE_DATA_TEMPORARY, prefix);
-        SystemRemove(name);
-    }
+    RemoveLeftovers(prefix);
     return true;
 }
 
@@ -234,7 +240,8 @@ static bool LockFolders(const char* path, bool currentToo)
         return false;
     }
     int count = 1;
-    if (currentToo) {
+    // The usual rebuild works in the dump's own folder: one lock.
+    if (currentToo && prefix[0] != 0) {
         if (!OpenHeldFolder(second, "")) {
             SystemReleaseFolderLock(&first->Lock);
             return false;
@@ -267,8 +274,11 @@ static bool LockFolders(const char* path, bool currentToo)
             return false;
         }
     }
-    // The current folder's lock covers its "mod" too.
-    return !currentToo || SettleFolder(OUTPUT_DIRECTORY "/");
+    // The current folder's lock covers its "mod" too, where only single files are published.
+    if (currentToo) {
+        RemoveLeftovers(OUTPUT_DIRECTORY "/");
+    }
+    return true;
 }
 
 // ---- Input ----------------------------------------------------------------------------------
@@ -382,7 +392,8 @@ OutputFile* OpenOutput(const char* finalName, OutputSlot slot, bool compareExist
     memcpy(output->FinalName, finalName, length + 1);
     BesidePath(output->TemporaryName, finalName,
                slot == PRIMARY_OUTPUT ? OUTPUT_TEMPORARY : SIDE_DATA_TEMPORARY);
-    if (SystemIsInput(finalName) || SystemIsInput(output->TemporaryName)) {
+    // (The temporary names are never an input's: such names are refused as inputs.)
+    if (SystemIsInput(finalName)) {
         ReportProblem(PROBLEM_OUTPUT_IS_INPUT, finalName);
         return NULL;
     }
