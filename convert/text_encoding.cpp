@@ -26,14 +26,15 @@ static const EncodingName ENCODING_NAMES[] = {
     {"cp1252", ENCODING_CP1252},
 };
 
-const char TEXT_ENCODING_HELP[] = "  UTF-8          utf-8, utf8 (the default)\n"
-                                  "  Shift_JIS      shift_jis, sjis, cp932, windows-31j, ms932\n"
-                                  "  GBK            gbk, cp936\n"
-                                  "  UHC            uhc, cp949\n"
-                                  "  Big5           big5, cp950\n"
-                                  "  Windows-1250   windows-1250, cp1250\n"
-                                  "  Windows-1251   windows-1251, cp1251\n"
-                                  "  Windows-1252   windows-1252, cp1252\n";
+const char TEXT_ENCODING_HELP[] = "                  UTF-8          utf-8, utf8 (the default)\n"
+                                  "                  Shift_JIS      shift_jis, sjis, cp932, "
+                                  "windows-31j, ms932\n"
+                                  "                  GBK            gbk, cp936\n"
+                                  "                  UHC            uhc, cp949\n"
+                                  "                  Big5           big5, cp950\n"
+                                  "                  Windows-1250   windows-1250, cp1250\n"
+                                  "                  Windows-1251   windows-1251, cp1251\n"
+                                  "                  Windows-1252   windows-1252, cp1252\n";
 
 static const char* const DISPLAY_NAMES[ENCODING_COUNT] = {
     "UTF-8", "Shift_JIS", "GBK", "UHC", "Big5", "Windows-1250", "Windows-1251", "Windows-1252",

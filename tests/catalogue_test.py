@@ -60,7 +60,7 @@ def translate(catalogue, translations, saved, fuzzy=()):
 FILES = {
     "0001.spc": speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"Bye \x01\x07\x1b end")], b"TAIL!"),
     "0002.spc": speech(9, 12000, [(n, b"line %d" % n) for n in range(12000)]),
-    "0003.spc": speech(1, 2, [(7, "caf\u00e9 \"q\" \\ \t".encode()), (8, b"x\ny\r\n")],
+    "0003.spc": speech(1, 2, [(7, "caf\u00e9 \"q\" \\ \t \U0001F600".encode()), (8, b"x\ny\r\n")],
                        speech(0, 0, [(20, b"zz")])[5:]),
 }
 
@@ -151,6 +151,11 @@ def shift_jis_both_ways():
 
 
 def broken_catalogue_refused():
+    write("0001.spc", FILES["0001.spc"])
+    write("latin1.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au revoir \xe9"'))
+    result = run("import", "--fuzzy", "latin1.po")
+    expect("a translation that is not UTF-8 fails its file", result.returncode == 2 and
+           b"0001.spc:0003" in result.stderr, result.stderr)
     write("broken.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au revoir'))
     shutil.rmtree("mod")
     result = run("import", "fr2.po", "broken.po")
