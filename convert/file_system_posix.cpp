@@ -41,9 +41,11 @@ static bool Fail()
 // SIGBUS. The handler puts zero pages in their place, so the conversion runs to its end, and
 // notes the change, so that nothing it wrote is published.
 
-// The mappings guarded: the primary input's, and one read beside it (a catalogue).
-static uint8_t* volatile MappedStart[2];
-static volatile size_t MappedLength[2];
+// The mappings guarded: the primary input's first, then those read beside it (catalogues);
+// whether the primary input, or any other, changed.
+enum { GUARDED_MAPPINGS = 8 };
+static uint8_t* volatile MappedStart[GUARDED_MAPPINGS];
+static volatile size_t MappedLength[GUARDED_MAPPINGS];
 static volatile sig_atomic_t InputChanged[2];
 static struct sigaction FormerBusAction;
 
@@ -51,13 +53,13 @@ static void OnBusError(int signal, siginfo_t* info, void* context)
 {
     uintptr_t at = (uintptr_t)info->si_addr;
     uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
-    for (int k = 0; k < 2; ++k) {
+    for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
         uintptr_t start = (uintptr_t)MappedStart[k];
         if (start != 0 && at >= start && at < start + MappedLength[k]) {
             uintptr_t from = at & ~(page - 1);
             if (mmap((void*)from, start + MappedLength[k] - from, PROT_READ,
                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
-                InputChanged[k] = 1;
+                InputChanged[k == 0 ? 0 : 1] = 1;
                 return;
             }
         }
@@ -70,7 +72,7 @@ static void OnBusError(int signal, siginfo_t* info, void* context)
     sigaction(SIGBUS, &FormerBusAction, NULL);
 }
 
-static void GuardMapping(int slot, uint8_t* start, size_t length)
+static void GuardMapping(bool primary, uint8_t* start, size_t length)
 {
     static bool installed;
     if (!installed) {
@@ -81,8 +83,13 @@ static void GuardMapping(int slot, uint8_t* start, size_t length)
         sigemptyset(&action.sa_mask);
         installed = sigaction(SIGBUS, &action, &FormerBusAction) == 0;
     }
-    MappedLength[slot] = length;
-    MappedStart[slot] = start;
+    int slot = 0;
+    while (!primary && ++slot < GUARDED_MAPPINGS && MappedStart[slot] != NULL) {
+    }
+    if (slot < GUARDED_MAPPINGS) {
+        MappedLength[slot] = length;
+        MappedStart[slot] = start;
+    }
 }
 
 bool SystemInputChanged()
@@ -171,7 +178,6 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
     }
     input->Size = (uint32_t)info.st_size;
     int slot = primary ? 0 : 1;
-    InputChanged[slot] = 0;
     if (primary && input->Size <= SMALL_INPUT_LIMIT) {
         input->Bytes = SmallInputBuffer;
         // Under AddressSanitizer a read past the input's end shows, as it would on the heap.
@@ -199,14 +205,16 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
     }
     input->View = view;
     input->Bytes = (uint8_t*)view;
-    GuardMapping(slot, input->Bytes, input->Size);
+    GuardMapping(primary, input->Bytes, input->Size);
     return PROBLEM_NONE;
 }
 
 void SystemCloseInput(InputFile* input)
 {
     if (input->View != NULL) {
-        MappedStart[input->Primary ? 0 : 1] = NULL;
+        for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
+            MappedStart[k] = MappedStart[k] == input->View ? NULL : MappedStart[k];
+        }
         munmap(input->View, input->Size);
     } else if (input->Bytes == SmallInputBuffer) {
         ASAN_UNPOISON_MEMORY_REGION(SmallInputBuffer, SMALL_INPUT_LIMIT);
