@@ -50,6 +50,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "decode -x a.spc", 2, "unknown option '-x'", {}},
         {{}, "-C nowhere decode a.spc", 2, "nowhere: cannot work in this folder", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
+        {{}, "import missing.po", 2, "quillmarsh: missing.po: cannot be opened", {}},
         {{{"d.spc", "/"}}, "decode d.spc", 2, "quillmarsh: d.spc: is a folder, not a file", {}},
         {{{"a.txt", SPEECH}}, "decode a.txt", 2, "a.txt: its output a.txt would be the input", {}},
         {{{"a.spc", SPEECH}},
