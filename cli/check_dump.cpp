@@ -474,9 +474,9 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
                      [](const DumpFinding& a, const DumpFinding& b) { return a.Line < b.Line; });
 }
 
-static DumpJudgement Judged;
+DumpJudgement Judged;
 
-static bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size)
+bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size)
 {
     JudgeDump(CurrentFileName, bytes, size, &Judged);
     return true;

@@ -95,5 +95,8 @@ struct DumpJudgement {
 // rebuilt file, decoded again, would show something else than the dump shows. Header values
 // missing from it are those of the dump judged or rebuilt before it in this run.
 void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgement* result);
+// JudgeDump of the dump named by CurrentFileName, into Judged: the work RunCore hands it to.
+extern DumpJudgement Judged;
+bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size);
 
 #endif

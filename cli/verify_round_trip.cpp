@@ -68,14 +68,6 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
     return true;
 }
 
-static DumpJudgement Judged;
-
-static bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size)
-{
-    JudgeDump(CurrentFileName, bytes, size, &Judged);
-    return true;
-}
-
 struct RoundTripResult {
     uint64_t OriginalSize;
     bool Differs;

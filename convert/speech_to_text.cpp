@@ -83,6 +83,10 @@ static bool KeepUnchangedPair(OutputFile* dump, OutputFile* sideData)
 static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dumpName,
                            const char* sideDataName)
 {
+    if (size < SPEECH_HEADER_SIZE) {
+        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
+        return false;
+    }
     OutputFile* dump = OpenOutput(dumpName, PRIMARY_OUTPUT, GuardEdits);
     if (dump == NULL) {
         return false;
@@ -132,10 +136,6 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
 // The outputs take the input's name with its last three characters replaced, in its folder.
 static bool WriteDump(const uint8_t* bytes, uint32_t size)
 {
-    if (size < SPEECH_HEADER_SIZE) {
-        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
-        return false;
-    }
     ReplaceExtension('t', 'x', 't');
     char dumpName[FILE_NAME_CAPACITY];
     memcpy(dumpName, CurrentFileName, sizeof dumpName);
@@ -161,10 +161,6 @@ static const char* DecodeTargets[2];
 
 static bool WriteDumpToTargets(const uint8_t* bytes, uint32_t size)
 {
-    if (size < SPEECH_HEADER_SIZE) {
-        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
-        return false;
-    }
     return WriteDumpFiles(bytes, size, DecodeTargets[0], DecodeTargets[1]);
 }
 
