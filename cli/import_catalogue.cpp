@@ -265,12 +265,12 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         Current = &Files[f];
         Records = Translated = 0;
         FileWarned = false;
-        if (strchr(name, '/') != NULL || strchr(name, '\\') != NULL ||
-            !RunCore(name, name, WriteImported)) {
-            if (strchr(name, '/') != NULL || strchr(name, '\\') != NULL) {
-                PrintProblem(name, "a catalogue names a speech file in another folder; import "
-                                   "reads them from this one");
-            }
+        bool elsewhere = strchr(name, '/') != NULL || strchr(name, '\\') != NULL;
+        if (elsewhere) {
+            PrintProblem(name, "a catalogue names a speech file in another folder; import "
+                               "reads them from this one");
+        }
+        if (elsewhere || !RunCore(name, name, WriteImported)) {
             ++counts[FILE_NOT_DONE];
             continue;
         }

@@ -86,7 +86,9 @@ def exported_twice_alike_and_read_by_gettext():
 
 
 def translated_by_polib_and_rewrapped_by_msgcat():
-    translations = {"0001.spc:0001": "Bonjour \"toi\"\n\tet \\ re", "0001.spc:0003": "Au revoir",
+    # A translation longer than 255 bytes takes more than one byte of its record's length.
+    translations = {"0001.spc:0001": "Bonjour \"toi\"\n\tet \\ re" + " et encore" * 30,
+                    "0001.spc:0003": "Au revoir",
                     "0002.spc:10042": "ligne dix mille"}
     translate("0001.pot", translations, "fr.po", fuzzy={"0001.spc:0003"})
     translate("0002.pot", translations, "fr2.po")
@@ -94,13 +96,15 @@ def translated_by_polib_and_rewrapped_by_msgcat():
                (3, b"Bye \x01\x07\x1b end")]
     expected = speech(3, 3, records, b"TAIL!")
     long = [(n, b"ligne dix mille" if n == 10042 else b"line %d" % n) for n in range(12000)]
-    for catalogue in ("fr.po", "narrow.po"):
+    # msgcat re-wraps it narrowly; an editor on Windows may save it with CR LF line ends.
+    for catalogue in ("fr.po", "narrow.po", "crlf.po"):
         result = run("import", catalogue, "fr2.po")
         expect("import of " + catalogue, result.returncode == 0
                and read("mod/0001.spc") == expected
                and read("mod/0002.spc") == speech(9, 12000, long), result.stderr)
         subprocess.run(["msgcat", "--width=24", "-o", "narrow.po", "fr.po"], check=True,
                        capture_output=True)
+        write("crlf.po", read("narrow.po").replace(b"\n", b"\r\n"))
     run("import", "--fuzzy", "fr.po")
     records[2] = (3, b"Au revoir")
     expect("--fuzzy takes fuzzy translations", read("mod/0001.spc") == speech(3, 3, records,
