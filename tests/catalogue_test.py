@@ -56,9 +56,11 @@ def translate(catalogue, translations, saved, fuzzy=()):
     po.save(saved)
 
 
-# Empty texts, control bytes, a tail, and more than 9,999 records (PO has no four-digit limit).
+# Empty texts, control bytes (msgcat writes some as \a \b \v \f), a tail, and more than 9,999
+# records (PO has no four-digit limit).
 FILES = {
-    "0001.spc": speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"Bye \x01\x07\x1b end")], b"TAIL!"),
+    "0001.spc": speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"Bye \x01\x07\x08\x0b\x0c\x1b end")],
+                       b"TAIL!"),
     "0002.spc": speech(9, 12000, [(n, b"line %d" % n) for n in range(12000)]),
     "0003.spc": speech(1, 2, [(7, "caf\u00e9 \"q\" \\ \t \U0001F600".encode()), (8, b"x\ny\r\n")],
                        speech(0, 0, [(20, b"zz")])[5:]),
@@ -93,7 +95,7 @@ def translated_by_polib_and_rewrapped_by_msgcat():
     translate("0001.pot", translations, "fr.po", fuzzy={"0001.spc:0003"})
     translate("0002.pot", translations, "fr2.po")
     records = [(1, translations["0001.spc:0001"].encode()), (2, b""),
-               (3, b"Bye \x01\x07\x1b end")]
+               (3, b"Bye \x01\x07\x08\x0b\x0c\x1b end")]
     expected = speech(3, 3, records, b"TAIL!")
     long = [(n, b"ligne dix mille" if n == 10042 else b"line %d" % n) for n in range(12000)]
     # msgcat re-wraps it narrowly; an editor on Windows may save it with CR LF line ends.
