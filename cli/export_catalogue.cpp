@@ -26,8 +26,7 @@ static OutputFile* Output; // a template written as its entries are found; NULL:
 // The entries of a loaded speech file, appended to Catalogue.
 static bool AppendEntries(const uint8_t* bytes, uint32_t size)
 {
-    if (size < SPEECH_HEADER_SIZE) {
-        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
+    if (!HoldsSpeechHead(size)) {
         return false;
     }
     SpeechWalk walk;
@@ -54,13 +53,8 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
             ExportWarned = true;
             continue;
         }
-        // UTF-8 texts are only checked; others are converted.
-        const std::string& text = GameEncoding == ENCODING_UTF8 ? Unmasked : Utf8;
-        Utf8.clear();
-        if (GameEncoding == ENCODING_UTF8
-                ? !IsValidUtf8((const uint8_t*)Unmasked.data(), record.TextLength)
-                : !DecodeGameText(GameEncoding, (const uint8_t*)Unmasked.data(), record.TextLength,
-                                  &Utf8)) {
+        const std::string* text = GameTextAsUtf8(GameEncoding, Unmasked, &Utf8);
+        if (text == NULL) {
             PrintProblem(ExportedName, "record " + std::to_string(record.LineNumber) +
                                            " is not valid " + TextEncodingName(GameEncoding) +
                                            " text; nothing written (--encoding names how the "
@@ -69,7 +63,7 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
         }
         char context[300];
         snprintf(context, sizeof context, "%s:%04u", ExportedBase, (unsigned)record.LineNumber);
-        AppendCatalogueEntry(&Catalogue, place.c_str(), context, text.data(), text.size());
+        AppendCatalogueEntry(&Catalogue, place.c_str(), context, text->data(), text->size());
         ++ExportedTexts;
         if (Output != NULL && Catalogue.size() >= OUTPUT_STAGING_CAPACITY) {
             WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());

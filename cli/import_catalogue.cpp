@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -74,6 +75,7 @@ static std::string Where(size_t entry)
 // problem said, when one is not a catalogue this import can use.
 static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
 {
+    std::map<std::string, size_t> fileIndex; // of Files, by name
     for (const char* catalogue : catalogues) {
         size_t before = Entries.size();
         InputFile file;
@@ -111,14 +113,11 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
                 *warned = true;
                 continue;
             }
-            size_t f = 0;
-            while (f < Files.size() && Files[f].Name != file) {
-                ++f;
-            }
-            if (f == Files.size()) {
+            auto found = fileIndex.emplace(file, Files.size());
+            if (found.second) {
                 Files.push_back(SpeechFileEntries{file, {}});
             }
-            Files[f].ByRecord.push_back({record, k});
+            Files[found.first->second].ByRecord.push_back({record, k});
         }
     }
     for (SpeechFileEntries& file : Files) {
@@ -190,13 +189,9 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         Scratch.resize(record.TextLength);
         MaskBytes((uint8_t*)&Scratch[0], walk.Bytes + walk.RecordStart + RECORD_HEAD_SIZE,
                   record.TextLength);
-        // A UTF-8 text is compared as it stands; others as they read in UTF-8.
-        Text.clear();
-        const std::string& original = GameEncoding == ENCODING_UTF8 ? Scratch : Text;
-        if ((GameEncoding != ENCODING_UTF8 &&
-             !DecodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), record.TextLength,
-                             &Text)) ||
-            !CatalogueTextIs(BytesOf(entry), e.Id, original.data(), original.size())) {
+        const std::string* original = GameTextAsUtf8(GameEncoding, Scratch, &Text);
+        if (original == NULL ||
+            !CatalogueTextIs(BytesOf(entry), e.Id, original->data(), original->size())) {
             PrintProblem(Where(entry).c_str(),
                          e.Context + ": the entry's msgid is no longer the text of the speech "
                                      "file (the game was patched?); the text is kept (export "
@@ -236,8 +231,7 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
 
 static bool WriteImported(const uint8_t* bytes, uint32_t size)
 {
-    if (size < SPEECH_HEADER_SIZE) {
-        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
+    if (!HoldsSpeechHead(size)) {
         return false;
     }
     char outputName[PATH_CAPACITY];

@@ -83,8 +83,7 @@ static bool KeepUnchangedPair(OutputFile* dump, OutputFile* sideData)
 static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dumpName,
                            const char* sideDataName)
 {
-    if (size < SPEECH_HEADER_SIZE) {
-        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
+    if (!HoldsSpeechHead(size)) {
         return false;
     }
     OutputFile* dump = OpenOutput(dumpName, PRIMARY_OUTPUT, GuardEdits);

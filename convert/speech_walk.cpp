@@ -2,7 +2,17 @@
 // before it is used.
 #include "speech_walk.h"
 
+#include "file_io.h"
 #include "workspace.h"
+
+bool HoldsSpeechHead(uint32_t size)
+{
+    if (size < SPEECH_HEADER_SIZE) {
+        ReportProblem(PROBLEM_TOO_SHORT, CurrentFileName);
+        return false;
+    }
+    return true;
+}
 
 void StartSpeechWalk(SpeechWalk* walk, const uint8_t* bytes, uint32_t size)
 {

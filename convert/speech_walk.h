@@ -27,6 +27,9 @@ inline bool FollowsInSequence(bool started, uint32_t expected, uint16_t number)
     return !started || number == expected;
 }
 
+// Whether `size` bytes can hold a speech file's head; when not, the input is reported too short.
+bool HoldsSpeechHead(uint32_t size);
+
 // Starts at the first record; the caller has made sure the head is there.
 void StartSpeechWalk(SpeechWalk* walk, const uint8_t* bytes, uint32_t size);
 

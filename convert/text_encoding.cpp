@@ -176,23 +176,20 @@ bool IsValidUtf8(const uint8_t* bytes, uint32_t length)
 }
 #endif
 
-bool DecodeGameText(TextEncoding encoding, const uint8_t* text, uint32_t length, std::string* utf8)
+const std::string* GameTextAsUtf8(TextEncoding encoding, const std::string& text,
+                                  std::string* converted)
 {
+    const uint8_t* bytes = (const uint8_t*)text.data();
+    uint32_t length = (uint32_t)text.size();
     if (encoding == ENCODING_UTF8) {
-        if (!IsValidUtf8(text, length)) {
-            return false;
-        }
-        utf8->append((const char*)text, length);
-        return true;
+        return IsValidUtf8(bytes, length) ? &text : NULL;
     }
-    size_t before = utf8->size();
-    uint32_t ascii = AsciiPrefixLength(text, length);
-    utf8->append((const char*)text, ascii);
-    if (ascii < length && !SystemDecodeText(encoding, text + ascii, length - ascii, utf8)) {
-        utf8->resize(before);
-        return false;
+    uint32_t ascii = AsciiPrefixLength(bytes, length);
+    converted->assign(text, 0, ascii);
+    if (ascii < length && !SystemDecodeText(encoding, bytes + ascii, length - ascii, converted)) {
+        return NULL;
     }
-    return true;
+    return converted;
 }
 
 bool EncodeGameText(TextEncoding encoding, const uint8_t* utf8, uint32_t length, std::string* text)

@@ -34,9 +34,11 @@ extern const char TEXT_ENCODING_HELP[];
 // Strict UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(const uint8_t* bytes, uint32_t length);
 
-// Game text -> UTF-8, appended to *utf8. False when the bytes are not valid text in that
-// encoding; *utf8 is then as it was.
-bool DecodeGameText(TextEncoding encoding, const uint8_t* text, uint32_t length, std::string* utf8);
+// A game text as UTF-8: the text itself when the game stores UTF-8 (it is then only checked),
+// otherwise its conversion, made in *converted. NULL when the bytes are not valid text in
+// that encoding.
+const std::string* GameTextAsUtf8(TextEncoding encoding, const std::string& text,
+                                  std::string* converted);
 
 // UTF-8 -> game text, appended to *text. False when utf8 is not valid UTF-8 or holds a
 // character the encoding cannot represent; *text is then as it was.
