@@ -7,6 +7,7 @@
 #include "po_catalogue.h"
 #include "speech_walk.h"
 
+#include <map>
 #include <stdio.h>
 #include <string.h>
 
@@ -145,14 +146,14 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
 {
     // The entries of every file gathered first: a catalogue goes up to a platform whole or not
     // at all, and one that lacked a file's texts would delete them there.
-    for (size_t i = 0; i < files.size(); ++i) {
-        for (size_t j = 0; j < i; ++j) {
-            if (strcmp(BaseNameOf(files[i]), BaseNameOf(files[j])) == 0) {
-                PrintProblem(files[i], std::string("has the same name as ") + files[j] +
-                                           "; one catalogue cannot tell them apart");
-                counts[FILE_NOT_DONE] = files.size();
-                return;
-            }
+    std::map<std::string, const char*> byBaseName;
+    for (const char* file : files) {
+        auto found = byBaseName.emplace(BaseNameOf(file), file);
+        if (!found.second) {
+            PrintProblem(file, std::string("has the same name as ") + found.first->second +
+                                   "; one catalogue cannot tell them apart");
+            counts[FILE_NOT_DONE] = files.size();
+            return;
         }
     }
     Catalogue.clear();
