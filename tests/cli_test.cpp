@@ -48,6 +48,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "", 2, "quillmarsh: no command given", {}},
         {{}, "unpack a.spc", 2, "unknown command 'unpack'", {}},
         {{}, "decode -x a.spc", 2, "unknown option '-x'", {}},
+        {{}, "export --encoding latin9 a.spc", 2, "unknown encoding 'latin9'", {}},
         {{}, "-C nowhere decode a.spc", 2, "nowhere: cannot work in this folder", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
         {{}, "import missing.po", 2, "quillmarsh: missing.po: cannot be opened", {}},
