@@ -53,13 +53,6 @@ static void Find(Judge* judge, uint32_t offset, bool note, const std::string& te
     judge->Result->Findings.push_back(DumpFinding{line, note, text});
 }
 
-static bool StandsAt(const DumpWalk* walk, uint32_t p, const char* marker)
-{
-    size_t length = strlen(marker);
-    return p <= walk->Size && walk->Size - p >= length &&
-           memcmp(walk->Bytes + p, marker, length) == 0;
-}
-
 static bool StartsLine(const DumpWalk* walk, uint32_t p)
 {
     return p == 0 || (p <= walk->Size && walk->Bytes[p - 1] == '\n');
@@ -100,7 +93,7 @@ static bool ShownValue(const DumpWalk* walk, const DumpValue& value, const char*
         --bracket;
     }
     bracket -= bracket >= strlen(MARKER_BRACKET) ? (uint32_t)strlen(MARKER_BRACKET) : bracket;
-    if (!StandsAt(walk, bracket, MARKER_BRACKET) || !StartsLine(walk, bracket)) {
+    if (!StandsAt(walk->Bytes, walk->Size, bracket, MARKER_BRACKET) || !StartsLine(walk, bracket)) {
         return false;
     }
     uint32_t p = value.KeywordAt + (uint32_t)strlen(keyword);
@@ -221,7 +214,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (!StartsLine(walk, line.TextEnd) && line.TextEnd < walk->Size) {
         std::string marker((const char*)bytes + line.TextEnd,
                            std::min<uint32_t>(walk->Size - line.TextEnd, 9));
-        bool recordLine = StandsAt(walk, line.TextEnd, RECORD_PREFIX);
+        bool recordLine = StandsAt(walk->Bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
         return record + " holds \"" + (recordLine ? std::string(RECORD_PREFIX) : marker) +
                "\": the rebuild " +
                (recordLine ? "starts a new record there"

@@ -9,7 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-static bool StandsAt(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker)
+bool StandsAt(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker)
 {
     size_t length = strlen(marker);
     return p <= size && size - p >= length && memcmp(bytes + p, marker, length) == 0;
@@ -20,6 +20,16 @@ static uint32_t NextBracket(const uint8_t* bytes, uint32_t size, uint32_t p)
 {
     const void* next = p < size ? memchr(bytes + p, '[', size - p) : NULL;
     return next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : size;
+}
+
+// The first place from p on where `marker` stands after a bracket, or size.
+static uint32_t NextMarker(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker)
+{
+    p = NextBracket(bytes, size, p);
+    while (p < size && !StandsAt(bytes, size, p, marker)) {
+        p = NextBracket(bytes, size, p + 1);
+    }
+    return p;
 }
 
 // Copies the leading digits at p (at most four) into DigitScratch and counts them.
@@ -76,19 +86,13 @@ static void ScanHeaderValues(DumpWalk* walk)
             bracketSeen = false;
             walk->StartFound = true;
         }
-        if (stage == SEEK_HEADER && StandsAt(bytes, size, p, "HEADER: ")) {
-            stage = READ_HEADER;
-            bracketSeen = true;
+        bool header = stage == SEEK_HEADER && StandsAt(bytes, size, p, "HEADER: ");
+        if (header || (stage == SEEK_LINECOUNT && StandsAt(bytes, size, p, "LINECOUNT: "))) {
+            DumpValue* value = header ? &walk->Header : &walk->LineCount;
+            stage = header ? READ_HEADER : READ_LINECOUNT;
             memset(DigitScratch, 0, 4);
-            walk->Header.KeywordFound = true;
-            walk->Header.KeywordAt = p;
-        }
-        if (stage == SEEK_LINECOUNT && StandsAt(bytes, size, p, "LINECOUNT: ")) {
-            stage = READ_LINECOUNT;
-            bracketSeen = true;
-            memset(DigitScratch, 0, 4);
-            walk->LineCount.KeywordFound = true;
-            walk->LineCount.KeywordAt = p;
+            value->KeywordFound = true;
+            value->KeywordAt = p;
         }
         if (stage == READ_LINECOUNT && CaptureDigits(bytes, size, p) > 0) {
             TakeValue(&walk->LineCount, p, &StoredLineCount);
@@ -202,10 +206,7 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     }
     if (!walk->LineOpen) {
         // Bracket and marker words before the first record line are not looked at.
-        uint32_t first = NextBracket(bytes, size, 0);
-        while (first < size && !StandsAt(bytes, size, first, RECORD_PREFIX)) {
-            first = NextBracket(bytes, size, first + 1);
-        }
+        uint32_t first = NextMarker(bytes, size, 0, RECORD_PREFIX);
         if (first == size) {
             EndWalk(walk, DUMP_WITHOUT_RECORD_LINE, size);
             return false;
@@ -278,25 +279,13 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
     const uint8_t* bytes = walk->Bytes;
     uint32_t size = walk->Size;
     if (walk->End == DUMP_WITHOUT_RECORD_LINE) {
-        for (uint32_t p = NextBracket(bytes, size, 0); p < size;
-             p = NextBracket(bytes, size, p + 1)) {
-            if (StandsAt(bytes, size, p, MARKER_BRACKET "U")) {
-                unread->TailMarker = true;
-                unread->TailMarkerAt = p;
-                return;
-            }
-        }
-        return;
-    }
-    if (walk->End != DUMP_CLOSED && walk->End != DUMP_UNSEQUENCED_MARKER) {
-        return;
-    }
-    for (uint32_t p = NextBracket(bytes, size, walk->EndAt + 1); p < size;
-         p = NextBracket(bytes, size, p + 1)) {
-        if (StandsAt(bytes, size, p, RECORD_PREFIX)) {
-            if (unread->RecordLines++ == 0) {
-                unread->FirstRecordLineAt = p;
-            }
+        unread->TailMarkerAt = NextMarker(bytes, size, 0, MARKER_BRACKET "U");
+        unread->TailMarker = unread->TailMarkerAt < size;
+    } else if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
+        unread->FirstRecordLineAt = NextMarker(bytes, size, walk->EndAt + 1, RECORD_PREFIX);
+        for (uint32_t p = unread->FirstRecordLineAt; p < size;
+             p = NextMarker(bytes, size, p + 1, RECORD_PREFIX)) {
+            ++unread->RecordLines;
         }
     }
 }

@@ -63,6 +63,9 @@ struct DumpWalk {
     uint32_t SavedLineBreaks;
 };
 
+// Whether `marker` stands whole at p.
+bool StandsAt(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker);
+
 // Repairs the dump when it needs it (on a private copy of the input, so that Original stays as
 // read) and runs the header scan, which sets StoredHeaderByte and StoredLineCount when the dump
 // carries them. False, with the problem reported, when no memory is left for the copy.
