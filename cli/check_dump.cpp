@@ -257,6 +257,46 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     return "";
 }
 
+// Lines between the LINECOUNT line and the first record line that are not marker lines, such as
+// a record line whose bracket was lost: the rebuild does not look at them, so what they hold is
+// lost.
+static void JudgeStrayLines(Judge* judge, uint32_t firstRecordAt)
+{
+    const DumpWalk* walk = judge->Walk;
+    const DumpValue& last = walk->LineCount.KeywordFound ? walk->LineCount : walk->Header;
+    uint32_t p = last.KeywordFound ? last.KeywordAt : 0;
+    uint32_t stray = 0;
+    uint32_t firstStray = 0;
+    while (p < firstRecordAt) {
+        const void* newline = memchr(walk->Bytes + p, '\n', firstRecordAt - p);
+        if (newline == NULL) {
+            break;
+        }
+        uint32_t start = (uint32_t)((const uint8_t*)newline - walk->Bytes) + 1;
+        p = start;
+        while (p < firstRecordAt && (walk->Bytes[p] == ' ' || walk->Bytes[p] == '\r')) {
+            ++p;
+        }
+        if (p < firstRecordAt && walk->Bytes[p] != '\n' &&
+            !StandsAt(walk->Bytes, walk->Size, p, MARKER_BRACKET) && stray++ == 0) {
+            firstStray = start;
+        }
+    }
+    if (stray > 0) {
+        uint32_t end = firstStray;
+        while (end < firstRecordAt && walk->Bytes[end] != '\r' && walk->Bytes[end] != '\n') {
+            ++end;
+        }
+        Find(judge, firstStray, false,
+             Excerpt(walk->Bytes + firstStray, end - firstStray) +
+                 (stray == 1 ? " is not a record line and comes"
+                             : " and " + Plural(stray - 1, "more line") +
+                                   " are not record lines and come") +
+                 " before the first one: the rebuild skips " + (stray == 1 ? "it" : "them") +
+                 " (a record line starts with \"" RECORD_PREFIX "nnnn]\")");
+    }
+}
+
 // Whether the decoder would read this record as the dump shows it, in sequence.
 static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgement* records)
 {
@@ -345,8 +385,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     uint32_t lines = 0;
     uint32_t reported = 0;
     DumpRecordLine line;
+    uint32_t firstRecordAt = walk->Size;
     while (NextDumpRecordLine(walk, &line)) {
-        ++lines;
+        firstRecordAt = lines++ == 0 ? line.LineAt : firstRecordAt;
         ReportProgress(line.TextEnd, walk->Size, &reported);
         if (!writes) {
             continue;
@@ -371,6 +412,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         }
     }
     judge->Result->RecordsWritten = records.Records;
+    JudgeStrayLines(judge, firstRecordAt);
     DumpUnreadPart unread;
     FindUnreadPart(walk, &unread);
     if (!writes) {
