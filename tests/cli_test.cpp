@@ -191,14 +191,19 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
 {
     WriteFileBytes("exact.spc", BuildSpeechFile(1, 2, {{1, "a"}, {2, "b"}}, "\x07"));
     WriteFileBytes("long.spc", BuildSpeechFile(1, 12345, {{1, "a"}}));
+    WriteFileBytes("big.spc", BuildSpeechFile(1, 1, {{12345, "a"}}));
     fs::create_directory(Scratch / "temp");
     auto before = SnapshotDirectory();
-    RunResult result =
-        RunQuillmarsh("verify exact.spc long.spc", "TMPDIR='" + (Scratch / "temp").string() + "'");
+    RunResult result = RunQuillmarsh("verify exact.spc long.spc big.spc",
+                                     "TMPDIR='" + (Scratch / "temp").string() + "'");
     EXPECT_EQ(result.Status, 1);
     EXPECT_NE(result.Out.find("exact.spc: round-trips exactly"), std::string::npos);
     EXPECT_NE(result.Out.find("long.spc: the rebuild differs from byte 1 (in the head): "
                               "LINECOUNT 12345 would be written as 1234"),
+              std::string::npos)
+        << result.Out;
+    EXPECT_NE(result.Out.find("big.spc: the rebuild differs from byte 5 (in record 12345, its "
+                              "number or length): a dump shows only the last four digits"),
               std::string::npos)
         << result.Out;
     EXPECT_EQ(SnapshotDirectory(), before);
