@@ -118,10 +118,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "a.txt: ready: a rebuild writes 2 records and splices its side data\n",
          {}},
-        {{{"a.txt", EDITED + "\r\n[LINE:0003]late"}, {"a.ext", "\x01\x02"}},
+        {{{"a.txt",
+           std::string(EDITED).replace(EDITED.find(": 2"), 3, ": 3") + "\r\n[LINE:0003]late"},
+          {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
-         "a.txt: line 9: 1 record line after the closing line: the rebuild never reads it",
+         "a.txt: line 4: note: LINECOUNT is 3 and the dump has 2 record lines; the rebuild keeps "
+         "3, as the dump says\na.txt: line 9: 1 record line after the closing line: the rebuild "
+         "never reads it\n",
          {}},
         {{{"a.spc", SPEECH}, {"b.spc", "abc"}},
          "decode a.spc b.spc",
