@@ -92,7 +92,9 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "a.spc: 2 records",
          {{"a.txt", DUMP}, {"a.ext", "\x01\x02"}}},
-        {{{"notes.txt", "shopping list\r\n"}, {"mod", "/"}, {"mod/notes.spc", "earlier"}},
+        {{{"notes.txt", "[:::::]FILENAME: notes.txt[:::::]\r\n"},
+          {"mod", "/"},
+          {"mod/notes.spc", "earlier"}},
          "rebuild notes.txt",
          2,
          "quillmarsh: notes.txt: is not a dump (no [:::::]Speech START[:::::] line); nothing "
