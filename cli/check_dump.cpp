@@ -167,6 +167,16 @@ static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_
            memcmp(line + size - 2, DUMP_LINE_END, 2) == 0;
 }
 
+// Whether [from, to) holds one or more CR LF pairs and nothing else.
+static bool OnlyLineBreaks(const uint8_t* bytes, uint32_t from, uint32_t to)
+{
+    uint32_t p = from;
+    while (p < to && to - p >= 2 && memcmp(bytes + p, DUMP_LINE_END, 2) == 0) {
+        p += 2;
+    }
+    return p == to && to > from;
+}
+
 // Where the lines of the dump as read start, for comparing a repaired dump with the original.
 static std::vector<uint32_t> LineStarts(const uint8_t* bytes, uint32_t size)
 {
@@ -228,12 +238,13 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         }
         return "";
     }
-    if (line.LineBreaks > 1) {
-        return record + " spans " + std::to_string(line.LineBreaks) + " lines: the rebuild cuts " +
-               std::to_string(2 * (line.LineBreaks - 1)) +
-               " bytes from its end, two for each line break in it";
-    }
-    if (!endsInCrLf || line.Length != span - 2) {
+    // Empty lines after a text cost it nothing: each CR LF counts zero.
+    if (!OnlyLineBreaks(bytes, line.TextStart + line.Length, line.TextEnd)) {
+        if (line.LineBreaks > 1) {
+            return record + " spans " + std::to_string(line.LineBreaks) +
+                   " lines: the rebuild cuts " + std::to_string(2 * (line.LineBreaks - 1)) +
+                   " bytes from its end, two for each line break in it";
+        }
         return "the rebuild writes " + std::to_string(line.Length) + " bytes of " + record +
                ", which shows " + std::to_string(endsInCrLf ? span - 2 : span) +
                (walk->ShortTailSeen ? " (a tail marker line before it cuts it to the length of "
@@ -241,9 +252,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                                     : "");
     }
     if (walk->Repaired) {
+        // The text is the one line the record line stands on.
         std::vector<uint32_t>& original = records->OriginalLines;
         uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
-        uint32_t last = LineOf(&judge->Lines, line.TextEnd) - 1;
+        uint32_t last = first + 1;
         if (last < original.size() &&
             !ShowsTheWrittenText(walk->Original + original[first], original[last] - original[first],
                                  bytes + line.LineAt + 6, bytes + line.TextStart, line.Length)) {

@@ -269,6 +269,11 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->Lines[4].erase(0, 1);
          }
      }},
+    {"a blank line among the record lines",
+     [](Case* c) {
+         size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));
+         c->Lines.insert(c->Lines.begin() + (long)at, "");
+     }},
     {"the tail marker line deleted",
      [](Case* c) {
          if (!c->What.Marker.empty()) {
