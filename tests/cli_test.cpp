@@ -129,6 +129,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "3, as the dump says\na.txt: line 9: 1 record line after the closing line: the rebuild "
          "never reads it\n",
          {}},
+        {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: \"LINE:0001]Hi\" is not a record line and comes before the first one: "
+         "the rebuild skips it",
+         {}},
         {{{"a.spc", SPEECH}, {"b.spc", "abc"}},
          "decode a.spc b.spc",
          2,
