@@ -135,6 +135,15 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 5: \"LINE:0001]Hi\" is not a record line and comes before the first one: "
          "the rebuild skips it",
          {}},
+        {{{"a.txt", "\xEF\xBB\xBF[:::::] Speech START [:::::]" +
+                        std::string(DUMP)
+                            .replace(DUMP.find("[LINE:0001]"), 11, "[LINE: 0001] ")
+                            .substr(26)}},
+         "check a.txt",
+         1,
+         "a.txt: line 1: the dump starts with a byte-order mark, so the blanks an editor put into "
+         "its markup are not repaired",
+         {}},
         {{{"a.spc", SPEECH}, {"b.spc", "abc"}},
          "decode a.spc b.spc",
          2,
