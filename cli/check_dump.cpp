@@ -269,43 +269,71 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     return "";
 }
 
-// Lines between the LINECOUNT line and the first record line that are not marker lines, such as
-// a record line whose bracket was lost: the rebuild does not look at them, so what they hold is
-// lost.
-static void JudgeStrayLines(Judge* judge, uint32_t firstRecordAt)
+// A line that reads like a record line to a person: "[LINE:0001]" with its bracket or colon
+// lost, its letters in another case or blanks put inside.
+static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
 {
-    const DumpWalk* walk = judge->Walk;
-    const DumpValue& last = walk->LineCount.KeywordFound ? walk->LineCount : walk->Header;
-    uint32_t p = last.KeywordFound ? last.KeywordAt : 0;
-    uint32_t stray = 0;
-    uint32_t firstStray = 0;
-    while (p < firstRecordAt) {
-        const void* newline = memchr(walk->Bytes + p, '\n', firstRecordAt - p);
-        if (newline == NULL) {
-            break;
-        }
-        uint32_t start = (uint32_t)((const uint8_t*)newline - walk->Bytes) + 1;
-        p = start;
-        while (p < firstRecordAt && (walk->Bytes[p] == ' ' || walk->Bytes[p] == '\r')) {
+    for (const char* shape = " [ line : "; *shape != 0; ++shape) {
+        bool letter = *shape >= 'a' && *shape <= 'z';
+        if (*shape == ' ') {
+            while (p < end && bytes[p] == ' ') {
+                ++p;
+            }
+        } else if (p < end && (letter ? bytes[p] | 0x20 : bytes[p]) == *shape) {
             ++p;
-        }
-        if (p < firstRecordAt && walk->Bytes[p] != '\n' &&
-            !StandsAt(walk->Bytes, walk->Size, p, MARKER_BRACKET) && stray++ == 0) {
-            firstStray = start;
+        } else if (letter) {
+            return false;
         }
     }
-    if (stray > 0) {
-        uint32_t end = firstStray;
-        while (end < firstRecordAt && walk->Bytes[end] != '\r' && walk->Bytes[end] != '\n') {
-            ++end;
+    return p < end && bytes[p] >= '0' && bytes[p] <= '9';
+}
+
+// Lines between the LINECOUNT line and the first record line other than marker and empty
+// lines: the rebuild does not look at them. One that reads like a record line loses a record;
+// any other (a translator's comment) rebuilds exactly but is gone from the next decode.
+static void JudgeStrayLines(Judge* judge, uint32_t firstRecordAt)
+{
+    const uint8_t* bytes = judge->Walk->Bytes;
+    const DumpValue& last =
+        judge->Walk->LineCount.KeywordFound ? judge->Walk->LineCount : judge->Walk->Header;
+    uint32_t count[2] = {0, 0}; // other lines, lines that read like record lines
+    uint32_t firstStart[2] = {0, 0};
+    uint32_t firstEnd[2] = {0, 0};
+    uint32_t p = last.KeywordFound ? last.KeywordAt : 0;
+    while (const void* newline =
+               p < firstRecordAt ? memchr(bytes + p, '\n', firstRecordAt - p) : NULL) {
+        uint32_t start = (uint32_t)((const uint8_t*)newline - bytes) + 1;
+        const void* next = memchr(bytes + start, '\n', firstRecordAt - start);
+        p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : firstRecordAt;
+        uint32_t end = p - (p > start && bytes[p - 1] == '\r');
+        uint32_t q = start;
+        while (q < end && bytes[q] == ' ') {
+            ++q;
         }
-        Find(judge, firstStray, false,
-             Excerpt(walk->Bytes + firstStray, end - firstStray) +
-                 (stray == 1 ? " is not a record line and comes"
-                             : " and " + Plural(stray - 1, "more line") +
-                                   " are not record lines and come") +
-                 " before the first one: the rebuild skips " + (stray == 1 ? "it" : "them") +
+        if (q < end && !StandsAt(bytes, judge->Walk->Size, q, MARKER_BRACKET)) {
+            int kind = LooksLikeRecordLine(bytes, start, end);
+            if (count[kind]++ == 0) {
+                firstStart[kind] = start;
+                firstEnd[kind] = end;
+            }
+        }
+    }
+    auto lines = [&](int kind, const char* one, const char* more) {
+        return Excerpt(bytes + firstStart[kind], firstEnd[kind] - firstStart[kind]) +
+               (count[kind] == 1 ? std::string(one)
+                                 : " and " + Plural(count[kind] - 1, "more line") + more);
+    };
+    if (count[1] > 0) {
+        Find(judge, firstStart[1], false,
+             lines(1, " is not a record line and comes", " are not record lines and come") +
+                 " before the first one: the rebuild skips " + (count[1] == 1 ? "it" : "them") +
                  " (a record line starts with \"" RECORD_PREFIX "nnnn]\")");
+    } else if (count[0] > 0) {
+        Find(judge, firstStart[0], true,
+             lines(0, " stands", " stand") +
+                 " before the first record line, where the rebuild does not read: a decode of "
+                 "the rebuilt file will not show " +
+                 (count[0] == 1 ? "it" : "them"));
     }
 }
 

@@ -263,12 +263,15 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->Lines[4].erase(6, 1);
          }
      }},
-    {"the first record line's bracket deleted",
+    {"the first record line's bracket deleted, its letters lowered or a blank put in",
      [](Case* c) {
          if (!c->What.Records.empty()) {
-             c->Lines[4].erase(0, 1);
+             c->Lines[4].replace(
+                 0, 6, std::vector<std::string>{"LINE:", "[line:", "[ LINE:"}[c->Pick(3)]);
          }
      }},
+    {"a translator's comment before the first record line",
+     [](Case* c) { c->Lines.insert(c->Lines.begin() + 4, "# translated by Ann"); }},
     {"a blank line among the record lines",
      [](Case* c) {
          size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));
