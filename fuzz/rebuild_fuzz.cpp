@@ -1,11 +1,12 @@
-// Arbitrary bytes as a dump, rebuilt with or without a side-data file present. The first
-// byte chooses: its low bit says whether 0001.ext exists, the rest how many of the following
-// bytes it holds; the remaining bytes are the dump. The rebuild never crashes, never changes
+// Arbitrary bytes as a dump, judged by check, then rebuilt with or without a side-data file
+// present. The first byte chooses: its low bit says whether 0001.ext exists, the rest how many
+// of the following bytes it holds; the remaining bytes are the dump. The rebuild never crashes, never changes
 // its inputs, and always writes a speech file whose head carries the scanned values and
 // whose body is whole records, perhaps one last bare line number, perhaps the side data.
 //
 // The run works in a private folder in RAM, entered at the first input: give libFuzzer its
 // paths absolute (scripts/fuzz does).
+#include "command_line.h"
 #include "fuzz_support.h"
 #include "workspace.h"
 
@@ -88,6 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::ofstream("0001.ext", std::ios::binary) << sideData;
     }
 
+    // check judges the same bytes first, through the same walk.
+    DumpJudgement judged;
+    JudgeDump("0001.txt", (const uint8_t*)dump.data(), (uint32_t)dump.size(), &judged);
+    StoredHeaderByte = StoredLineCount = 0;
     ConvertTextToSpeech();
 
     Require(Contents("0001.txt") == dump, "the dump is not changed");
