@@ -515,9 +515,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     }
     Judge judge = {name, &walk, {walk.Bytes, 0, 1}, result};
     if (!walk.StartFound) {
-        Find(&judge, UINT32_MAX, false,
-             "is not a dump (no " MARKER_BRACKET "Speech START" MARKER_BRACKET
-             " line): a rebuild refuses it");
+        Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
     } else {
         if (walk.ByteOrderMark) {
             Find(&judge, 0, true,

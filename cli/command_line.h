@@ -30,6 +30,8 @@ void PrintProblem(const char* name, const std::string& text);
 std::string DescribeProblem(const ConversionReport& report, const char* name);
 // "1 record", "2 records".
 std::string Plural(uint64_t count, const char* noun);
+// Why a rebuild refuses a file as no dump.
+std::string NotADump(bool utf16);
 // The progress line on standard error, only on a terminal and only once a run takes a while:
 // "N of M files", and the share of a long file done. Installs the core's hooks.
 void StartProgress(size_t total);

@@ -119,6 +119,12 @@ void PrintProblem(const char* name, const std::string& text)
     fprintf(stderr, "quillmarsh: %s: %s\n", name, text.c_str());
 }
 
+std::string NotADump(bool utf16)
+{
+    return utf16 ? "is saved as UTF-16 (what some editors call Unicode), not as a dump's UTF-8"
+                 : "is not a dump (no " MARKER_BRACKET "Speech START" MARKER_BRACKET " line)";
+}
+
 std::string Plural(uint64_t count, const char* noun)
 {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
@@ -168,8 +174,8 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
     case PROBLEM_TOO_SHORT:
         return "is shorter than five bytes, too short for the head of a speech file";
     case PROBLEM_NOT_A_DUMP:
-        return "is not a dump (no " MARKER_BRACKET "Speech START" MARKER_BRACKET
-               " line); nothing written";
+    case PROBLEM_DUMP_IN_UTF16:
+        return NotADump(report.Problem == PROBLEM_DUMP_IN_UTF16) + "; nothing written";
     case PROBLEM_OUTPUT_IS_INPUT:
         return "its output " + file + " would be the input itself; rename the input first";
     case PROBLEM_OUTPUT_DIFFERS:

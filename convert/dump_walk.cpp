@@ -116,6 +116,7 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
     static const char mark[] = "\xEF\xBB\xBF";
     walk->ByteOrderMark = StandsAt(bytes, size, 0, mark);
     walk->MarkBlocksRepair = walk->ByteOrderMark && StandsAt(bytes, size, 3, spaced);
+    walk->Utf16 = StandsAt(bytes, size, 0, "\xFF\xFE") || StandsAt(bytes, size, 0, "\xFE\xFF");
     if (StandsAt(bytes, size, 0, spaced)) {
         // The repair changes bytes; the input itself is only ever read.
         uint8_t* copy = (uint8_t*)malloc(size);

@@ -47,6 +47,7 @@ struct DumpWalk {
     bool ByteOrderMark;    // the dump starts with a UTF-8 byte-order mark
     bool MarkBlocksRepair; // ... right before blanked markup, which is then not repaired
     bool StartFound;       // "Speech START" after a "[:::::]"
+    bool Utf16;            // starts with a UTF-16 byte-order mark: an editor saved it so
     DumpValue Header;
     DumpValue LineCount;
     // The record walk.

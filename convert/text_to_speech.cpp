@@ -124,7 +124,7 @@ static bool WriteSpeechFile(const uint8_t* bytes, uint32_t size)
     LastConversion.Repaired = walk.Repaired;
     bool written = false;
     if (GuardEdits && !walk.StartFound) {
-        ReportProblem(PROBLEM_NOT_A_DUMP, CurrentFileName);
+        ReportProblem(walk.Utf16 ? PROBLEM_DUMP_IN_UTF16 : PROBLEM_NOT_A_DUMP, CurrentFileName);
     } else {
         written = WriteFromWalk(&walk, dumpName);
     }

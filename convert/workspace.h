@@ -59,6 +59,7 @@ enum ConversionProblem {
     PROBLEM_INPUT_CHANGED,        // another program changed the input while it was read
     PROBLEM_TOO_SHORT,            // a speech file shorter than its five-byte head
     PROBLEM_NOT_A_DUMP,           // guarded rebuild: no "Speech START" marker
+    PROBLEM_DUMP_IN_UTF16,        // ... as the dump was saved as UTF-16
     PROBLEM_OUTPUT_IS_INPUT,      // an output would replace the input itself
     PROBLEM_OUTPUT_DIFFERS,       // guarded decode: a dump (or side data) that stands differs
     PROBLEM_CANNOT_LOCK,          // a folder's lock cannot be taken

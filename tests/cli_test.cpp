@@ -100,6 +100,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "quillmarsh: notes.txt: is not a dump (no [:::::]Speech START[:::::] line); nothing "
          "written",
          {{"mod/notes.spc", "earlier"}}},
+        {{{"a.txt", std::string("\xFF\xFE[\0:\0", 6)}},
+         "check a.txt",
+         1,
+         "a.txt: is saved as UTF-16 (what some editors call Unicode), not as a dump's UTF-8: a "
+         "rebuild refuses it",
+         {}},
         {{{"notes.txt", "shopping list\r\n"}},
          "--force rebuild notes.txt",
          0,
