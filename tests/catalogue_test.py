@@ -170,6 +170,35 @@ def broken_catalogue_refused():
            not os.path.exists("mod"), result.stderr)
 
 
+def read_as_gettext_reads():
+    write("0001.spc", FILES["0001.spc"])
+    # Escapes msgcat never writes but a hand-edited catalogue may hold: hex and octal.
+    write("escapes.po",
+          read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au \\x72\\x65voir\\041"'))
+    subprocess.run(["msgcat", "-o", "plain.po", "escapes.po"], check=True, capture_output=True)
+    outputs = []
+    for catalogue in ("escapes.po", "plain.po"):
+        result = run("import", "--fuzzy", catalogue)
+        outputs.append(read("mod/0001.spc") if result.returncode == 0 else result.stderr)
+    expect("hex and octal escapes read as msgcat reads them",
+           outputs[0] == outputs[1] and b"Au revoir!" in bytes(b ^ 0x5A for b in outputs[0]),
+           outputs)
+    shutil.rmtree("mod")
+    subprocess.run(["msgconv", "-t", "ISO-8859-1", "-o", "latin1.po", "fr.po"], check=True)
+    result = run("import", "latin1.po")
+    expect("a catalogue in another charset is refused, nothing written",
+           result.returncode == 2 and b"not in UTF-8 (charset=ISO-8859-1)" in result.stderr and
+           not os.path.exists("mod"), result.stderr)
+    entry = read("fr.po")[read("fr.po").index(b'msgctxt "0001.spc:0001"'):].split(b"\n\n")[0]
+    write("twice.po", read("fr.po") + b"\n" + entry + b"\n")
+    checked = subprocess.run(["msgfmt", "--check", "-o", os.devnull, "twice.po"],
+                             capture_output=True)
+    result = run("import", "twice.po")
+    expect("an entry given twice is refused, as msgfmt refuses it",
+           checked.returncode != 0 and result.returncode == 2 and
+           b"duplicate message definition" in result.stderr, result.stderr)
+
+
 def windows_program_writes_the_same_bytes():
     if not WINDOWS:
         return
@@ -193,7 +222,7 @@ os.chdir(folder)
 try:
     for test in (exported_twice_alike_and_read_by_gettext,
                  translated_by_polib_and_rewrapped_by_msgcat, carried_over_a_patch_by_msgmerge,
-                 shift_jis_both_ways, broken_catalogue_refused,
+                 shift_jis_both_ways, broken_catalogue_refused, read_as_gettext_reads,
                  windows_program_writes_the_same_bytes):
         test()
 finally:
