@@ -156,6 +156,20 @@ def shift_jis_both_ways():
            result.returncode == 2 and not os.path.exists("mod/sjis.spc"), result.stderr)
 
 
+def every_encoding_as_python_reads_it():
+    for name, codec, text in (("gbk", "gbk", "\u4f60\u597d"), ("uhc", "cp949", "\uc548\ub155"),
+                              ("big5", "cp950", "\u8aaa\u8a71"), ("cp1250", "cp1250", "\u0104"),
+                              ("windows-1251", "cp1251", "\u0490 \u041f"),
+                              ("Windows-1252", "cp1252", "\u00a5 caf\u00e9")):
+        data = speech(2, 1, [(5, text.encode(codec))])
+        write("enc.spc", data)
+        result = run("export", "--encoding", name, "enc.spc")
+        exported = result.returncode == 0 and [e.msgid for e in polib.pofile("enc.pot")] == [text]
+        result = run("import", "--encoding", name, "enc.pot")
+        expect("export and import --encoding " + name, exported and result.returncode == 0 and
+               read("mod/enc.spc") == data, result.stderr)
+
+
 def broken_catalogue_refused():
     write("0001.spc", FILES["0001.spc"])
     write("latin1.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au revoir \xe9"'))
@@ -222,7 +236,8 @@ os.chdir(folder)
 try:
     for test in (exported_twice_alike_and_read_by_gettext,
                  translated_by_polib_and_rewrapped_by_msgcat, carried_over_a_patch_by_msgmerge,
-                 shift_jis_both_ways, broken_catalogue_refused, read_as_gettext_reads,
+                 shift_jis_both_ways, every_encoding_as_python_reads_it,
+                 broken_catalogue_refused, read_as_gettext_reads,
                  windows_program_writes_the_same_bytes):
         test()
 finally:
