@@ -103,6 +103,7 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
             DiscardOutput(output);
             return false;
         }
+        LastConversion.ShortTail = walk->End != DUMP_UNSEQUENCED_MARKER;
     }
     if (!PublishOutput(output)) {
         return false;

@@ -82,7 +82,7 @@ struct ConversionReport {
     uint32_t InputSize;
     uint32_t RecordCount; // records decoded, or record lines written by the rebuild
     uint64_t TailSize;    // side-data bytes written, or spliced back
-    bool ShortTail;       // decode: the tail was a short one ("Unknown DATA")
+    bool ShortTail;       // the tail was a short one ("Unknown DATA")
     bool Repaired;        // rebuild: the dump went through the repair pass
     bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
     bool Unchanged;       // guarded decode: the dump that stands is the one it would write
