@@ -189,7 +189,9 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         Scratch.resize(record.TextLength);
         MaskBytes((uint8_t*)&Scratch[0], walk.Bytes + walk.RecordStart + RECORD_HEAD_SIZE,
                   record.TextLength);
-        const std::string* original = GameTextAsUtf8(GameEncoding, Scratch, &Text);
+        // A UTF-8 text is compared as it stands: checking it first would only cost a pass.
+        const std::string* original =
+            GameEncoding == ENCODING_UTF8 ? &Scratch : GameTextAsUtf8(GameEncoding, Scratch, &Text);
         if (original == NULL ||
             !CatalogueTextIs(BytesOf(entry), e.Id, original->data(), original->size())) {
             PrintProblem(Where(entry).c_str(),
