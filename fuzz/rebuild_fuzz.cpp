@@ -1,8 +1,9 @@
 // Arbitrary bytes as a dump, judged by check, then rebuilt with or without a side-data file
 // present. The first byte chooses: its low bit says whether 0001.ext exists, the rest how many
-// of the following bytes it holds; the remaining bytes are the dump. The rebuild never crashes, never changes
-// its inputs, and always writes a speech file whose head carries the scanned values and
-// whose body is whole records, perhaps one last bare line number, perhaps the side data.
+// of the following bytes it holds; the remaining bytes are the dump. The rebuild never
+// crashes, never changes its inputs, and always writes a speech file whose head carries the
+// scanned values and whose body is whole records, perhaps one last bare line number, perhaps
+// the side data.
 //
 // The run works in a private folder in RAM, entered at the first input: give libFuzzer its
 // paths absolute (scripts/fuzz does).
