@@ -269,71 +269,29 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     return "";
 }
 
-// A line that reads like a record line to a person: "[LINE:0001]" with its bracket or colon
-// lost, its letters in another case or blanks put inside.
-static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
+// Lines before the first record line that the walk never read. One that reads like a record
+// line loses a record; any other (a translator's comment) rebuilds exactly but is gone from
+// the next decode.
+static void JudgeLinesBeforeRecords(Judge* judge, const DumpUnreadPart& unread)
 {
-    for (const char* shape = " [ line : "; *shape != 0; ++shape) {
-        bool letter = *shape >= 'a' && *shape <= 'z';
-        if (*shape == ' ') {
-            while (p < end && bytes[p] == ' ') {
-                ++p;
-            }
-        } else if (p < end && (letter ? bytes[p] | 0x20 : bytes[p]) == *shape) {
-            ++p;
-        } else if (letter) {
-            return false;
-        }
-    }
-    return p < end && bytes[p] >= '0' && bytes[p] <= '9';
-}
-
-// Lines between the LINECOUNT line and the first record line other than marker and empty
-// lines: the rebuild does not look at them. One that reads like a record line loses a record;
-// any other (a translator's comment) rebuilds exactly but is gone from the next decode.
-static void JudgeStrayLines(Judge* judge, uint32_t firstRecordAt)
-{
-    const uint8_t* bytes = judge->Walk->Bytes;
-    const DumpValue& last =
-        judge->Walk->LineCount.KeywordFound ? judge->Walk->LineCount : judge->Walk->Header;
-    uint32_t count[2] = {0, 0}; // other lines, lines that read like record lines
-    uint32_t firstStart[2] = {0, 0};
-    uint32_t firstEnd[2] = {0, 0};
-    uint32_t p = last.KeywordFound ? last.KeywordAt : 0;
-    while (const void* newline =
-               p < firstRecordAt ? memchr(bytes + p, '\n', firstRecordAt - p) : NULL) {
-        uint32_t start = (uint32_t)((const uint8_t*)newline - bytes) + 1;
-        const void* next = memchr(bytes + start, '\n', firstRecordAt - start);
-        p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : firstRecordAt;
-        uint32_t end = p - (p > start && bytes[p - 1] == '\r');
-        uint32_t q = start;
-        while (q < end && bytes[q] == ' ') {
-            ++q;
-        }
-        if (q < end && !StandsAt(bytes, judge->Walk->Size, q, MARKER_BRACKET)) {
-            int kind = LooksLikeRecordLine(bytes, start, end);
-            if (count[kind]++ == 0) {
-                firstStart[kind] = start;
-                firstEnd[kind] = end;
-            }
-        }
-    }
-    auto lines = [&](int kind, const char* one, const char* more) {
-        return Excerpt(bytes + firstStart[kind], firstEnd[kind] - firstStart[kind]) +
-               (count[kind] == 1 ? std::string(one)
-                                 : " and " + Plural(count[kind] - 1, "more line") + more);
+    auto quoted = [&](const DumpUnreadLines& lines, const char* one, const char* more) {
+        return Excerpt(judge->Walk->Bytes + lines.FirstAt, lines.FirstEnd - lines.FirstAt) +
+               (lines.Count == 1 ? std::string(one)
+                                 : " and " + Plural(lines.Count - 1, "more line") + more);
     };
-    if (count[1] > 0) {
-        Find(judge, firstStart[1], false,
-             lines(1, " is not a record line and comes", " are not record lines and come") +
-                 " before the first one: the rebuild skips " + (count[1] == 1 ? "it" : "them") +
+    const DumpUnreadLines& like = unread.LikeRecordLines;
+    const DumpUnreadLines& other = unread.OtherLines;
+    if (like.Count > 0) {
+        Find(judge, like.FirstAt, false,
+             quoted(like, " is not a record line and comes", " are not record lines and come") +
+                 " before the first one: the rebuild skips " + (like.Count == 1 ? "it" : "them") +
                  " (a record line starts with \"" RECORD_PREFIX "nnnn]\")");
-    } else if (count[0] > 0) {
-        Find(judge, firstStart[0], true,
-             lines(0, " stands", " stand") +
+    } else if (other.Count > 0) {
+        Find(judge, other.FirstAt, true,
+             quoted(other, " stands", " stand") +
                  " before the first record line, where the rebuild does not read: a decode of "
                  "the rebuilt file will not show " +
-                 (count[0] == 1 ? "it" : "them"));
+                 (other.Count == 1 ? "it" : "them"));
     }
 }
 
@@ -425,9 +383,8 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     uint32_t lines = 0;
     uint32_t reported = 0;
     DumpRecordLine line;
-    uint32_t firstRecordAt = walk->Size;
     while (NextDumpRecordLine(walk, &line)) {
-        firstRecordAt = lines++ == 0 ? line.LineAt : firstRecordAt;
+        ++lines;
         ReportProgress(line.TextEnd, walk->Size, &reported);
         if (!writes) {
             continue;
@@ -452,9 +409,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         }
     }
     judge->Result->RecordsWritten = records.Records;
-    JudgeStrayLines(judge, firstRecordAt);
     DumpUnreadPart unread;
     FindUnreadPart(walk, &unread);
+    JudgeLinesBeforeRecords(judge, unread);
     if (!writes) {
         if (lines > 0 || walk->WantsSideData || unread.TailMarker) {
             Find(judge, walk->LineCount.KeywordAt, false,

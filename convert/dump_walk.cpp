@@ -111,7 +111,7 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
     memset(walk, 0, sizeof *walk);
     walk->Original = walk->Bytes = bytes;
     walk->OriginalSize = walk->Size = size;
-    walk->EndAt = size;
+    walk->EndAt = walk->FirstLineAt = size;
     static const char spaced[] = MARKER_BRACKET " Sp";
     static const char mark[] = "\xEF\xBB\xBF";
     walk->ByteOrderMark = StandsAt(bytes, size, 0, mark);
@@ -207,7 +207,7 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     }
     if (!walk->LineOpen) {
         // Bracket and marker words before the first record line are not looked at.
-        uint32_t first = NextMarker(bytes, size, 0, RECORD_PREFIX);
+        uint32_t first = walk->FirstLineAt = NextMarker(bytes, size, 0, RECORD_PREFIX);
         if (first == size) {
             EndWalk(walk, DUMP_WITHOUT_RECORD_LINE, size);
             return false;
@@ -274,11 +274,60 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     return true;
 }
 
+// A line that reads like a record line to a person: "[LINE:0001]" with its bracket or colon
+// lost, its letters in another case or blanks put inside.
+static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
+{
+    for (const char* shape = " [ line : "; *shape != 0; ++shape) {
+        bool letter = *shape >= 'a' && *shape <= 'z';
+        if (*shape == ' ') {
+            while (p < end && bytes[p] == ' ') {
+                ++p;
+            }
+        } else if (p < end && (letter ? bytes[p] | 0x20 : bytes[p]) == *shape) {
+            ++p;
+        } else if (letter) {
+            return false;
+        }
+    }
+    return p < end && bytes[p] >= '0' && bytes[p] <= '9';
+}
+
+// The lines after the last header value's line and before the first record line, other than
+// marker lines and empty ones.
+static void FindLinesBeforeRecords(const DumpWalk* walk, DumpUnreadPart* unread)
+{
+    const uint8_t* bytes = walk->Bytes;
+    const DumpValue& last = walk->LineCount.KeywordFound ? walk->LineCount : walk->Header;
+    uint32_t limit = walk->FirstLineAt;
+    uint32_t p = last.KeywordFound ? last.KeywordAt : 0;
+    while (const void* newline = p < limit ? memchr(bytes + p, '\n', limit - p) : NULL) {
+        uint32_t start = (uint32_t)((const uint8_t*)newline - bytes) + 1;
+        const void* next = memchr(bytes + start, '\n', limit - start);
+        p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : limit;
+        uint32_t end = p - (p > start && bytes[p - 1] == '\r');
+        uint32_t q = start;
+        while (q < end && bytes[q] == ' ') {
+            ++q;
+        }
+        if (q < end && !StandsAt(bytes, walk->Size, q, MARKER_BRACKET)) {
+            DumpUnreadLines* lines = LooksLikeRecordLine(bytes, start, end)
+                                         ? &unread->LikeRecordLines
+                                         : &unread->OtherLines;
+            if (lines->Count++ == 0) {
+                lines->FirstAt = start;
+                lines->FirstEnd = end;
+            }
+        }
+    }
+}
+
 void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
 {
     memset(unread, 0, sizeof *unread);
     const uint8_t* bytes = walk->Bytes;
     uint32_t size = walk->Size;
+    FindLinesBeforeRecords(walk, unread);
     if (walk->End == DUMP_WITHOUT_RECORD_LINE) {
         unread->TailMarkerAt = NextMarker(bytes, size, 0, MARKER_BRACKET "U");
         unread->TailMarker = unread->TailMarkerAt < size;

@@ -55,6 +55,7 @@ struct DumpWalk {
     uint32_t EndAt;        // where the marker that ended the walk stands, or Size
     bool WantsSideData;    // a tail marker asks for the side data to follow the records
     uint32_t TailMarkerAt; // where that marker stands
+    uint32_t FirstLineAt;  // the first record line's "[LINE:", or Size
     uint32_t Position;
     DumpRecordLine Open;
     bool LineOpen;
@@ -78,13 +79,24 @@ void EndDumpWalk(DumpWalk* walk);
 // End and EndAt then say how.
 bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
 
+// Lines the walk never looked at, and where the first of them stands and ends.
+struct DumpUnreadLines {
+    uint32_t Count;
+    uint32_t FirstAt;
+    uint32_t FirstEnd; // before its line end
+};
+
 // What the walk left unread after it ended: record lines it never reached, and where the first
-// of them stands; and, in a dump without any record line, a tail marker it never looked at.
+// of them stands; in a dump without any record line, a tail marker it never looked at; and the
+// lines between the header values and the first record line that are neither marker lines nor
+// empty, those that read like a record line to a person ("[line:0001]", "LINE:0001]") apart.
 struct DumpUnreadPart {
     uint32_t RecordLines;
     uint32_t FirstRecordLineAt;
     bool TailMarker;
     uint32_t TailMarkerAt;
+    DumpUnreadLines LikeRecordLines;
+    DumpUnreadLines OtherLines;
 };
 void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread);
 
