@@ -20,7 +20,17 @@ struct LineCounter {
     const uint8_t* Bytes;
     uint32_t At;   // counted up to here
     uint32_t Line; // the line that holds At
+    uint8_t Break; // the byte that ends a line: LF, or CR in a dump saved by an old Mac editor
 };
+
+static uint8_t LineBreakOf(const uint8_t* bytes, uint32_t size)
+{
+    uint32_t p = 0;
+    while (p < size && bytes[p] != '\r' && bytes[p] != '\n') {
+        ++p;
+    }
+    return p + 1 < size && bytes[p] == '\r' && bytes[p + 1] != '\n' ? '\r' : '\n';
+}
 
 static uint32_t LineOf(LineCounter* lines, uint32_t offset)
 {
@@ -29,7 +39,7 @@ static uint32_t LineOf(LineCounter* lines, uint32_t offset)
         lines->Line = 1;
     }
     while (lines->At < offset) {
-        const void* newline = memchr(lines->Bytes + lines->At, '\n', offset - lines->At);
+        const void* newline = memchr(lines->Bytes + lines->At, lines->Break, offset - lines->At);
         if (newline == NULL) {
             lines->At = offset;
             break;
@@ -53,9 +63,9 @@ static void Find(Judge* judge, uint32_t offset, bool note, const std::string& te
     judge->Result->Findings.push_back(DumpFinding{line, note, text});
 }
 
-static bool StartsLine(const DumpWalk* walk, uint32_t p)
+static bool StartsLine(const Judge* judge, uint32_t p)
 {
-    return p == 0 || (p <= walk->Size && walk->Bytes[p - 1] == '\n');
+    return p == 0 || (p <= judge->Walk->Size && judge->Walk->Bytes[p - 1] == judge->Lines.Break);
 }
 
 static std::string RecordName(uint32_t number)
@@ -85,15 +95,17 @@ static std::string LineCountFrom;
 
 // The value a marker line shows after its keyword: blanks, a sign, the digits; false when the
 // keyword does not begin a marker line, or no digit follows it there.
-static bool ShownValue(const DumpWalk* walk, const DumpValue& value, const char* keyword,
+static bool ShownValue(const Judge* judge, const DumpValue& value, const char* keyword,
                        int64_t* shown, uint32_t* digitsAt)
 {
+    const DumpWalk* walk = judge->Walk;
     uint32_t bracket = value.KeywordAt;
     while (bracket > 0 && walk->Bytes[bracket - 1] == ' ') {
         --bracket;
     }
     bracket -= bracket >= strlen(MARKER_BRACKET) ? (uint32_t)strlen(MARKER_BRACKET) : bracket;
-    if (!StandsAt(walk->Bytes, walk->Size, bracket, MARKER_BRACKET) || !StartsLine(walk, bracket)) {
+    if (!StandsAt(walk->Bytes, walk->Size, bracket, MARKER_BRACKET) ||
+        !StartsLine(judge, bracket)) {
         return false;
     }
     uint32_t p = value.KeywordAt + (uint32_t)strlen(keyword);
@@ -115,14 +127,13 @@ static bool ShownValue(const DumpWalk* walk, const DumpValue& value, const char*
 static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, uint32_t written,
                        std::string* from, const char* limit)
 {
-    const DumpWalk* walk = judge->Walk;
     std::string keyword = std::string(word) + ": ";
     std::string carried = from->empty() ? "0, as no dump before it in this run had one"
                                         : std::to_string(written) + ", carried over from " + *from;
     int64_t shown = 0;
     uint32_t shownAt = 0;
     bool onItsLine =
-        value.KeywordFound && ShownValue(walk, value, keyword.c_str(), &shown, &shownAt);
+        value.KeywordFound && ShownValue(judge, value, keyword.c_str(), &shown, &shownAt);
     if (!value.KeywordFound) {
         Find(judge, UINT32_MAX, false,
              "no " + std::string(word) + " line: the rebuild writes " + carried);
@@ -178,10 +189,11 @@ static bool OnlyLineBreaks(const uint8_t* bytes, uint32_t from, uint32_t to)
 }
 
 // Where the lines of the dump as read start, for comparing a repaired dump with the original.
-static std::vector<uint32_t> LineStarts(const uint8_t* bytes, uint32_t size)
+static std::vector<uint32_t> LineStarts(const uint8_t* bytes, uint32_t size, uint8_t lineBreak)
 {
     std::vector<uint32_t> starts(1, 0);
-    for (const uint8_t* at = bytes; (at = (const uint8_t*)memchr(at, '\n', size - (at - bytes)));) {
+    for (const uint8_t* at = bytes;
+         (at = (const uint8_t*)memchr(at, lineBreak, size - (at - bytes)));) {
         starts.push_back((uint32_t)(++at - bytes));
     }
     starts.push_back(size);
@@ -194,7 +206,7 @@ struct RecordJudgement {
     bool Started;        // ... in sequence so far
     uint32_t Expected;
     bool SequenceBroken;
-    uint32_t LfOnly; // lines ending in LF without CR
+    uint32_t LfOnly; // lines ending in LF (or in a dump saved so, CR) alone
     uint32_t FirstLfOnly;
     bool TextChanged; // by the repair pass
     std::vector<uint32_t> OriginalLines;
@@ -221,7 +233,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     }
     uint32_t span = line.TextEnd > line.TextStart ? line.TextEnd - line.TextStart : 0;
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
-    if (!StartsLine(walk, line.TextEnd) && line.TextEnd < walk->Size) {
+    if (!StartsLine(judge, line.TextEnd) && line.TextEnd < walk->Size) {
         std::string marker((const char*)bytes + line.TextEnd,
                            std::min<uint32_t>(walk->Size - line.TextEnd, 9));
         bool recordLine = StandsAt(walk->Bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
@@ -232,7 +244,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                     ? "takes it for the tail marker and ends the records there"
                     : "takes it for the closing line and ends the dump there");
     }
-    if (!endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == '\n') {
+    if (!endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == judge->Lines.Break) {
         if (records->LfOnly++ == 0) {
             records->FirstLfOnly = line.LineAt;
         }
@@ -269,30 +281,30 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     return "";
 }
 
-// Lines before the first record line that the walk never read. One that reads like a record
-// line loses a record; any other (a translator's comment) rebuilds exactly but is gone from
-// the next decode.
-static void JudgeLinesBeforeRecords(Judge* judge, const DumpUnreadPart& unread)
+// Lines the walk never read, before the first record line or after the line that ended the
+// walk. One that reads like a record line loses a record; any other (a translator's comment)
+// rebuilds exactly but is gone from the next decode.
+static void JudgeUnreadLines(Judge* judge, const DumpUnreadLines& like,
+                             const DumpUnreadLines& other, const std::string& where,
+                             const char* hint)
 {
-    auto quoted = [&](const DumpUnreadLines& lines, const char* one, const char* more) {
-        return Excerpt(judge->Walk->Bytes + lines.FirstAt, lines.FirstEnd - lines.FirstAt) +
-               (lines.Count == 1 ? std::string(one)
-                                 : " and " + Plural(lines.Count - 1, "more line") + more);
-    };
-    const DumpUnreadLines& like = unread.LikeRecordLines;
-    const DumpUnreadLines& other = unread.OtherLines;
-    if (like.Count > 0) {
-        Find(judge, like.FirstAt, false,
-             quoted(like, " is not a record line and comes", " are not record lines and come") +
-                 " before the first one: the rebuild skips " + (like.Count == 1 ? "it" : "them") +
-                 " (a record line starts with \"" RECORD_PREFIX "nnnn]\")");
-    } else if (other.Count > 0) {
-        Find(judge, other.FirstAt, true,
-             quoted(other, " stands", " stand") +
-                 " before the first record line, where the rebuild does not read: a decode of "
-                 "the rebuilt file will not show " +
-                 (other.Count == 1 ? "it" : "them"));
+    bool problem = like.Count > 0;
+    const DumpUnreadLines& lines = problem ? like : other;
+    if (lines.Count == 0) {
+        return;
     }
+    std::string text =
+        Excerpt(judge->Walk->Bytes + lines.FirstAt, lines.FirstEnd - lines.FirstAt) +
+        (lines.Count == 1 ? " stands "
+                          : " and " + Plural(lines.Count - 1, "more line") + " stand ") +
+        where;
+    const char* them = lines.Count == 1 ? "it" : "them";
+    Find(judge, lines.FirstAt, !problem,
+         problem ? text + ": the rebuild never reads " + them + hint
+                 : text +
+                       ", where the rebuild does not read: a decode of the rebuilt file will "
+                       "not show " +
+                       them);
 }
 
 // Whether the decoder would read this record as the dump shows it, in sequence.
@@ -377,7 +389,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
 {
     RecordJudgement records = {};
     if (walk->Repaired) {
-        records.OriginalLines = LineStarts(walk->Original, walk->OriginalSize);
+        records.OriginalLines = LineStarts(walk->Original, walk->OriginalSize, judge->Lines.Break);
     }
     bool writes = StoredLineCount != 0;
     uint32_t lines = 0;
@@ -411,7 +423,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     judge->Result->RecordsWritten = records.Records;
     DumpUnreadPart unread;
     FindUnreadPart(walk, &unread);
-    JudgeLinesBeforeRecords(judge, unread);
+    JudgeUnreadLines(judge, unread.RecordLinesBefore, unread.OtherLinesBefore,
+                     "before the first record line",
+                     " (a record line starts with \"" RECORD_PREFIX "nnnn]\")");
     if (!writes) {
         if (lines > 0 || walk->WantsSideData || unread.TailMarker) {
             Find(judge, walk->LineCount.KeywordAt, false,
@@ -423,21 +437,19 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     if (records.LfOnly > 0) {
         Find(judge, records.FirstLfOnly, false,
-             Plural(records.LfOnly, "record line") +
-                 " from here end in LF only, not CR LF (an editor saved the dump that way): "
+             Plural(records.LfOnly, "record line") + " from here end in " +
+                 (judge->Lines.Break == '\r' ? "CR" : "LF") +
+                 " only, not CR LF (an editor saved the dump that way): "
                  "every such text would gain a byte");
     }
     if (walk->Repaired && !records.TextChanged) {
         Find(judge, 0, true, "blanks an editor put into the markup are repaired; no text changes");
     }
-    if (unread.RecordLines > 0) {
-        Find(judge, unread.FirstRecordLineAt, false,
-             Plural(unread.RecordLines, "record line") + " after the " +
-                 (walk->End == DUMP_CLOSED
-                      ? std::string("closing line")
-                      : std::string(MARKER_BRACKET "UNKNOWN DATA" MARKER_BRACKET " line")) +
-                 ": the rebuild never reads " + (unread.RecordLines == 1 ? "it" : "them"));
-    }
+    const DumpUnreadLines& after =
+        unread.RecordLinesAfter.Count > 0 ? unread.RecordLinesAfter : unread.OtherLinesAfter;
+    bool closing = walk->End == DUMP_CLOSED && after.FirstAt > walk->EndAt;
+    JudgeUnreadLines(judge, unread.RecordLinesAfter, unread.OtherLinesAfter,
+                     closing ? "after the closing line" : "after the tail marker line", "");
     if (unread.TailMarker) {
         Find(judge, unread.TailMarkerAt, false,
              "a tail marker with no record line before it: the rebuild does not splice the side "
@@ -445,7 +457,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     if (walk->WantsSideData) {
         judge->Result->SideData = true;
-        if (!StartsLine(walk, walk->TailMarkerAt)) {
+        if (!StartsLine(judge, walk->TailMarkerAt)) {
             Find(judge, walk->TailMarkerAt, false,
                  "a text holds \"" MARKER_BRACKET "Un\": the rebuild takes it for the short-tail "
                  "marker and splices side data after the records");
@@ -470,7 +482,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     if (!StartDumpWalk(&walk, bytes, size)) {
         return;
     }
-    Judge judge = {name, &walk, {walk.Bytes, 0, 1}, result};
+    Judge judge = {name, &walk, {walk.Bytes, 0, 1, LineBreakOf(walk.Bytes, walk.Size)}, result};
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
     } else {

@@ -293,27 +293,24 @@ static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
     return p < end && bytes[p] >= '0' && bytes[p] <= '9';
 }
 
-// The lines after the last header value's line and before the first record line, other than
-// marker lines and empty ones.
-static void FindLinesBeforeRecords(const DumpWalk* walk, DumpUnreadPart* unread)
+// The lines that start after `from` and before `to`, other than marker lines and empty ones.
+static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
+                            DumpUnreadLines* recordLines, DumpUnreadLines* otherLines)
 {
     const uint8_t* bytes = walk->Bytes;
-    const DumpValue& last = walk->LineCount.KeywordFound ? walk->LineCount : walk->Header;
-    uint32_t limit = walk->FirstLineAt;
-    uint32_t p = last.KeywordFound ? last.KeywordAt : 0;
-    while (const void* newline = p < limit ? memchr(bytes + p, '\n', limit - p) : NULL) {
+    uint32_t p = from;
+    while (const void* newline = p < to ? memchr(bytes + p, '\n', to - p) : NULL) {
         uint32_t start = (uint32_t)((const uint8_t*)newline - bytes) + 1;
-        const void* next = memchr(bytes + start, '\n', limit - start);
-        p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : limit;
+        const void* next = memchr(bytes + start, '\n', to - start);
+        p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : to;
         uint32_t end = p - (p > start && bytes[p - 1] == '\r');
         uint32_t q = start;
         while (q < end && bytes[q] == ' ') {
             ++q;
         }
         if (q < end && !StandsAt(bytes, walk->Size, q, MARKER_BRACKET)) {
-            DumpUnreadLines* lines = LooksLikeRecordLine(bytes, start, end)
-                                         ? &unread->LikeRecordLines
-                                         : &unread->OtherLines;
+            DumpUnreadLines* lines =
+                LooksLikeRecordLine(bytes, start, end) ? recordLines : otherLines;
             if (lines->Count++ == 0) {
                 lines->FirstAt = start;
                 lines->FirstEnd = end;
@@ -325,17 +322,17 @@ static void FindLinesBeforeRecords(const DumpWalk* walk, DumpUnreadPart* unread)
 void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
 {
     memset(unread, 0, sizeof *unread);
-    const uint8_t* bytes = walk->Bytes;
-    uint32_t size = walk->Size;
-    FindLinesBeforeRecords(walk, unread);
+    const DumpValue& last = walk->LineCount.KeywordFound ? walk->LineCount : walk->Header;
+    FindUnreadLines(walk, last.KeywordFound ? last.KeywordAt : 0, walk->FirstLineAt,
+                    &unread->RecordLinesBefore, &unread->OtherLinesBefore);
     if (walk->End == DUMP_WITHOUT_RECORD_LINE) {
-        unread->TailMarkerAt = NextMarker(bytes, size, 0, MARKER_BRACKET "U");
-        unread->TailMarker = unread->TailMarkerAt < size;
-    } else if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
-        unread->FirstRecordLineAt = NextMarker(bytes, size, walk->EndAt + 1, RECORD_PREFIX);
-        for (uint32_t p = unread->FirstRecordLineAt; p < size;
-             p = NextMarker(bytes, size, p + 1, RECORD_PREFIX)) {
-            ++unread->RecordLines;
-        }
+        unread->TailMarkerAt = NextMarker(walk->Bytes, walk->Size, 0, MARKER_BRACKET "U");
+        unread->TailMarker = unread->TailMarkerAt < walk->Size;
+    }
+    if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
+        // Text after a short-tail marker that follows the last record line is cut, unread.
+        bool cut = walk->ShortTailSeen && walk->TailMarkerAt > walk->Open.LineAt;
+        FindUnreadLines(walk, cut ? walk->TailMarkerAt : walk->EndAt, walk->Size,
+                        &unread->RecordLinesAfter, &unread->OtherLinesAfter);
     }
 }

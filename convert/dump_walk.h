@@ -79,24 +79,26 @@ void EndDumpWalk(DumpWalk* walk);
 // End and EndAt then say how.
 bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
 
-// Lines the walk never looked at, and where the first of them stands and ends.
+// Lines the walk never looked at, other than marker lines and empty ones: those that read like
+// a record line to a person ("[LINE:0003]", "[line:0001]", "LINE:0001]") and the others (a
+// translator's comment), each with where the first of them stands and ends.
 struct DumpUnreadLines {
     uint32_t Count;
     uint32_t FirstAt;
     uint32_t FirstEnd; // before its line end
 };
 
-// What the walk left unread after it ended: record lines it never reached, and where the first
-// of them stands; in a dump without any record line, a tail marker it never looked at; and the
-// lines between the header values and the first record line that are neither marker lines nor
-// empty, those that read like a record line to a person ("[line:0001]", "LINE:0001]") apart.
+// What the walk left unread: the lines between the header values and the first record line;
+// the lines after the marker line where the records ended (the closing line, or a tail marker
+// after the last record line); and in a dump without any record line, a tail marker it never
+// looked at.
 struct DumpUnreadPart {
-    uint32_t RecordLines;
-    uint32_t FirstRecordLineAt;
+    DumpUnreadLines RecordLinesBefore;
+    DumpUnreadLines OtherLinesBefore;
+    DumpUnreadLines RecordLinesAfter;
+    DumpUnreadLines OtherLinesAfter;
     bool TailMarker;
     uint32_t TailMarkerAt;
-    DumpUnreadLines LikeRecordLines;
-    DumpUnreadLines OtherLines;
 };
 void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread);
 

@@ -127,10 +127,13 @@ void SetText(Case* c, size_t k, const std::string& text)
     c->What.Records[k].second = text;
 }
 
-void AddRecordLine(Case* c, size_t at, uint32_t number)
+// A record line as typed, its head sometimes damaged the ways a person still reads as one.
+void AddRecordLine(Case* c, size_t at, uint32_t number, bool damaged = false)
 {
     std::string text = Text(c, c->Pick(10));
-    c->Lines.insert(c->Lines.begin() + (long)at, "[LINE:" + Digits(number) + "]" + text);
+    std::string head =
+        damaged ? std::vector<std::string>{"[LINE:", "[line:", "LINE:"}[c->Pick(3)] : "[LINE:";
+    c->Lines.insert(c->Lines.begin() + (long)at, head + Digits(number) + "]" + text);
     c->What.Records.push_back({number, text});
 }
 
@@ -173,11 +176,11 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0];
      }},
     {"a record line after the closing line",
-     [](Case* c) { AddRecordLine(c, c->Lines.size(), LastNumber(c)); }},
+     [](Case* c) { AddRecordLine(c, c->Lines.size(), LastNumber(c), true); }},
     {"a record line after the tail marker",
      [](Case* c) {
          if (!c->What.Marker.empty()) {
-             AddRecordLine(c, c->Closing(), LastNumber(c));
+             AddRecordLine(c, c->Closing(), LastNumber(c), true);
          }
      }},
     {"a record line added before the tail marker",
@@ -205,7 +208,7 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          }
      }},
     {"a byte-order mark", [](Case* c) { c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0]; }},
-    {"saved with LF line ends", [](Case* c) { c->LineEnd = "\n"; }},
+    {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
     {"a line break typed into a text",
      [](Case* c) {
          if (!c->What.Records.empty()) {
@@ -270,8 +273,10 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
                  0, 6, std::vector<std::string>{"LINE:", "[line:", "[ LINE:"}[c->Pick(3)]);
          }
      }},
-    {"a translator's comment before the first record line",
-     [](Case* c) { c->Lines.insert(c->Lines.begin() + 4, "# translated by Ann"); }},
+    {"a translator's comment before the first record line or after the closing line",
+     [](Case* c) {
+         c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), "# by Ann");
+     }},
     {"a blank line among the record lines",
      [](Case* c) {
          size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));

@@ -137,14 +137,20 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "check a.txt",
          1,
          "a.txt: line 4: note: LINECOUNT is 3 and the dump has 2 record lines; the rebuild keeps "
-         "3, as the dump says\na.txt: line 9: 1 record line after the closing line: the rebuild "
-         "never reads it\n",
+         "3, as the dump says\na.txt: line 9: \"[LINE:0003]late\" stands after the closing line: "
+         "the rebuild never reads it\n",
+         {}},
+        {{{"a.txt", "[:::::]Speech START[:::::]\r[:::::]HEADER: 3[:::::]\r[:::::]LINECOUNT: 2"
+                    "[:::::]\r[LINE:0001]Hi\r[LINE:0002]yo\r[:::::]Speech FINISH[:::::]"}},
+         "check a.txt",
+         1,
+         "a.txt: line 4: 2 record lines from here end in CR only, not CR LF",
          {}},
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
-         "a.txt: line 5: \"LINE:0001]Hi\" is not a record line and comes before the first one: "
-         "the rebuild skips it",
+         "a.txt: line 5: \"LINE:0001]Hi\" stands before the first record line: the rebuild "
+         "never reads it (a record line starts with",
          {}},
         {{{"a.txt", "\xEF\xBB\xBF[:::::] Speech START [:::::]" +
                         std::string(DUMP)
