@@ -158,23 +158,12 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
 
 // ---- Record lines --------------------------------------------------------------------------
 
-// The record line with its blanks in the markup, as it stands in the dump before the repair,
-// against the text the rebuild writes: only the blanks the markup gained may differ.
-static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_t* digits,
-                                const uint8_t* text, uint32_t length)
+// The record line as it stands in the dump before the repair, against the text the rebuild
+// writes: only the blanks the markup gained may differ, so the line must end in that text.
+static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_t* text,
+                                uint32_t length)
 {
-    uint32_t p = size > 0 && line[0] == ' ';
-    if (size - p < 6 || memcmp(line + p, RECORD_PREFIX, 6) != 0) {
-        return false;
-    }
-    p += 6;
-    p += p < size && line[p] == ' ';
-    if (size - p < 5 || memcmp(line + p, digits, 4) != 0 || line[p + 4] != ']') {
-        return false;
-    }
-    p += 5;
-    p += p < size && line[p] == ' ';
-    return size - p == length + 2 && memcmp(line + p, text, length) == 0 &&
+    return size >= length + 2 && memcmp(line + size - 2 - length, text, length) == 0 &&
            memcmp(line + size - 2, DUMP_LINE_END, 2) == 0;
 }
 
@@ -270,7 +259,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         uint32_t last = first + 1;
         if (last < original.size() &&
             !ShowsTheWrittenText(walk->Original + original[first], original[last] - original[first],
-                                 bytes + line.LineAt + 6, bytes + line.TextStart, line.Length)) {
+                                 bytes + line.TextStart, line.Length)) {
             records->TextChanged = true;
             return "the repair pass that puts the markup's blanks back changes " + record +
                    ": the rebuild writes " + Excerpt(bytes + line.TextStart, line.Length) +
