@@ -58,7 +58,6 @@ static void TakeValue(DumpValue* value, uint32_t p, uint32_t* stored)
     *stored = FieldValue;
     value->DigitsFound = true;
     value->DigitsAt = p;
-    value->Value = FieldValue;
 }
 
 // Finds HEADER and LINECOUNT in the marker lines. Each keyword counts only after a "[:::::]"

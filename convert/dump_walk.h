@@ -16,7 +16,6 @@ struct DumpValue {
     uint32_t KeywordAt; // where "HEADER: " or "LINECOUNT: " stands
     bool DigitsFound;
     uint32_t DigitsAt; // the first digit taken, wherever it stands after the keyword
-    uint32_t Value;    // of at most four digits
 };
 
 // One record line as the rebuild writes it.
