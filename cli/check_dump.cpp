@@ -93,8 +93,9 @@ static std::string Excerpt(const uint8_t* bytes, uint32_t length)
 static std::string HeaderFrom;
 static std::string LineCountFrom;
 
-// The value a marker line shows after its keyword: blanks, a sign, the digits; false when the
-// keyword does not begin a marker line, or no digit follows it there.
+// The value a marker shows after its keyword: blanks, a sign, the digits; false when the keyword
+// does not follow a marker bracket before the first record line (it stands in a text), or no
+// digit follows it there.
 static bool ShownValue(const Judge* judge, const DumpValue& value, const char* keyword,
                        int64_t* shown, uint32_t* digitsAt)
 {
@@ -105,7 +106,7 @@ static bool ShownValue(const Judge* judge, const DumpValue& value, const char* k
     }
     bracket -= bracket >= strlen(MARKER_BRACKET) ? (uint32_t)strlen(MARKER_BRACKET) : bracket;
     if (!StandsAt(walk->Bytes, walk->Size, bracket, MARKER_BRACKET) ||
-        !StartsLine(judge, bracket)) {
+        bracket > walk->FirstLineAt) {
         return false;
     }
     uint32_t p = value.KeywordAt + (uint32_t)strlen(keyword);
@@ -480,11 +481,12 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
                  "the dump starts with a UTF-8 byte-order mark; the rebuild "
                  "ignores it");
         }
+        // The values are judged once the walk knows where the first record line stands.
+        JudgeRecords(&judge, &walk);
         JudgeValue(&judge, walk.Header, "HEADER", StoredHeaderByte & 0xFF, &HeaderFrom,
                    "a header is one byte, 0 to 255");
         JudgeValue(&judge, walk.LineCount, "LINECOUNT", StoredLineCount, &LineCountFrom,
                    "only four digits and no sign are read");
-        JudgeRecords(&judge, &walk);
     }
     // Blanked markup behind a byte-order mark is not repaired: every problem then has that
     // one cause, which is what the translator needs to hear.

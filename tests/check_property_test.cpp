@@ -187,12 +187,16 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      [](Case* c) { AddRecordLine(c, c->RecordLine(c->What.Records.size()), LastNumber(c)); }},
     {"the LINECOUNT line deleted, a text reading LINECOUNT: 12",
      [](Case* c) {
+         if (!c->What.Records.empty() && c->Pick(2)) {
+             SetText(c, 0, c->Pick(2) ? "LINECOUNT: 12" : "a[:::::]LINECOUNT: 12");
+         }
          c->Lines.erase(c->Lines.begin() + 3);
          c->What.CountLine = false;
-         if (!c->What.Records.empty() && c->Pick(2)) {
-             c->What.Records[0].second = "LINECOUNT: 12";
-             c->Lines[3] = "[LINE:" + Digits(c->What.Records[0].first) + "]LINECOUNT: 12";
-         }
+     }},
+    {"the LINECOUNT line joined to the HEADER line",
+     [](Case* c) {
+         c->Lines[2] += c->Lines[3];
+         c->Lines.erase(c->Lines.begin() + 3);
      }},
     {"a text over 65,535 bytes",
      [](Case* c) {
