@@ -20,17 +20,8 @@ struct LineCounter {
     const uint8_t* Bytes;
     uint32_t At;   // counted up to here
     uint32_t Line; // the line that holds At
-    uint8_t Break; // the byte that ends a line: LF, or CR in a dump saved by an old Mac editor
+    uint8_t Break; // the byte that ends a line
 };
-
-static uint8_t LineBreakOf(const uint8_t* bytes, uint32_t size)
-{
-    uint32_t p = 0;
-    while (p < size && bytes[p] != '\r' && bytes[p] != '\n') {
-        ++p;
-    }
-    return p + 1 < size && bytes[p] == '\r' && bytes[p + 1] != '\n' ? '\r' : '\n';
-}
 
 static uint32_t LineOf(LineCounter* lines, uint32_t offset)
 {
@@ -414,7 +405,8 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     DumpUnreadPart unread;
     FindUnreadPart(walk, &unread);
     JudgeUnreadLines(judge, unread.RecordLinesBefore, unread.OtherLinesBefore,
-                     "before the first record line",
+                     walk->End == DUMP_WITHOUT_RECORD_LINE ? "in a dump without a record line"
+                                                           : "before the first record line",
                      " (a record line starts with \"" RECORD_PREFIX "nnnn]\")");
     if (!writes) {
         if (lines > 0 || walk->WantsSideData || unread.TailMarker) {
@@ -472,7 +464,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     if (!StartDumpWalk(&walk, bytes, size)) {
         return;
     }
-    Judge judge = {name, &walk, {walk.Bytes, 0, 1, LineBreakOf(walk.Bytes, walk.Size)}, result};
+    Judge judge = {name, &walk, {walk.Bytes, 0, 1, walk.LineBreak}, result};
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
     } else {

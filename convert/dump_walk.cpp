@@ -131,6 +131,12 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
         walk->Repaired = true;
     }
     ScanHeaderValues(walk);
+    uint32_t p = 0;
+    while (p < walk->Size && walk->Bytes[p] != '\r' && walk->Bytes[p] != '\n') {
+        ++p;
+    }
+    bool crOnly = p + 1 < walk->Size && walk->Bytes[p] == '\r' && walk->Bytes[p + 1] != '\n';
+    walk->LineBreak = crOnly ? '\r' : '\n';
     return true;
 }
 
@@ -298,9 +304,9 @@ static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
 {
     const uint8_t* bytes = walk->Bytes;
     uint32_t p = from;
-    while (const void* newline = p < to ? memchr(bytes + p, '\n', to - p) : NULL) {
+    while (const void* newline = p < to ? memchr(bytes + p, walk->LineBreak, to - p) : NULL) {
         uint32_t start = (uint32_t)((const uint8_t*)newline - bytes) + 1;
-        const void* next = memchr(bytes + start, '\n', to - start);
+        const void* next = memchr(bytes + start, walk->LineBreak, to - start);
         p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : to;
         uint32_t end = p - (p > start && bytes[p - 1] == '\r');
         uint32_t q = start;
@@ -325,8 +331,20 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
     FindUnreadLines(walk, last.KeywordFound ? last.KeywordAt : 0, walk->FirstLineAt,
                     &unread->RecordLinesBefore, &unread->OtherLinesBefore);
     if (walk->End == DUMP_WITHOUT_RECORD_LINE) {
-        unread->TailMarkerAt = NextMarker(walk->Bytes, walk->Size, 0, MARKER_BRACKET "U");
-        unread->TailMarker = unread->TailMarkerAt < walk->Size;
+        // As a person reads a tail marker: blanks an editor put after its bracket included.
+        const uint8_t* bytes = walk->Bytes;
+        uint32_t p = NextMarker(bytes, walk->Size, 0, MARKER_BRACKET);
+        for (; p < walk->Size; p = NextMarker(bytes, walk->Size, p + 1, MARKER_BRACKET)) {
+            uint32_t q = p + 7;
+            while (q < walk->Size && bytes[q] == ' ') {
+                ++q;
+            }
+            if (q < walk->Size && bytes[q] == 'U') {
+                break;
+            }
+        }
+        unread->TailMarkerAt = p;
+        unread->TailMarker = p < walk->Size;
     }
     if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
         // Text after a short-tail marker that follows the last record line is cut, unread.

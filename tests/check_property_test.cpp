@@ -170,10 +170,19 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          }
      }},
     {"machine translation put blanks around the markup", MachineTranslate},
-    {"a byte-order mark before blanked markup",
+    {"a byte-order mark before blanked markup, sometimes with every record line deleted",
      [](Case* c) {
+         if (c->Pick(2)) {
+             c->Lines.erase(c->Lines.begin() + 4, c->Lines.begin() + 4 + c->What.Records.size());
+             c->What.Records.clear();
+         }
          MachineTranslate(c);
          c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0];
+     }},
+    {"machine translation saved with CR line ends",
+     [](Case* c) {
+         MachineTranslate(c);
+         c->LineEnd = "\r";
      }},
     {"a record line after the closing line",
      [](Case* c) { AddRecordLine(c, c->Lines.size(), LastNumber(c), true); }},
