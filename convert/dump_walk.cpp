@@ -327,9 +327,9 @@ static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
 void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
 {
     memset(unread, 0, sizeof *unread);
-    const DumpValue& last = walk->LineCount.KeywordFound ? walk->LineCount : walk->Header;
-    FindUnreadLines(walk, last.KeywordFound ? last.KeywordAt : 0, walk->FirstLineAt,
-                    &unread->RecordLinesBefore, &unread->OtherLinesBefore);
+    // The head's marker lines are passed over as any marker line is.
+    FindUnreadLines(walk, 0, walk->FirstLineAt, &unread->RecordLinesBefore,
+                    &unread->OtherLinesBefore);
     if (walk->End == DUMP_WITHOUT_RECORD_LINE) {
         // As a person reads a tail marker: blanks an editor put after its bracket included.
         const uint8_t* bytes = walk->Bytes;

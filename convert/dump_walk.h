@@ -88,7 +88,7 @@ struct DumpUnreadLines {
     uint32_t FirstEnd; // before its line end
 };
 
-// What the walk left unread: the lines between the header values and the first record line;
+// What the walk left unread: the lines after the first and before the first record line;
 // the lines after the marker line where the records ended (the closing line, or a tail marker
 // after the last record line); and in a dump without any record line, a tail marker it never
 // looked at.

@@ -194,13 +194,16 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a record line added before the tail marker",
      [](Case* c) { AddRecordLine(c, c->RecordLine(c->What.Records.size()), LastNumber(c)); }},
-    {"the LINECOUNT line deleted, a text reading LINECOUNT: 12",
+    {"the LINECOUNT line deleted, a text reading LINECOUNT: 12, sometimes with blanked markup",
      [](Case* c) {
          if (!c->What.Records.empty() && c->Pick(2)) {
              SetText(c, 0, c->Pick(2) ? "LINECOUNT: 12" : "a[:::::]LINECOUNT: 12");
          }
          c->Lines.erase(c->Lines.begin() + 3);
          c->What.CountLine = false;
+         if (c->Pick(3) == 0) {
+             MachineTranslate(c);
+         }
      }},
     {"the LINECOUNT line joined to the HEADER line",
      [](Case* c) {
