@@ -223,6 +223,9 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                (recordLine ? "starts a new record there"
                 : walk->End == DUMP_UNSEQUENCED_MARKER && walk->EndAt == line.TextEnd
                     ? "takes it for the tail marker and ends the records there"
+                : walk->ShortTailSeen && walk->TailMarkerAt == line.TextEnd
+                    ? "takes it for the short-tail marker, ends the text there and splices side "
+                      "data after the records"
                     : "takes it for the closing line and ends the dump there");
     }
     if (!endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == judge->Lines.Break) {
@@ -439,11 +442,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     if (walk->WantsSideData) {
         judge->Result->SideData = true;
-        if (!StartsLine(judge, walk->TailMarkerAt)) {
-            Find(judge, walk->TailMarkerAt, false,
-                 "a text holds \"" MARKER_BRACKET "Un\": the rebuild takes it for the short-tail "
-                 "marker and splices side data after the records");
-        } else if (!(walk->End == DUMP_CUT_OFF)) {
+        // A marker inside a text is named with the record it cuts; a cut-off dump has its own
+        // problem.
+        if (StartsLine(judge, walk->TailMarkerAt) && walk->End != DUMP_CUT_OFF) {
             JudgeSideData(judge, records);
         }
     }

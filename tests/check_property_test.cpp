@@ -291,7 +291,7 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a translator's comment before the first record line or after the closing line",
      [](Case* c) {
-         c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), "# by Ann");
+         c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), "# Ann: 2026");
      }},
     {"a blank line among the record lines",
      [](Case* c) {

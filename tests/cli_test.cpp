@@ -146,6 +146,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: line 4: 2 record lines from here end in CR only, not CR LF",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]UNx")}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: the text of record 0001 holds \"[:::::]UN\": the rebuild takes it for "
+         "the tail marker and ends the records there",
+         {}},
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,

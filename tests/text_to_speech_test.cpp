@@ -90,6 +90,8 @@ TEST_F(RebuildTest, EachDumpRebuildsIntoTheSpeechFileItDescribes)
          // The first line runs on to the next "[LINE:"; the closing line then cuts the
          // second to the length saved for the first.
          records({{1, "ab\r\n[:::::]Unknown DATA[::::"}, {2, "xy"}}) + "TAIL"},
+        {"a record line at the very start, with no head before it", "[LINE:0001]Hi\r\n" + Close,
+         records({{1, "Hi"}})},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Rebuild(c.Dump), c.Expected) << c.What;
