@@ -146,6 +146,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: line 4: 2 record lines from here end in CR only, not CR LF",
          {}},
+        {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("Hi"), 2, "a[:::::]LINECOUNT: 12")
+                        .erase(DUMP.find("[:::::]LINECOUNT"), 28)},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 4: no LINECOUNT line: the rebuild takes 12 from line 4\n",
+         {}},
         {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]UNx")}},
          "check a.txt",
          1,
