@@ -187,8 +187,8 @@ struct RecordJudgement {
     bool Started;        // ... in sequence so far
     uint32_t Expected;
     bool SequenceBroken;
-    uint32_t LfOnly; // lines ending in LF (or in a dump saved so, CR) alone
-    uint32_t FirstLfOnly;
+    uint32_t LoneBreaks; // lines ending in LF (or in a dump saved so, CR) alone
+    uint32_t FirstLoneBreak;
     bool TextChanged; // by the repair pass
     std::vector<uint32_t> OriginalLines;
 };
@@ -229,8 +229,8 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                     : "takes it for the closing line and ends the dump there");
     }
     if (!endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == judge->Lines.Break) {
-        if (records->LfOnly++ == 0) {
-            records->FirstLfOnly = line.LineAt;
+        if (records->LoneBreaks++ == 0) {
+            records->FirstLoneBreak = line.LineAt;
         }
         return "";
     }
@@ -420,9 +420,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         }
         return;
     }
-    if (records.LfOnly > 0) {
-        Find(judge, records.FirstLfOnly, false,
-             Plural(records.LfOnly, "record line") + " from here end in " +
+    if (records.LoneBreaks > 0) {
+        Find(judge, records.FirstLoneBreak, false,
+             Plural(records.LoneBreaks, "record line") + " from here end in " +
                  (judge->Lines.Break == '\r' ? "CR" : "LF") +
                  " only, not CR LF (an editor saved the dump that way): "
                  "every such text would gain a byte");

@@ -131,6 +131,7 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
         walk->Repaired = true;
     }
     ScanHeaderValues(walk);
+    // Lines end where the first one does: in CR alone when an old Mac editor saved the dump.
     uint32_t p = 0;
     while (p < walk->Size && walk->Bytes[p] != '\r' && walk->Bytes[p] != '\n') {
         ++p;
@@ -335,7 +336,7 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
         const uint8_t* bytes = walk->Bytes;
         uint32_t p = NextMarker(bytes, walk->Size, 0, MARKER_BRACKET);
         for (; p < walk->Size; p = NextMarker(bytes, walk->Size, p + 1, MARKER_BRACKET)) {
-            uint32_t q = p + 7;
+            uint32_t q = p + (uint32_t)strlen(MARKER_BRACKET);
             while (q < walk->Size && bytes[q] == ' ') {
                 ++q;
             }
