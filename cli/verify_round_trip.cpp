@@ -68,16 +68,11 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
     return true;
 }
 
-struct RoundTripResult {
-    uint64_t OriginalSize;
-    bool Differs;
-    uint64_t FirstDifference;
-    uint64_t RebuiltSize;
-};
-
-// Decodes `name` into the scratch folder and rebuilds it there, comparing as it goes. False,
-// with the problem reported, when either conversion could not run.
-static bool RoundTrip(const char* name, const fs::path& scratch, RoundTripResult* result)
+// Decodes `name` into the scratch folder and rebuilds it there, comparing as it goes; the
+// rebuild's report says how it compares. False, with the problem reported, when either
+// conversion could not run.
+static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* originalSize,
+                      ConversionReport* rebuilt)
 {
     std::string dump = (scratch / "v.txt").string();
     std::string sideData = (scratch / "v.ext").string();
@@ -85,7 +80,7 @@ static bool RoundTrip(const char* name, const fs::path& scratch, RoundTripResult
         return false;
     }
     DecodeSpeechFileTo(dump.c_str(), sideData.c_str());
-    result->OriginalSize = LastConversion.InputSize;
+    *originalSize = LastConversion.InputSize;
     if (!Reported(name, name) || !UseFileName(name, dump.c_str())) {
         return false;
     }
@@ -93,10 +88,8 @@ static bool RoundTrip(const char* name, const fs::path& scratch, RoundTripResult
     if (!Reported(name, name)) {
         return false;
     }
-    result->Differs = LastConversion.Differs;
-    result->FirstDifference = LastConversion.FirstDifference;
-    result->RebuiltSize = LastConversion.OutputSize;
-    if (!result->Differs) {
+    *rebuilt = LastConversion;
+    if (!rebuilt->Differs) {
         return true;
     }
     // What the dump itself tells about the difference, judged where it stands.
@@ -106,7 +99,7 @@ static bool RoundTrip(const char* name, const fs::path& scratch, RoundTripResult
     Judged = DumpJudgement();
     RunCore(name, "v.txt", JudgeLoadedDump);
     fs::current_path(previous, error);
-    Offset = result->FirstDifference;
+    Offset = rebuilt->FirstDifference;
     Cause.clear();
     RunCore(name, name, NamePart);
     for (const DumpFinding& finding : Judged.Findings) {
@@ -128,8 +121,9 @@ FileOutcome VerifyFile(const char* name)
     // The core's values that a window run would carry into the next rebuild stay as they were.
     uint32_t headerByte = StoredHeaderByte;
     uint32_t lineCount = StoredLineCount;
-    RoundTripResult result = {};
-    bool converted = RoundTrip(name, scratch, &result);
+    uint64_t originalSize = 0;
+    ConversionReport result = {};
+    bool converted = RoundTrip(name, scratch, &originalSize, &result);
     std::error_code error;
     fs::remove_all(scratch, error);
     StoredHeaderByte = headerByte;
@@ -138,15 +132,14 @@ FileOutcome VerifyFile(const char* name)
         return FILE_NOT_DONE;
     }
     if (!result.Differs) {
-        PrintResult(name, "round-trips exactly (" + Plural(result.OriginalSize, "byte") + ")",
-                    false);
+        PrintResult(name, "round-trips exactly (" + Plural(originalSize, "byte") + ")", false);
         return FILE_DONE;
     }
     std::string text = "the rebuild differs from byte " + std::to_string(result.FirstDifference) +
                        " (" + Part + ")";
-    if (result.RebuiltSize != result.OriginalSize) {
-        text += "; it is " + Plural(result.RebuiltSize, "byte") + " against " +
-                std::to_string(result.OriginalSize);
+    if (result.OutputSize != originalSize) {
+        text += "; it is " + Plural(result.OutputSize, "byte") + " against " +
+                std::to_string(originalSize);
     }
     PrintResult(name, text + ": " + (Cause.empty() ? "no cause found in the dump" : Cause), true);
     return FILE_FINDINGS;
