@@ -62,7 +62,8 @@ FILES = {
     "0001.spc": speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"Bye \x01\x07\x08\x0b\x0c\x1b end")],
                        b"TAIL!"),
     "0002.spc": speech(9, 12000, [(n, b"line %d" % n) for n in range(12000)]),
-    "0003.spc": speech(1, 2, [(7, "caf\u00e9 \"q\" \\ \t \U0001F600".encode()), (8, b"x\ny\r\n")],
+    "0003.spc": speech(1, 2, [(7, "caf\u00e9 \"q\" \\ \t \U0001F600".encode()), (8, b"x\ny\r\n"),
+                                 (9, b"a text of lines\nwith\ttabs, \"quotes\" and \\ in long runs\r\n")],
                        speech(0, 0, [(20, b"zz")])[5:]),
 }
 
