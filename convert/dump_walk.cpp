@@ -280,23 +280,31 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     return true;
 }
 
-// A line that reads like a record line to a person: "[LINE:0001]" with its bracket or colon
-// lost, its letters in another case or blanks put inside.
+// A line that reads like a record line to a person: "[LINE:0001]" with its letters in another
+// case, blanks put inside, its bracket or colon lost or made full-width by an editor, or its
+// word translated (the number then closed by a bracket, as in "[LIGNE:0001]").
 static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
 {
-    for (const char* shape = " [ line : "; *shape != 0; ++shape) {
-        bool letter = *shape >= 'a' && *shape <= 'z';
-        if (*shape == ' ') {
-            while (p < end && bytes[p] == ' ') {
-                ++p;
-            }
-        } else if (p < end && (letter ? bytes[p] | 0x20 : bytes[p]) == *shape) {
-            ++p;
-        } else if (letter) {
-            return false;
+    uint32_t word = p;
+    uint32_t wordEnd = p;
+    for (; p < end && (bytes[p] < '0' || bytes[p] > '9'); ++p) {
+        uint8_t letter = bytes[p] | 0x20;
+        if (letter >= 'a' && letter <= 'z') {
+            word = wordEnd == p ? word : p;
+            wordEnd = p + 1;
+        } else if (bytes[p] < 0x80 && memchr(" \t[:", bytes[p], 4) == NULL) {
+            return false; // any byte past ASCII may be part of a wide bracket, colon or blank
         }
     }
-    return p < end && bytes[p] >= '0' && bytes[p] <= '9';
+    bool line = wordEnd - word == 4;
+    for (uint32_t k = 0; line && k < 4; ++k) {
+        line = (bytes[word + k] | 0x20) == "line"[k];
+    }
+    uint32_t digits = p;
+    while (p < end && bytes[p] >= '0' && bytes[p] <= '9') {
+        ++p;
+    }
+    return p > digits && (line || (p < end && (bytes[p] == ']' || bytes[p] >= 0x80)));
 }
 
 // The lines that start after `from` and before `to`, other than marker lines and empty ones.

@@ -132,7 +132,8 @@ void AddRecordLine(Case* c, size_t at, uint32_t number, bool damaged = false)
 {
     std::string text = Text(c, c->Pick(10));
     std::string head =
-        damaged ? std::vector<std::string>{"[LINE:", "[line:", "LINE:"}[c->Pick(3)] : "[LINE:";
+        damaged ? std::vector<std::string>{"[LINE:", "[line:", "LINE:", "[LIGNE:"}[c->Pick(4)]
+                : "[LINE:";
     c->Lines.insert(c->Lines.begin() + (long)at, head + Digits(number) + "]" + text);
     c->What.Records.push_back({number, text});
 }
@@ -183,6 +184,14 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      [](Case* c) {
          MachineTranslate(c);
          c->LineEnd = "\r";
+     }},
+    {"machine translation translated the record lines' word or made their markup full-width",
+     [](Case* c) {
+         std::string head = std::vector<std::string>{"[LIGNE:", "\xEF\xBC\xBBLINE:",
+                                                     "[LINE\xEF\xBC\x9A"}[c->Pick(3)];
+         for (size_t k = 0; k < c->What.Records.size(); ++k) {
+             c->Lines[c->RecordLine(k)].replace(0, 6, head);
+         }
      }},
     {"a record line after the closing line",
      [](Case* c) { AddRecordLine(c, c->Lines.size(), LastNumber(c), true); }},
