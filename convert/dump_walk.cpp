@@ -282,19 +282,21 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
 
 // A line that reads like a record line to a person: "[LINE:0001]" with its letters in another
 // case, blanks put inside, its bracket or colon lost or made full-width by an editor, or its
-// word translated (the number then closed by a bracket, as in "[LIGNE:0001]").
+// word translated ("[LIGNE:0001]": a colon, the number and a bracket then tell it).
 static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
 {
     uint32_t word = p;
     uint32_t wordEnd = p;
+    bool colon = false; // the last mark before the number; any byte past ASCII may be a wide one
     for (; p < end && (bytes[p] < '0' || bytes[p] > '9'); ++p) {
         uint8_t letter = bytes[p] | 0x20;
         if (letter >= 'a' && letter <= 'z') {
             word = wordEnd == p ? word : p;
             wordEnd = p + 1;
         } else if (bytes[p] < 0x80 && memchr(" \t[:", bytes[p], 4) == NULL) {
-            return false; // any byte past ASCII may be part of a wide bracket, colon or blank
+            return false;
         }
+        colon = bytes[p] == ' ' || bytes[p] == '\t' ? colon : bytes[p] == ':' || bytes[p] >= 0x80;
     }
     bool line = wordEnd - word == 4;
     for (uint32_t k = 0; line && k < 4; ++k) {
@@ -304,7 +306,8 @@ static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
     while (p < end && bytes[p] >= '0' && bytes[p] <= '9') {
         ++p;
     }
-    return p > digits && (line || (p < end && (bytes[p] == ']' || bytes[p] >= 0x80)));
+    bool bracket = p < end && (bytes[p] == ']' || bytes[p] >= 0x80);
+    return p > digits && (line || (colon && bracket));
 }
 
 // The lines that start after `from` and before `to`, other than marker lines and empty ones.

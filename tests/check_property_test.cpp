@@ -187,8 +187,8 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"machine translation translated the record lines' word or made their markup full-width",
      [](Case* c) {
-         std::string head = std::vector<std::string>{"[LIGNE:", "\xEF\xBC\xBBLINE:",
-                                                     "[LINE\xEF\xBC\x9A"}[c->Pick(3)];
+         std::string head = std::vector<std::string>{
+             "[LIGNE:", "\xEF\xBC\xBBLINE:", "[LINE\xEF\xBC\x9A"}[c->Pick(3)];
          for (size_t k = 0; k < c->What.Records.size(); ++k) {
              c->Lines[c->RecordLine(k)].replace(0, 6, head);
          }
@@ -300,7 +300,9 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a translator's comment before the first record line or after the closing line",
      [](Case* c) {
-         c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), "# Ann: 2026");
+         std::string comment =
+             std::vector<std::string>{"# Ann: 2026", "Ann v2]", "Deadline: 12"}[c->Pick(3)];
+         c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), comment);
      }},
     {"a blank line among the record lines",
      [](Case* c) {
