@@ -212,7 +212,15 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         return "the record number is not four digits and \"]\": the rebuild reads it as " +
                std::to_string(line.LineNumber) + " and starts the text at the wrong byte";
     }
-    uint32_t span = line.TextEnd > line.TextStart ? line.TextEnd - line.TextStart : 0;
+    if (line.TextEnd < line.TextStart) {
+        // A short-tail marker before this last record line ended it at the length saved there.
+        return "line " + std::to_string(LineOf(&judge->Lines, line.TextEnd)) +
+               " holds a short-tail marker before this last record line: the rebuild writes " +
+               std::to_string(line.Length) + " bytes of " + record +
+               " (as many as the text before that marker had) and splices side data after the "
+               "records";
+    }
+    uint32_t span = line.TextEnd - line.TextStart;
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
     if (!StartsLine(judge, line.TextEnd) && line.TextEnd < walk->Size) {
         std::string marker((const char*)bytes + line.TextEnd,
@@ -242,10 +250,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                    " bytes from its end, two for each line break in it";
         }
         return "the rebuild writes " + std::to_string(line.Length) + " bytes of " + record +
-               ", which shows " + std::to_string(endsInCrLf ? span - 2 : span) +
-               (walk->ShortTailSeen ? " (a tail marker line before it cuts it to the length of "
-                                      "an earlier record)"
-                                    : "");
+               ", which shows " + std::to_string(endsInCrLf ? span - 2 : span);
     }
     if (walk->Repaired) {
         // The text is the one line the record line stands on.

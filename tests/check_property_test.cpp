@@ -225,11 +225,11 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              SetText(c, 0, std::string(70000, 'w'));
          }
      }},
-    {"[:::::]Un inside the last text",
+    {"[:::::]Un inside a text",
      [](Case* c) {
          if (!c->What.Records.empty()) {
-             size_t last = c->What.Records.size() - 1;
-             SetText(c, last, c->What.Records[last].second + "[:::::]Un");
+             size_t k = c->Pick((uint32_t)c->What.Records.size());
+             SetText(c, k, c->What.Records[k].second + "[:::::]Un");
          }
      }},
     {"a byte-order mark", [](Case* c) { c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0]; }},
