@@ -213,12 +213,15 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                std::to_string(line.LineNumber) + " and starts the text at the wrong byte";
     }
     if (line.TextEnd < line.TextStart) {
-        // A short-tail marker before this last record line ended it at the length saved there.
+        // A short-tail marker before this last record line ended it at the length saved there;
+        // the text it shows runs on to the closing line.
+        if (OnlyLineBreaks(bytes, line.TextStart + line.Length, walk->EndAt)) {
+            return "";
+        }
         return "line " + std::to_string(LineOf(&judge->Lines, line.TextEnd)) +
                " holds a short-tail marker before this last record line: the rebuild writes " +
                std::to_string(line.Length) + " bytes of " + record +
-               " (as many as the text before that marker had) and splices side data after the "
-               "records";
+               ", as many as the text before that marker had";
     }
     uint32_t span = line.TextEnd - line.TextStart;
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
@@ -232,8 +235,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                 : walk->End == DUMP_UNSEQUENCED_MARKER && walk->EndAt == line.TextEnd
                     ? "takes it for the tail marker and ends the records there"
                 : walk->ShortTailSeen && walk->TailMarkerAt == line.TextEnd
-                    ? "takes it for the short-tail marker, ends the text there and splices side "
-                      "data after the records"
+                    ? "takes it for the short-tail marker and ends the text there"
                     : "takes it for the closing line and ends the dump there");
     }
     if (!endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == judge->Lines.Break) {
@@ -322,8 +324,8 @@ static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgem
 // ---- Side data -----------------------------------------------------------------------------
 
 // The side data the rebuild would splice, against the tail the dump shows and the records
-// before it.
-static void JudgeSideData(Judge* judge, const RecordJudgement& records)
+// before it; a marker inside a text (markerShown false) shows no tail at all.
+static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool markerShown)
 {
     const DumpWalk* walk = judge->Walk;
     char first[PATH_CAPACITY];
@@ -335,9 +337,11 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records)
     uint32_t size = 0;
     LoadResult loaded = ReadWholeSideFile(name, &bytes, &size);
     if (loaded == LOAD_MISSING) {
-        Find(judge, walk->TailMarkerAt, false,
-             std::string("the dump ends in a tail marker, but its side data ") + sibling +
-                 " is missing: the rebuilt file would lack its tail");
+        if (markerShown) {
+            Find(judge, walk->TailMarkerAt, false,
+                 std::string("the dump ends in a tail marker, but its side data ") + sibling +
+                     " is missing: the rebuilt file would lack its tail");
+        }
         return;
     }
     if (loaded == LOAD_FAILED) {
@@ -345,9 +349,15 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records)
              std::string("the side data ") + name + " cannot be read: the rebuild would fail");
         return;
     }
-    if (name == first && !SameFile(first, sibling) &&
-        (FileStands(sibling) ||
-         (FileStands(owner.c_str()) && !SameFile(owner.c_str(), judge->Name)))) {
+    if (!markerShown) {
+        Find(judge, walk->TailMarkerAt, false,
+             Excerpt(walk->Bytes + walk->TailMarkerAt,
+                     std::min<uint32_t>(walk->Size - walk->TailMarkerAt, 9)) +
+                 " inside a text is taken for a tail marker: the rebuild splices the side data " +
+                 name + " after the records, a tail this dump does not show");
+    } else if (name == first && !SameFile(first, sibling) &&
+               (FileStands(sibling) ||
+                (FileStands(owner.c_str()) && !SameFile(owner.c_str(), judge->Name)))) {
         Find(judge, walk->TailMarkerAt, false,
              std::string("the rebuild would splice ") + first + " (the side data of " + owner +
                  "), not this dump's own " + sibling + ": the wrong tail");
@@ -447,10 +457,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     if (walk->WantsSideData) {
         judge->Result->SideData = true;
-        // A marker inside a text is named with the record it cuts; a cut-off dump has its own
-        // problem.
-        if (StartsLine(judge, walk->TailMarkerAt) && walk->End != DUMP_CUT_OFF) {
-            JudgeSideData(judge, records);
+        // A cut-off dump has its own problem.
+        if (walk->End != DUMP_CUT_OFF) {
+            JudgeSideData(judge, records, StartsLine(judge, walk->TailMarkerAt));
         }
     }
     if (lines != StoredLineCount && walk->LineCount.DigitsFound) {

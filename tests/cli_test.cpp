@@ -161,14 +161,16 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "the tail marker and ends the records there",
          {}},
         {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("yo"), 2, "you")
                         .replace(DUMP.find("Hi"), 2, "Hi[:::::]Un")
-                        .erase(DUMP.find("[:::::]Un") + 9, 28)},
+                        .erase(DUMP.find("[:::::]Un") + 10, 28)},
           {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
-         "a.txt: line 6: line 5 holds a short-tail marker before this last record line: the "
-         "rebuild writes 2 bytes of the text of record 0002 (as many as the text before that "
-         "marker had) and splices side data after the records\n",
+         "a.txt: line 5: \"[:::::]Un\" inside a text is taken for a tail marker: the rebuild "
+         "splices the side data a.ext after the records, a tail this dump does not show\na.txt: "
+         "line 6: line 5 holds a short-tail marker before this last record line: the rebuild "
+         "writes 2 bytes of the text of record 0002, as many as the text before that marker had\n",
          {}},
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
          "check a.txt",
