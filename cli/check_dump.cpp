@@ -59,6 +59,15 @@ static bool StartsLine(const Judge* judge, uint32_t p)
     return p == 0 || (p <= judge->Walk->Size && judge->Walk->Bytes[p - 1] == judge->Lines.Break);
 }
 
+// Whether only blanks stand between the start of p's line and p: an editor indented the line.
+static bool StartsLineAfterBlanks(const Judge* judge, uint32_t p)
+{
+    while (p > 0 && (judge->Walk->Bytes[p - 1] == ' ' || judge->Walk->Bytes[p - 1] == '\t')) {
+        --p;
+    }
+    return StartsLine(judge, p);
+}
+
 static std::string RecordName(uint32_t number)
 {
     char text[16];
@@ -226,6 +235,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     uint32_t span = line.TextEnd - line.TextStart;
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
     if (!StartsLine(judge, line.TextEnd) && line.TextEnd < walk->Size) {
+        if (StartsLineAfterBlanks(judge, line.TextEnd)) {
+            return record + " is followed by a line with blanks before its marker: the rebuild "
+                            "writes this text changed (take the blanks out)";
+        }
         std::string marker((const char*)bytes + line.TextEnd,
                            std::min<uint32_t>(walk->Size - line.TextEnd, 9));
         bool recordLine = StandsAt(walk->Bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
@@ -459,7 +472,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         judge->Result->SideData = true;
         // A cut-off dump has its own problem.
         if (walk->End != DUMP_CUT_OFF) {
-            JudgeSideData(judge, records, StartsLine(judge, walk->TailMarkerAt));
+            JudgeSideData(judge, records, StartsLineAfterBlanks(judge, walk->TailMarkerAt));
         }
     }
     if (lines != StoredLineCount && walk->LineCount.DigitsFound) {

@@ -172,6 +172,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "line 6: line 5 holds a short-tail marker before this last record line: the rebuild "
          "writes 2 bytes of the text of record 0002, as many as the text before that marker had\n",
          {}},
+        {{{"a.txt", std::string(DUMP).insert(DUMP.find("[:::::]Un"), "  ")}, {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 6: the text of record 0002 is followed by a line with blanks before its "
+         "marker: the rebuild writes this text changed (take the blanks out)\n",
+         {}},
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
