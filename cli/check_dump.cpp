@@ -465,8 +465,11 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                      closing ? "after the closing line" : "after the tail marker line", "");
     if (unread.TailMarker) {
         Find(judge, unread.TailMarkerAt, false,
-             "a tail marker with no record line before it: the rebuild does not splice the side "
-             "data");
+             std::string(unread.TailMarkerAt > walk->EndAt ? "a tail marker after the closing line"
+                         : walk->End == DUMP_WITHOUT_RECORD_LINE
+                             ? "a tail marker in a dump without a record line"
+                             : "a tail marker before the first record line") +
+                 ": the rebuild does not splice the side data");
     }
     if (walk->WantsSideData) {
         judge->Result->SideData = true;

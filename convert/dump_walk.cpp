@@ -336,32 +336,42 @@ static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
     }
 }
 
+// The first tail marker in [from, to) as a person reads one, blanks an editor put after its
+// bracket included; or `to`.
+static uint32_t NextTailMarker(const DumpWalk* walk, uint32_t from, uint32_t to)
+{
+    const uint8_t* bytes = walk->Bytes;
+    uint32_t p = NextMarker(bytes, to, from, MARKER_BRACKET);
+    for (; p < to; p = NextMarker(bytes, to, p + 1, MARKER_BRACKET)) {
+        uint32_t q = p + (uint32_t)strlen(MARKER_BRACKET);
+        while (q < walk->Size && bytes[q] == ' ') {
+            ++q;
+        }
+        if (q < walk->Size && bytes[q] == 'U') {
+            break;
+        }
+    }
+    return p;
+}
+
 void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
 {
     memset(unread, 0, sizeof *unread);
     // The head's marker lines are passed over as any marker line is.
     FindUnreadLines(walk, 0, walk->FirstLineAt, &unread->RecordLinesBefore,
                     &unread->OtherLinesBefore);
-    if (walk->End == DUMP_WITHOUT_RECORD_LINE) {
-        // As a person reads a tail marker: blanks an editor put after its bracket included.
-        const uint8_t* bytes = walk->Bytes;
-        uint32_t p = NextMarker(bytes, walk->Size, 0, MARKER_BRACKET);
-        for (; p < walk->Size; p = NextMarker(bytes, walk->Size, p + 1, MARKER_BRACKET)) {
-            uint32_t q = p + (uint32_t)strlen(MARKER_BRACKET);
-            while (q < walk->Size && bytes[q] == ' ') {
-                ++q;
-            }
-            if (q < walk->Size && bytes[q] == 'U') {
-                break;
-            }
-        }
-        unread->TailMarkerAt = p;
-        unread->TailMarker = p < walk->Size;
-    }
     if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
         // Text after a short-tail marker that follows the last record line is cut, unread.
         bool cut = walk->ShortTailSeen && walk->TailMarkerAt > walk->Open.LineAt;
         FindUnreadLines(walk, cut ? walk->TailMarkerAt : walk->EndAt, walk->Size,
                         &unread->RecordLinesAfter, &unread->OtherLinesAfter);
+    }
+    if (!walk->WantsSideData) {
+        uint32_t before = NextTailMarker(walk, 0, walk->FirstLineAt);
+        uint32_t after = walk->End == DUMP_CLOSED
+                             ? NextTailMarker(walk, walk->EndAt + 1, walk->Size)
+                             : walk->Size;
+        unread->TailMarker = before < walk->FirstLineAt || after < walk->Size;
+        unread->TailMarkerAt = before < walk->FirstLineAt ? before : after;
     }
 }

@@ -90,8 +90,8 @@ struct DumpUnreadLines {
 
 // What the walk left unread: the lines after the first and before the first record line;
 // the lines after the marker line where the records ended (the closing line, or a tail marker
-// after the last record line); and in a dump without any record line, a tail marker it never
-// looked at.
+// after the last record line); and, when the walk took no tail marker, one it never looked at
+// before the first record line or after the closing line.
 struct DumpUnreadPart {
     DumpUnreadLines RecordLinesBefore;
     DumpUnreadLines OtherLinesBefore;

@@ -309,6 +309,14 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));
          c->Lines.insert(c->Lines.begin() + (long)at, "");
      }},
+    {"the tail marker line moved before the first record line or after the closing line",
+     [](Case* c) {
+         if (!c->What.Marker.empty()) {
+             std::string marker = c->Lines[c->Closing() - 1];
+             c->Lines.erase(c->Lines.begin() + (long)c->Closing() - 1);
+             c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), marker);
+         }
+     }},
     {"the tail marker line deleted",
      [](Case* c) {
          if (!c->What.Marker.empty()) {
