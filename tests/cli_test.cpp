@@ -178,6 +178,20 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 6: the text of record 0002 is followed by a line with blanks before its "
          "marker: the rebuild writes this text changed (take the blanks out)\n",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]Sp")}},
+         "check a.txt",
+         1,
+         "line 5: the text of record 0001 holds \"[:::::]Sp\": the rebuild takes it for the "
+         "closing line and ends the dump there\na.txt: line 6: \"[LINE:0002]yo\" stands after the "
+         "closing line: the rebuild never reads it\na.txt: line 7: a tail marker after the "
+         "closing line: the rebuild does not splice the side data\n",
+         {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("0002"), 4, "0005")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 6: record 0005 follows record 0001: numbers must rise by one",
+         {}},
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
