@@ -310,14 +310,18 @@ static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
     return p > digits && (line || (colon && bracket));
 }
 
-// The lines that start after `from` and before `to`, other than marker lines and empty ones.
-static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
+// The lines in [from, to), other than marker lines and empty ones; the line `from` stands on
+// only when it starts there.
+static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to, bool fromStartsLine,
                             DumpUnreadLines* recordLines, DumpUnreadLines* otherLines)
 {
     const uint8_t* bytes = walk->Bytes;
-    uint32_t p = from;
-    while (const void* newline = p < to ? memchr(bytes + p, walk->LineBreak, to - p) : NULL) {
-        uint32_t start = (uint32_t)((const uint8_t*)newline - bytes) + 1;
+    uint32_t start = from;
+    if (!fromStartsLine) {
+        const void* newline = from < to ? memchr(bytes + from, walk->LineBreak, to - from) : NULL;
+        start = newline != NULL ? (uint32_t)((const uint8_t*)newline - bytes) + 1 : to;
+    }
+    for (uint32_t p; start < to; start = p + 1) {
         const void* next = memchr(bytes + start, walk->LineBreak, to - start);
         p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : to;
         uint32_t end = p - (p > start && bytes[p - 1] == '\r');
@@ -357,13 +361,14 @@ static uint32_t NextTailMarker(const DumpWalk* walk, uint32_t from, uint32_t to)
 void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
 {
     memset(unread, 0, sizeof *unread);
-    // The head's marker lines are passed over as any marker line is.
-    FindUnreadLines(walk, 0, walk->FirstLineAt, &unread->RecordLinesBefore,
-                    &unread->OtherLinesBefore);
+    // From the dump's first line on, a translator's note at the top included; the head's marker
+    // lines are passed over as any marker line is.
+    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt, true,
+                    &unread->RecordLinesBefore, &unread->OtherLinesBefore);
     if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
         // Text after a short-tail marker that follows the last record line is cut, unread.
         bool cut = walk->ShortTailSeen && walk->TailMarkerAt > walk->Open.LineAt;
-        FindUnreadLines(walk, cut ? walk->TailMarkerAt : walk->EndAt, walk->Size,
+        FindUnreadLines(walk, cut ? walk->TailMarkerAt : walk->EndAt, walk->Size, false,
                         &unread->RecordLinesAfter, &unread->OtherLinesAfter);
     }
     if (!walk->WantsSideData) {

@@ -88,10 +88,10 @@ struct DumpUnreadLines {
     uint32_t FirstEnd; // before its line end
 };
 
-// What the walk left unread: the lines after the first and before the first record line;
-// the lines after the marker line where the records ended (the closing line, or a tail marker
-// after the last record line); and, when the walk took no tail marker, one it never looked at
-// before the first record line or after the closing line.
+// What the walk left unread: the lines before the first record line; the lines after the
+// marker line where the records ended (the closing line, or a tail marker after the last record
+// line); and, when the walk took no tail marker, one it never looked at before the first record
+// line or after the closing line.
 struct DumpUnreadPart {
     DumpUnreadLines RecordLinesBefore;
     DumpUnreadLines OtherLinesBefore;

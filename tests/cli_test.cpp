@@ -192,6 +192,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: line 6: record 0005 follows record 0001: numbers must rise by one",
          {}},
+        {{{"a.txt", "\xEF\xBB\xBF# by Ann\r\n" + DUMP}, {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         0,
+         "a.txt: line 1: note: \"# by Ann\" stands before the first record line, where the "
+         "rebuild does not read",
+         {}},
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
