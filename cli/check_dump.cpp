@@ -439,11 +439,18 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                      walk->End == DUMP_WITHOUT_RECORD_LINE ? "in a dump without a record line"
                                                            : "before the first record line",
                      " (a record line starts with \"" RECORD_PREFIX "nnnn]\")");
+    const DumpUnreadLines& after =
+        unread.RecordLinesAfter.Count > 0 ? unread.RecordLinesAfter : unread.OtherLinesAfter;
+    bool closing = walk->End == DUMP_CLOSED && after.FirstAt > walk->EndAt;
+    JudgeUnreadLines(judge, unread.RecordLinesAfter, unread.OtherLinesAfter,
+                     closing ? "after the closing line" : "after the tail marker line", "");
     if (!writes) {
-        if (lines > 0 || walk->WantsSideData || unread.TailMarker) {
+        bool tail = walk->WantsSideData || unread.TailMarker;
+        if (lines > 0 || tail) {
             Find(judge, walk->LineCount.KeywordAt, false,
                  "the line count is 0: the rebuild writes no record and no side data, so " +
-                     Plural(lines, "record line") + (lines > 0 ? "" : " but the tail") +
+                     (lines == 0 ? "the tail"
+                                 : Plural(lines, "record line") + (tail ? " and the tail" : "")) +
                      " of this dump would be lost");
         }
         return;
@@ -458,11 +465,6 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     if (walk->Repaired && !records.TextChanged) {
         Find(judge, 0, true, "blanks an editor put into the markup are repaired; no text changes");
     }
-    const DumpUnreadLines& after =
-        unread.RecordLinesAfter.Count > 0 ? unread.RecordLinesAfter : unread.OtherLinesAfter;
-    bool closing = walk->End == DUMP_CLOSED && after.FirstAt > walk->EndAt;
-    JudgeUnreadLines(judge, unread.RecordLinesAfter, unread.OtherLinesAfter,
-                     closing ? "after the closing line" : "after the tail marker line", "");
     if (unread.TailMarker) {
         Find(judge, unread.TailMarkerAt, false,
              std::string(unread.TailMarkerAt > walk->EndAt ? "a tail marker after the closing line"

@@ -198,6 +198,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 1: note: \"# by Ann\" stands before the first record line, where the "
          "rebuild does not read",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find(": 2"), 3, ": 0") + "\r\n# thanks"},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "line 4: the line count is 0: the rebuild writes no record and no side data, so 2 record "
+         "lines and the tail of this dump would be lost\na.txt: line 9: note: \"# thanks\" stands "
+         "after the closing line",
+         {}},
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
