@@ -259,6 +259,24 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     }
     // Empty lines after a text cost it nothing: each CR LF counts zero.
     if (!OnlyLineBreaks(bytes, line.TextStart + line.Length, line.TextEnd)) {
+        // A marker line whose words an editor changed (translated, say), or one moved among the
+        // record lines, is text to the rebuild.
+        const uint8_t* textEnd = bytes + line.TextEnd;
+        for (const uint8_t* lf = bytes + line.TextStart;
+             (lf = (const uint8_t*)memchr(lf, '\n', textEnd - lf)) != NULL;) {
+            uint32_t at = (uint32_t)(++lf - bytes);
+            uint32_t end = at;
+            while (end < line.TextEnd && bytes[end] != '\r' && bytes[end] != '\n') {
+                ++end;
+            }
+            if (StandsAt(bytes, end, at, MARKER_BRACKET)) {
+                return record + " runs on into line " + std::to_string(LineOf(&judge->Lines, at)) +
+                       ", " + Excerpt(bytes + at, end - at) +
+                       ", a marker line that does not end a text there: the rebuild writes it "
+                       "into this text (marker lines keep the words and places a decode gave "
+                       "them)";
+            }
+        }
         if (line.LineBreaks > 1) {
             return record + " spans " + std::to_string(line.LineBreaks) +
                    " lines: the rebuild cuts " + std::to_string(2 * (line.LineBreaks - 1)) +

@@ -206,6 +206,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "lines and the tail of this dump would be lost\na.txt: line 9: note: \"# thanks\" stands "
          "after the closing line",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Unknown DATA"), 12, "Reste")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 6: the text of record 0002 runs on into line 7, \"[:::::]Reste[:::::]\", a "
+         "marker line that does not end a text there",
+         {}},
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[LINE:0001]"), 1)}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
