@@ -239,11 +239,11 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             return record + " is followed by a line with blanks before its marker: the rebuild "
                             "writes this text changed (take the blanks out)";
         }
-        std::string marker((const char*)bytes + line.TextEnd,
-                           std::min<uint32_t>(walk->Size - line.TextEnd, 9));
         bool recordLine = StandsAt(walk->Bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
-        return record + " holds \"" + (recordLine ? std::string(RECORD_PREFIX) : marker) +
-               "\": the rebuild " +
+        uint32_t shown = recordLine ? (uint32_t)strlen(RECORD_PREFIX) : 9;
+        return record + " holds " +
+               Excerpt(bytes + line.TextEnd, std::min<uint32_t>(walk->Size - line.TextEnd, shown)) +
+               ": the rebuild " +
                (recordLine ? "starts a new record there"
                 : walk->End == DUMP_UNSEQUENCED_MARKER && walk->EndAt == line.TextEnd
                     ? "takes it for the tail marker and ends the records there"
