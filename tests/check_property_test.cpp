@@ -219,6 +219,8 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          c->Lines[2] += c->Lines[3];
          c->Lines.erase(c->Lines.begin() + 3);
      }},
+    {"the HEADER and LINECOUNT lines swapped",
+     [](Case* c) { std::swap(c->Lines[2], c->Lines[3]); }},
     {"a text over 65,535 bytes",
      [](Case* c) {
          if (!c->What.Records.empty()) {
