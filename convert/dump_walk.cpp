@@ -282,7 +282,7 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
 
 // A line that reads like a record line to a person: "[LINE:0001]" with its letters in another
 // case, blanks put inside, its bracket or colon lost or made full-width by an editor, or its
-// word translated ("[LIGNE:0001]": a colon, the number and a bracket then tell it).
+// word translated ("[LIGNE:0001]": a colon, four digits and a bracket then tell it).
 static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
 {
     uint32_t word = p;
@@ -306,8 +306,13 @@ static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
     while (p < end && bytes[p] >= '0' && bytes[p] <= '9') {
         ++p;
     }
+    uint32_t count = p - digits;
+    while (p < end && (bytes[p] == ' ' || bytes[p] == '\t')) {
+        ++p;
+    }
     bool bracket = p < end && (bytes[p] == ']' || bytes[p] >= 0x80);
-    return p > digits && (line || (colon && bracket));
+    // "Line 3 is odd" and "Version: 2]" are a translator's words.
+    return count > 0 && ((line && (colon || bracket)) || (colon && bracket && count == 4));
 }
 
 // The lines in [from, to), other than marker lines and empty ones; the line `from` stands on

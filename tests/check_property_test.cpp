@@ -302,8 +302,8 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a translator's comment before the first record line or after the closing line",
      [](Case* c) {
-         std::string comment =
-             std::vector<std::string>{"# Ann: 2026", "Ann v2]", "Deadline: 12"}[c->Pick(3)];
+         std::string comment = std::vector<std::string>{"# Ann: 2026", "Ann v2]", "Deadline: 12",
+                                                        "Line 3 is odd", "Version: 2]"}[c->Pick(5)];
          c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), comment);
      }},
     {"a blank line among the record lines",
