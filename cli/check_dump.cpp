@@ -477,7 +477,8 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     if (!writes) {
         bool tail = walk->WantsSideData || unread.TailMarker;
         if (lines > 0 || tail) {
-            Find(judge, walk->LineCount.KeywordAt, false,
+            Find(judge, walk->LineCount.KeywordFound ? walk->LineCount.KeywordAt : UINT32_MAX,
+                 false,
                  "the line count is 0: the rebuild writes no record and no side data, so " +
                      (lines == 0 ? "the tail"
                                  : Plural(lines, "record line") + (tail ? " and the tail" : "")) +

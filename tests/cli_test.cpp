@@ -160,8 +160,10 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
-         "a.txt: line 3: the LINECOUNT line is not read where it stands: the rebuild looks for it "
-         "after the HEADER line and writes 0",
+         "a.txt: the line count is 0: the rebuild writes no record and no side data, so 2 record "
+         "lines and the tail of this dump would be lost\na.txt: line 3: the LINECOUNT line is not "
+         "read where it stands: the rebuild looks for it after the HEADER line and writes 0, as no "
+         "dump before it in this run had one\n",
          {}},
         {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]UNx")}},
          "check a.txt",
