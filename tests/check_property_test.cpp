@@ -188,7 +188,7 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
     {"machine translation translated the record lines' word or made their markup full-width",
      [](Case* c) {
          std::string head = std::vector<std::string>{
-             "[LIGNE:", "\xEF\xBC\xBBLINE:", "[LINE\xEF\xBC\x9A"}[c->Pick(3)];
+             "[LIGNE:", "[LIGNE : ", "\xEF\xBC\xBBLINE:", "[LINE\xEF\xBC\x9A"}[c->Pick(4)];
          for (size_t k = 0; k < c->What.Records.size(); ++k) {
              c->Lines[c->RecordLine(k)].replace(0, 6, head);
          }

@@ -239,6 +239,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 1: the dump starts with a byte-order mark, so the blanks an editor put into "
          "its markup are not repaired",
          {}},
+        {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("[LINE:0002]"), 6, "[LIGNE : ")
+                        .replace(DUMP.find("[LINE:0001]"), 6, "[LIGNE : ")}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: \"[LIGNE : 0001]Hi\" and 1 more line stand in a dump without a record "
+         "line: the rebuild never reads them",
+         {}},
         {{{"a.spc", SPEECH}, {"b.spc", "abc"}},
          "decode a.spc b.spc",
          2,
