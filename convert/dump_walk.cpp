@@ -307,9 +307,6 @@ static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
         ++p;
     }
     uint32_t count = p - digits;
-    while (p < end && (bytes[p] == ' ' || bytes[p] == '\t')) {
-        ++p;
-    }
     bool bracket = p < end && (bytes[p] == ']' || bytes[p] >= 0x80);
     // "Line 3 is odd" and "Version: 2]" are a translator's words.
     return count > 0 && ((line && (colon || bracket)) || (colon && bracket && count == 4));

@@ -132,8 +132,9 @@ void AddRecordLine(Case* c, size_t at, uint32_t number, bool damaged = false)
 {
     std::string text = Text(c, c->Pick(10));
     std::string head =
-        damaged ? std::vector<std::string>{"[LINE:", "[line:", "LINE:", "[LIGNE:"}[c->Pick(4)]
-                : "[LINE:";
+        damaged
+            ? std::vector<std::string>{"[LINE:", "[line:", "LINE:", "[LIGNE:", "[LINE "}[c->Pick(5)]
+            : "[LINE:";
     c->Lines.insert(c->Lines.begin() + (long)at, head + Digits(number) + "]" + text);
     c->What.Records.push_back({number, text});
 }

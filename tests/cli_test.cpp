@@ -247,6 +247,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 5: \"[LIGNE : 0001]Hi\" and 1 more line stand in a dump without a record "
          "line: the rebuild never reads them",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi\r\nthere")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: the text of record 0001 spans 2 lines: the rebuild cuts 2 bytes from its "
+         "end, two for each line break in it\n",
+         {}},
         {{{"a.spc", SPEECH}, {"b.spc", "abc"}},
          "decode a.spc b.spc",
          2,
