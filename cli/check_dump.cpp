@@ -142,7 +142,8 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
         const uint8_t* end = bytes + judge->Walk->FirstLineAt;
         uint32_t at = (uint32_t)(std::search(bytes, end, keyword.begin(), keyword.end()) - bytes);
         DumpValue there = {true, at, false, 0};
-        bool shownThere = ShownValue(judge, there, keyword.c_str(), &shown, &shownAt);
+        bool shownThere = at < judge->Walk->FirstLineAt &&
+                          ShownValue(judge, there, keyword.c_str(), &shown, &shownAt);
         Find(judge, shownThere ? there.KeywordAt : UINT32_MAX, shownThere && shown == written,
              shownThere ? "the " + std::string(word) +
                               " line is not read where it stands: the rebuild looks for it "

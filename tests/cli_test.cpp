@@ -165,6 +165,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "read where it stands: the rebuild looks for it after the HEADER line and writes 0, as no "
          "dump before it in this run had one\n",
          {}},
+        {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("Hi"), 2, "12")
+                        .replace(DUMP.find("[:::::]LINECOUNT"), 28, "[:::::]")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: no LINECOUNT line: the rebuild writes 0",
+         {}},
         {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]UNx")}},
          "check a.txt",
          1,
