@@ -225,12 +225,17 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         return "the closing line " MARKER_BRACKET "Speech FINISH" MARKER_BRACKET
                " is missing: the rebuild writes this last record's number but not its text";
     }
-    bool fourDigits = true;
-    for (uint32_t k = 0; k < 4; ++k) {
-        uint8_t c = line.LineAt + 6 + k < walk->Size ? bytes[line.LineAt + 6 + k] : 0;
-        fourDigits = fourDigits && c >= '0' && c <= '9';
+    uint32_t digits = line.LineAt + 6;
+    while (digits < line.LineAt + 10 && bytes[digits] >= '0' && bytes[digits] <= '9') {
+        ++digits;
     }
-    if (!fourDigits || bytes[line.LineAt + 10] != ']') {
+    if (digits == line.LineAt + 9 && bytes[digits] == ']' &&
+        bytes[digits + 1] == judge->Lines.Break && line.TextStart == line.TextEnd) {
+        // Three digits, "]" and a lone line end: the rebuild reads the same number and, past
+        // that line end, the same empty text.
+        return "";
+    }
+    if (digits < line.LineAt + 10 || bytes[digits] != ']') {
         return "the record number is not four digits and \"]\": the rebuild reads it as " +
                std::to_string(line.LineNumber) + " and starts the text at the wrong byte";
     }

@@ -173,6 +173,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: no LINECOUNT line: the rebuild writes 0",
          {}},
+        {{{"a.txt", "[:::::]Speech START[:::::]\n[:::::]HEADER: 3[:::::]\n[:::::]LINECOUNT: 1"
+                    "[:::::]\n[LINE:001]\n[:::::]Speech FINISH[:::::]"}},
+         "check a.txt",
+         0,
+         "a.txt: ready: a rebuild writes 1 record\n",
+         {}},
         {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]UNx")}},
          "check a.txt",
          1,
