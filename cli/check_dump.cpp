@@ -173,11 +173,15 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
 // ---- Record lines --------------------------------------------------------------------------
 
 // The record line as it stands in the dump before the repair, against the text the rebuild
-// writes: only the blanks the markup gained may differ, so the line must end in that text.
+// writes: only the blanks the markup gained may differ, so the line must end in that text. A
+// head that gained none ("[LINE:0001]" as decoded) shows all that follows it as the text.
 static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_t* text,
                                 uint32_t length)
 {
-    return size >= length + 2 && memcmp(line + size - 2 - length, text, length) == 0 &&
+    bool intact = StandsAt(line, size, 0, RECORD_PREFIX) && size > 10 &&
+                  memchr(line + 6, ' ', 4) == NULL && line[10] == ']';
+    return size >= length + 2 && (!intact || size == length + 13) &&
+           memcmp(line + size - 2 - length, text, length) == 0 &&
            memcmp(line + size - 2, DUMP_LINE_END, 2) == 0;
 }
 

@@ -235,6 +235,14 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              SetText(c, k, c->What.Records[k].second + "[:::::]Un");
          }
      }},
+    {"a blank typed into the START line's markup, so the repair runs",
+     [](Case* c) {
+         c->Lines[0] = "[:::::] Speech START[:::::]";
+         // Texts the repair leaves alone, but for a blank that may start the first.
+         for (size_t k = 0; k < c->What.Records.size(); ++k) {
+             SetText(c, k, k == 0 && c->Pick(2) ? " a" : "a");
+         }
+     }},
     {"a byte-order mark", [](Case* c) { c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0]; }},
     {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
     {"a line break typed into a text",
