@@ -114,7 +114,7 @@ static bool ShownValue(const Judge* judge, const DumpValue& value, const char* k
         ++p;
     }
     bool negative = p < walk->Size && walk->Bytes[p] == '-';
-    p += negative;
+    p += p < walk->Size && (negative || walk->Bytes[p] == '+');
     *digitsAt = p;
     *shown = 0;
     while (p < walk->Size && walk->Bytes[p] >= '0' && walk->Bytes[p] <= '9') {

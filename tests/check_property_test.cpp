@@ -281,8 +281,8 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a header value changed",
      [](Case* c) {
-         static const char* values[] = {"300", "7", "-1", "03", "12345", "0", "9999"};
-         std::string value = values[c->Pick(7)];
+         static const char* values[] = {"300", "7", "-1", "03", "12345", "0", "9999", "+5"};
+         std::string value = values[c->Pick(8)];
          bool count = c->Pick(2);
          c->Lines[count ? 3 : 2] =
              std::string("[:::::]") + (count ? "LINECOUNT: " : "HEADER: ") + value + "[:::::]";
