@@ -94,8 +94,8 @@ static std::string HeaderFrom;
 static std::string LineCountFrom;
 
 // The value a marker shows after its keyword: blanks, a sign, the digits; false when the keyword
-// does not follow a marker bracket before the first record line (it stands in a text), or no
-// digit follows it there.
+// does not follow a marker bracket that stands before the first record line or starts a line
+// (it stands in a text), or no digit follows it there.
 static bool ShownValue(const Judge* judge, const DumpValue& value, const char* keyword,
                        int64_t* shown, uint32_t* digitsAt)
 {
@@ -106,7 +106,7 @@ static bool ShownValue(const Judge* judge, const DumpValue& value, const char* k
     }
     bracket -= bracket >= strlen(MARKER_BRACKET) ? (uint32_t)strlen(MARKER_BRACKET) : bracket;
     if (!StandsAt(walk->Bytes, walk->Size, bracket, MARKER_BRACKET) ||
-        bracket > walk->FirstLineAt) {
+        (bracket > walk->FirstLineAt && !StartsLineAfterBlanks(judge, bracket))) {
         return false;
     }
     uint32_t p = value.KeywordAt + (uint32_t)strlen(keyword);

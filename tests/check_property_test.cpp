@@ -215,6 +215,12 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              MachineTranslate(c);
          }
      }},
+    {"the LINECOUNT line moved after the record lines",
+     [](Case* c) {
+         std::string line = c->Lines[3];
+         c->Lines.erase(c->Lines.begin() + 3);
+         c->Lines.insert(c->Lines.end() - 1, line);
+     }},
     {"the LINECOUNT line joined to the HEADER line",
      [](Case* c) {
          c->Lines[2] += c->Lines[3];
