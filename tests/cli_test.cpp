@@ -268,6 +268,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 5: the text of record 0001 spans 2 lines: the rebuild cuts 2 bytes from its "
          "end, two for each line break in it\n",
          {}},
+        {{{"chapter1.txt", DUMP}, {"chapter1.ext", "\x01\x02"}, {"ter1.ext", "\x09"}},
+         "check chapter1.txt",
+         1,
+         "chapter1.txt: line 7: the rebuild would splice ter1.ext (the side data of ter1.txt), not "
+         "this dump's own chapter1.ext: the wrong tail\n",
+         {}},
         {{{"a.spc", SPEECH}, {"b.spc", "abc"}},
          "decode a.spc b.spc",
          2,
