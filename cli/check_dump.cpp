@@ -157,8 +157,9 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
     } else if (!onItsLine) {
         // On its line, the value shown is the one the scan takes: its first digits.
         Find(judge, value.KeywordAt, false,
-             "no " + std::string(word) + " line: the rebuild takes " + std::to_string(written) +
-                 " from line " + std::to_string(LineOf(&judge->Lines, value.DigitsAt)));
+             "no " + std::string(word) + " line shows a value: the rebuild takes " +
+                 std::to_string(written) + " from line " +
+                 std::to_string(LineOf(&judge->Lines, value.DigitsAt)));
     } else if (shown != (int64_t)written) {
         Find(judge, value.KeywordAt, false,
              std::string(word) + " " + std::to_string(shown) + " would be written as " +

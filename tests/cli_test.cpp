@@ -152,7 +152,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
-         "a.txt: line 4: no LINECOUNT line: the rebuild takes 12 from line 4\n",
+         "a.txt: line 4: no LINECOUNT line shows a value: the rebuild takes 12 from line 4\n",
          {}},
         {{{"a.txt",
            std::string(DUMP).replace(DUMP.find("[:::::]HEADER"), 51,
