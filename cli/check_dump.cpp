@@ -96,11 +96,10 @@ static std::string LineCountFrom;
 // The value a marker shows after its keyword: blanks, a sign, the digits; false when the keyword
 // does not follow a marker bracket that stands before the first record line or starts a line
 // (it stands in a text), or no digit follows it there.
-static bool ShownValue(const Judge* judge, const DumpValue& value, const char* keyword,
-                       int64_t* shown, uint32_t* digitsAt)
+static bool ShownValue(const Judge* judge, uint32_t keywordAt, const char* keyword, int64_t* shown)
 {
     const DumpWalk* walk = judge->Walk;
-    uint32_t bracket = value.KeywordAt;
+    uint32_t bracket = keywordAt;
     while (bracket > 0 && walk->Bytes[bracket - 1] == ' ') {
         --bracket;
     }
@@ -109,19 +108,19 @@ static bool ShownValue(const Judge* judge, const DumpValue& value, const char* k
         (bracket > walk->FirstLineAt && !StartsLineAfterBlanks(judge, bracket))) {
         return false;
     }
-    uint32_t p = value.KeywordAt + (uint32_t)strlen(keyword);
+    uint32_t p = keywordAt + (uint32_t)strlen(keyword);
     while (p < walk->Size && walk->Bytes[p] == ' ') {
         ++p;
     }
     bool negative = p < walk->Size && walk->Bytes[p] == '-';
     p += p < walk->Size && (negative || walk->Bytes[p] == '+');
-    *digitsAt = p;
+    uint32_t digits = p;
     *shown = 0;
     while (p < walk->Size && walk->Bytes[p] >= '0' && walk->Bytes[p] <= '9') {
         *shown = std::min<int64_t>(*shown * 10 + (walk->Bytes[p++] - '0'), INT64_MAX / 20);
     }
     *shown = negative ? -*shown : *shown;
-    return p > *digitsAt;
+    return p > digits;
 }
 
 // One header value: the value the rebuild writes against the one the dump shows.
@@ -132,19 +131,17 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
     std::string carried = from->empty() ? "0, as no dump before it in this run had one"
                                         : std::to_string(written) + ", carried over from " + *from;
     int64_t shown = 0;
-    uint32_t shownAt = 0;
     bool onItsLine =
-        value.KeywordFound && ShownValue(judge, value, keyword.c_str(), &shown, &shownAt);
+        value.KeywordFound && ShownValue(judge, value.KeywordAt, keyword.c_str(), &shown);
     if (!value.KeywordFound) {
         // The line may stand where the header scan no longer looks (LINECOUNT before HEADER):
         // exact as long as the value carried over is the one it shows.
         const uint8_t* bytes = judge->Walk->Bytes;
         const uint8_t* end = bytes + judge->Walk->FirstLineAt;
         uint32_t at = (uint32_t)(std::search(bytes, end, keyword.begin(), keyword.end()) - bytes);
-        DumpValue there = {true, at, false, 0};
-        bool shownThere = at < judge->Walk->FirstLineAt &&
-                          ShownValue(judge, there, keyword.c_str(), &shown, &shownAt);
-        Find(judge, shownThere ? there.KeywordAt : UINT32_MAX, shownThere && shown == written,
+        bool shownThere =
+            at < judge->Walk->FirstLineAt && ShownValue(judge, at, keyword.c_str(), &shown);
+        Find(judge, shownThere ? at : UINT32_MAX, shownThere && shown == written,
              shownThere ? "the " + std::string(word) +
                               " line is not read where it stands: the rebuild looks for it "
                               "after the " +
