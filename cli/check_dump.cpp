@@ -41,17 +41,56 @@ static uint32_t LineOf(LineCounter* lines, uint32_t offset)
     return lines->Line;
 }
 
+// A record line's findings may be one per record line, too many to hold: the first walk only
+// counts them, and a second walk hands them out as it finds them again, each after the
+// findings about the whole dump that stand on earlier lines.
+enum JudgeStage { WHOLE_DUMP, FIRST_WALK, SECOND_WALK };
+
 struct Judge {
     const char* Name;
     const DumpWalk* Walk;
     LineCounter Lines;
     DumpJudgement* Result;
+    JudgeStage Stage = WHOLE_DUMP;
+    uint32_t FirstWalkProblems = 0;
+    uint32_t FirstWalkFindings = 0;
+    std::vector<DumpFinding> WholeDump = {};  // in line order before the second walk
+    size_t Sent = 0;                          // of WholeDump
+    std::vector<uint32_t> OriginalLines = {}; // where a repaired dump's lines start as read
 };
+
+static void Send(Judge* judge, const DumpFinding& finding)
+{
+    judge->Result->Problems += !finding.Note;
+    if (judge->Result->Emit != NULL) {
+        judge->Result->Emit(finding);
+    } else {
+        judge->Result->Findings.push_back(finding);
+    }
+}
+
+static void SendWholeDumpFindings(Judge* judge, uint32_t beforeLine)
+{
+    for (; judge->Sent < judge->WholeDump.size() && judge->WholeDump[judge->Sent].Line < beforeLine;
+         ++judge->Sent) {
+        Send(judge, judge->WholeDump[judge->Sent]);
+    }
+}
 
 static void Find(Judge* judge, uint32_t offset, bool note, const std::string& text)
 {
-    uint32_t line = offset == UINT32_MAX ? 0 : LineOf(&judge->Lines, offset);
-    judge->Result->Findings.push_back(DumpFinding{line, note, text});
+    if (judge->Stage == FIRST_WALK) {
+        judge->FirstWalkProblems += !note;
+        judge->FirstWalkFindings += 1;
+        return;
+    }
+    DumpFinding finding{offset == UINT32_MAX ? 0 : LineOf(&judge->Lines, offset), note, text};
+    if (judge->Stage == WHOLE_DUMP) {
+        judge->WholeDump.push_back(finding);
+        return;
+    }
+    SendWholeDumpFindings(judge, finding.Line);
+    Send(judge, finding);
 }
 
 static bool StartsLine(const Judge* judge, uint32_t p)
@@ -213,7 +252,6 @@ struct RecordJudgement {
     uint32_t LoneBreaks; // lines ending in LF (or in a dump saved so, CR) alone
     uint32_t FirstLoneBreak;
     bool TextChanged; // by the repair pass
-    std::vector<uint32_t> OriginalLines;
 };
 
 // Why the text the rebuild writes for this line is not the one the dump shows, or "".
@@ -306,7 +344,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     }
     if (walk->Repaired) {
         // The text is the one line the record line stands on.
-        std::vector<uint32_t>& original = records->OriginalLines;
+        const std::vector<uint32_t>& original = judge->OriginalLines;
         uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
         uint32_t last = first + 1;
         if (last < original.size() &&
@@ -434,32 +472,31 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
 
 // ---- The whole dump ------------------------------------------------------------------------
 
-static void JudgeRecords(Judge* judge, DumpWalk* walk)
+// One walk of the record lines, judging each. The first shows its progress; the second prints.
+static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* records)
 {
-    RecordJudgement records = {};
-    if (walk->Repaired) {
-        records.OriginalLines = LineStarts(walk->Original, walk->OriginalSize, judge->Lines.Break);
-    }
     bool writes = StoredLineCount != 0;
     uint32_t lines = 0;
     uint32_t reported = 0;
     DumpRecordLine line;
     while (NextDumpRecordLine(walk, &line)) {
         ++lines;
-        ReportProgress(line.TextEnd, walk->Size, &reported);
+        if (judge->Stage == FIRST_WALK) {
+            ReportProgress(line.TextEnd, walk->Size, &reported);
+        }
         if (!writes) {
             continue;
         }
         if (!line.NumberOnly) {
-            JudgeSequence(judge, line, &records);
+            JudgeSequence(judge, line, records);
         }
-        std::string problem = TextProblem(judge, line, &records);
+        std::string problem = TextProblem(judge, line, records);
         if (!problem.empty()) {
             Find(judge, line.LineAt, false, problem);
         }
         if (!line.NumberOnly) {
-            ++records.Records;
-            records.LastNumber = line.LineNumber;
+            ++records->Records;
+            records->LastNumber = line.LineNumber;
         }
         if (line.Length > 0xFFFF) {
             Find(judge, line.LineAt, true,
@@ -469,6 +506,19 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                      "65,535");
         }
     }
+    return lines;
+}
+
+static void JudgeRecords(Judge* judge, DumpWalk* walk)
+{
+    if (walk->Repaired) {
+        judge->OriginalLines = LineStarts(walk->Original, walk->OriginalSize, judge->Lines.Break);
+    }
+    RecordJudgement records = {};
+    bool writes = StoredLineCount != 0;
+    judge->Stage = FIRST_WALK;
+    uint32_t lines = JudgeRecordLines(judge, walk, &records);
+    judge->Stage = WHOLE_DUMP;
     judge->Result->RecordsWritten = records.Records;
     DumpUnreadPart unread;
     FindUnreadPart(walk, &unread);
@@ -529,12 +579,14 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
 void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgement* result)
 {
     result->Findings.clear();
+    result->Problems = 0;
     result->RecordsWritten = 0;
     result->SideData = false;
     DumpWalk walk;
     if (!StartDumpWalk(&walk, bytes, size)) {
         return;
     }
+    const DumpWalk start = walk;
     Judge judge = {name, &walk, {walk.Bytes, 0, 1, walk.LineBreak}, result};
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
@@ -553,21 +605,29 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     }
     // Blanked markup behind a byte-order mark is not repaired: every problem then has that
     // one cause, which is what the translator needs to hear.
-    size_t problems = 0;
-    for (const DumpFinding& finding : result->Findings) {
+    size_t problems = judge.FirstWalkProblems;
+    for (const DumpFinding& finding : judge.WholeDump) {
         problems += !finding.Note;
     }
-    if (walk.MarkBlocksRepair && problems > 0) {
-        result->Findings.clear();
+    bool oneCause = walk.MarkBlocksRepair && problems > 0;
+    if (oneCause) {
+        judge.WholeDump.clear();
         Find(&judge, 0, false,
              "the dump starts with a byte-order mark, so the blanks an editor put into its "
              "markup are not repaired and " +
                  Plural(problems, "problem") +
                  " follow: save it as UTF-8 without a byte-order mark");
     }
-    EndDumpWalk(&walk);
-    std::stable_sort(result->Findings.begin(), result->Findings.end(),
+    std::stable_sort(judge.WholeDump.begin(), judge.WholeDump.end(),
                      [](const DumpFinding& a, const DumpFinding& b) { return a.Line < b.Line; });
+    if (judge.FirstWalkFindings > 0 && !oneCause) {
+        walk = start;
+        judge.Stage = SECOND_WALK;
+        RecordJudgement records = {};
+        JudgeRecordLines(&judge, &walk, &records);
+    }
+    SendWholeDumpFindings(&judge, UINT32_MAX);
+    EndDumpWalk(&walk);
 }
 
 DumpJudgement Judged;
@@ -578,25 +638,31 @@ bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size)
     return true;
 }
 
+// Findings are printed as they are made, so that a dump with one on every record line is
+// judged in the memory its walk takes.
+static const char* CheckedName;
+
+static void PrintFinding(const DumpFinding& finding)
+{
+    PrintResult(CheckedName,
+                (finding.Line != 0 ? "line " + std::to_string(finding.Line) + ": " : "") +
+                    (finding.Note ? "note: " : "") + finding.Text,
+                !finding.Note);
+}
+
 FileOutcome CheckFile(const char* name)
 {
     Judged = DumpJudgement();
+    Judged.Emit = PrintFinding;
+    CheckedName = name;
     if (!RunCore(name, name, JudgeLoadedDump)) {
         return FILE_NOT_DONE;
     }
-    bool problems = false;
-    for (const DumpFinding& finding : Judged.Findings) {
-        problems = problems || !finding.Note;
-        PrintResult(name,
-                    (finding.Line != 0 ? "line " + std::to_string(finding.Line) + ": " : "") +
-                        (finding.Note ? "note: " : "") + finding.Text,
-                    !finding.Note);
-    }
-    if (!problems) {
+    if (Judged.Problems == 0) {
         PrintResult(name,
                     "ready: a rebuild writes " + Plural(Judged.RecordsWritten, "record") +
                         (Judged.SideData ? " and splices its side data" : ""),
                     false);
     }
-    return problems ? FILE_FINDINGS : FILE_DONE;
+    return Judged.Problems > 0 ? FILE_FINDINGS : FILE_DONE;
 }

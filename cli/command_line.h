@@ -88,9 +88,12 @@ struct DumpFinding {
 };
 
 struct DumpJudgement {
+    // Handed each finding in line order as it is made, when set; else they gather in Findings.
+    void (*Emit)(const DumpFinding& finding) = NULL;
     std::vector<DumpFinding> Findings; // in line order
-    uint32_t RecordsWritten;
-    bool SideData; // the rebuild would splice side data
+    uint32_t Problems = 0;             // findings that are not notes
+    uint32_t RecordsWritten = 0;
+    bool SideData = false; // the rebuild would splice side data
 };
 
 // Walks the dump `name` (its bytes given) as the rebuild does and lists every place where the

@@ -179,11 +179,20 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "a.txt: ready: a rebuild writes 1 record\n",
          {}},
-        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]UNx")}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]UNx")},
+          {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
          "a.txt: line 5: the text of record 0001 holds \"[:::::]UN\": the rebuild takes it for "
-         "the tail marker and ends the records there",
+         "the tail marker and ends the records there\na.txt: line 5: \"[:::::]UN\" inside a text "
+         "is taken for a tail marker",
+         {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("yo"), 2, std::string(70000, 'w'))},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         0,
+         "a.txt: line 6: note: the text of record 0002 is 70000 bytes long: the rebuild writes it "
+         "whole, but older tools read at most 65,535\na.txt: ready: a rebuild writes 2 records",
          {}},
         {{{"a.txt", std::string(DUMP)
                         .replace(DUMP.find("yo"), 2, "you")
