@@ -42,6 +42,16 @@ static bool MakeScratchFolder(fs::path* folder)
 static uint64_t Offset;
 static std::string Part;
 static std::string Cause;
+static bool CauseInDump;
+
+// The first problem the dump shows is the cause; later ones are not kept, however many.
+static void TakeFirstProblem(const DumpFinding& finding)
+{
+    if (!finding.Note && !CauseInDump) {
+        Cause = finding.Text;
+        CauseInDump = true;
+    }
+}
 
 static bool NamePart(const uint8_t* bytes, uint32_t size)
 {
@@ -92,22 +102,18 @@ static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* origi
     if (!rebuilt->Differs) {
         return true;
     }
+    Offset = rebuilt->FirstDifference;
+    Cause.clear();
+    RunCore(name, name, NamePart);
     // What the dump itself tells about the difference, judged where it stands.
     std::error_code error;
     fs::path previous = fs::current_path(error);
     fs::current_path(scratch, error);
     Judged = DumpJudgement();
+    Judged.Emit = TakeFirstProblem;
+    CauseInDump = false;
     RunCore(name, "v.txt", JudgeLoadedDump);
     fs::current_path(previous, error);
-    Offset = rebuilt->FirstDifference;
-    Cause.clear();
-    RunCore(name, name, NamePart);
-    for (const DumpFinding& finding : Judged.Findings) {
-        if (!finding.Note) {
-            Cause = finding.Text;
-            break;
-        }
-    }
     return true;
 }
 
