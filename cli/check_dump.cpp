@@ -132,74 +132,158 @@ static std::string Excerpt(const uint8_t* bytes, uint32_t length)
 static std::string HeaderFrom;
 static std::string LineCountFrom;
 
-// The value a marker shows after its keyword: blanks, a sign, the digits; false when the keyword
-// does not follow a marker bracket that stands before the first record line or starts a line
-// (it stands in a text), or no digit follows it there.
-static bool ShownValue(const Judge* judge, uint32_t keywordAt, const char* keyword, int64_t* shown)
+static uint32_t SkipBlanks(const uint8_t* bytes, uint32_t size, uint32_t p)
 {
-    const DumpWalk* walk = judge->Walk;
-    uint32_t bracket = keywordAt;
-    while (bracket > 0 && walk->Bytes[bracket - 1] == ' ') {
-        --bracket;
-    }
-    bracket -= bracket >= strlen(MARKER_BRACKET) ? (uint32_t)strlen(MARKER_BRACKET) : bracket;
-    if (!StandsAt(walk->Bytes, walk->Size, bracket, MARKER_BRACKET) ||
-        (bracket > walk->FirstLineAt && !StartsLineAfterBlanks(judge, bracket))) {
-        return false;
-    }
-    uint32_t p = keywordAt + (uint32_t)strlen(keyword);
-    while (p < walk->Size && walk->Bytes[p] == ' ') {
+    while (p < size && (bytes[p] == ' ' || bytes[p] == '\t')) {
         ++p;
     }
-    bool negative = p < walk->Size && walk->Bytes[p] == '-';
-    p += p < walk->Size && (negative || walk->Bytes[p] == '+');
-    uint32_t digits = p;
-    *shown = 0;
-    while (p < walk->Size && walk->Bytes[p] >= '0' && walk->Bytes[p] <= '9') {
-        *shown = std::min<int64_t>(*shown * 10 + (walk->Bytes[p++] - '0'), INT64_MAX / 20);
-    }
-    *shown = negative ? -*shown : *shown;
-    return p > digits;
+    return p;
 }
 
-// One header value: the value the rebuild writes against the one the dump shows.
+static uint32_t SkipBlanksBack(const uint8_t* bytes, uint32_t p)
+{
+    while (p > 0 && (bytes[p - 1] == ' ' || bytes[p - 1] == '\t')) {
+        --p;
+    }
+    return p;
+}
+
+// Whether a marker bracket ends right before p, blanks aside; p is then moved to its start.
+static bool MarkerBracketBefore(const uint8_t* bytes, uint32_t size, uint32_t* p)
+{
+    uint32_t length = (uint32_t)strlen(MARKER_BRACKET);
+    uint32_t q = SkipBlanksBack(bytes, *p);
+    *p = q >= length ? q - length : q;
+    return q >= length && StandsAt(bytes, size, q - length, MARKER_BRACKET);
+}
+
+// Whether a person sees a record line start at p: only blanks, or a marker line joined to it,
+// stand before it on its line.
+static bool StartsRecordLine(const Judge* judge, uint32_t p)
+{
+    return StartsLineAfterBlanks(judge, p) ||
+           MarkerBracketBefore(judge->Walk->Bytes, judge->Walk->Size, &p);
+}
+
+// Whether a person reads the keyword at p as a header line's: only markup (blanks, brackets,
+// colons, full-width forms) stands before it on its line, or a marker that follows another one
+// (two marker lines joined); not after "Speech START[:::::]", nor in a comment or a text.
+static bool StartsHeaderLine(const uint8_t* bytes, uint32_t size, uint32_t p)
+{
+    uint32_t q = p;
+    while (q > 0 && (bytes[q - 1] >= 0x80 || memchr(" \t[:]", bytes[q - 1], 5) != NULL)) {
+        --q;
+    }
+    return q == 0 || bytes[q - 1] == '\r' || bytes[q - 1] == '\n' ||
+           (MarkerBracketBefore(bytes, size, &p) && MarkerBracketBefore(bytes, size, &p));
+}
+
+// A header value as a person reads it after its keyword: blanks, a sign, the digits.
+struct ShownValue {
+    bool Shown; // the keyword starts a header line and digits follow it
+    bool Whole; // ... and they are all of the number: not "1,234", "1 234" or "0x05"
+    int64_t Value;
+    uint32_t At; // where the value starts, its sign included
+};
+
+static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, const std::string& keyword)
+{
+    const uint8_t* bytes = judge->Walk->Bytes;
+    uint32_t size = judge->Walk->Size;
+    ShownValue shown = {};
+    uint32_t p = shown.At = SkipBlanks(bytes, size, keywordAt + (uint32_t)keyword.size());
+    bool negative = p < size && bytes[p] == '-';
+    if (p < size && (negative || bytes[p] == '+')) {
+        p = SkipBlanks(bytes, size, p + 1);
+    }
+    uint32_t digits = p;
+    while (p < size && bytes[p] >= '0' && bytes[p] <= '9') {
+        shown.Value = std::min<int64_t>(shown.Value * 10 + (bytes[p++] - '0'), INT64_MAX / 20);
+    }
+    shown.Value = negative ? -shown.Value : shown.Value;
+    shown.Shown = p > digits && StartsHeaderLine(bytes, size, keywordAt);
+    uint32_t next = SkipBlanks(bytes, size, p);
+    uint32_t after = p + 1 < size && memchr(",'xX", bytes[p], 4) != NULL ? p + 1 : next;
+    shown.Whole = !(after < size && bytes[after] >= '0' && bytes[after] <= '9');
+    return shown;
+}
+
+// Where `keyword` next stands from p on, before `end`; or `end`.
+static uint32_t NextKeyword(const uint8_t* bytes, uint32_t end, uint32_t p,
+                            const std::string& keyword)
+{
+    for (; p < end; ++p) {
+        const void* next = memchr(bytes + p, keyword[0], end - p);
+        p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : end;
+        if (StandsAt(bytes, end, p, keyword.c_str())) {
+            break;
+        }
+    }
+    return std::min(p, end);
+}
+
+// One header value: the value the rebuild writes against the one the dump shows, on the line
+// the rebuild reads it from or on any other header line before the first record line.
 static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, uint32_t written,
                        std::string* from, const char* limit)
 {
+    const uint8_t* bytes = judge->Walk->Bytes;
     std::string keyword = std::string(word) + ": ";
     std::string carried = from->empty() ? "0, as no dump before it in this run had one"
                                         : std::to_string(written) + ", carried over from " + *from;
-    int64_t shown = 0;
-    bool onItsLine =
-        value.KeywordFound && ShownValue(judge, value.KeywordAt, keyword.c_str(), &shown);
+    ShownValue taken = {};
+    if (value.KeywordFound) {
+        taken = ValueShownAt(judge, value.KeywordAt, keyword);
+    }
+    // Another line that shows a value: the first that shows one the rebuild does not write, if
+    // any does.
+    ShownValue other = {};
+    uint32_t otherAt = 0;
+    uint32_t end = judge->Walk->FirstLineAt;
+    for (uint32_t at = NextKeyword(bytes, end, 0, keyword); at < end;
+         at = NextKeyword(bytes, end, at + 1, keyword)) {
+        ShownValue shown = ValueShownAt(judge, at, keyword);
+        bool differs = shown.Value != (int64_t)written;
+        if (shown.Shown && !(value.KeywordFound && at == value.KeywordAt) &&
+            (!other.Shown || (other.Value == (int64_t)written && differs))) {
+            other = shown;
+            otherAt = at;
+        }
+    }
+    std::string takes = ": the rebuild takes " + std::to_string(written) + " from line " +
+                        std::to_string(LineOf(&judge->Lines, value.DigitsAt));
     if (!value.KeywordFound) {
         // The line may stand where the header scan no longer looks (LINECOUNT before HEADER):
         // exact as long as the value carried over is the one it shows.
-        const uint8_t* bytes = judge->Walk->Bytes;
-        const uint8_t* end = bytes + judge->Walk->FirstLineAt;
-        uint32_t at = (uint32_t)(std::search(bytes, end, keyword.begin(), keyword.end()) - bytes);
-        bool shownThere =
-            at < judge->Walk->FirstLineAt && ShownValue(judge, at, keyword.c_str(), &shown);
-        Find(judge, shownThere ? at : UINT32_MAX, shownThere && shown == written,
-             shownThere ? "the " + std::string(word) +
-                              " line is not read where it stands: the rebuild looks for it "
-                              "after the " +
-                              (strcmp(word, "HEADER") == 0 ? "START" : "HEADER") +
-                              " line and writes " + carried
-                        : "no " + std::string(word) + " line: the rebuild writes " + carried);
+        Find(judge, other.Shown ? otherAt : UINT32_MAX, other.Shown && other.Value == written,
+             other.Shown ? "the " + std::string(word) +
+                               " line is not read where it stands: the rebuild looks for it "
+                               "after the " +
+                               (strcmp(word, "HEADER") == 0 ? "START line" : "HEADER value") +
+                               " and writes " + carried
+                         : "no " + std::string(word) + " line: the rebuild writes " + carried);
     } else if (!value.DigitsFound) {
         Find(judge, value.KeywordAt, false,
              "the " + std::string(word) + " line has no value: the rebuild writes " + carried);
-    } else if (!onItsLine) {
-        // On its line, the value shown is the one the scan takes: its first digits.
+    } else if (taken.Shown && taken.Value != (int64_t)written) {
         Find(judge, value.KeywordAt, false,
-             "no " + std::string(word) + " line shows a value: the rebuild takes " +
-                 std::to_string(written) + " from line " +
-                 std::to_string(LineOf(&judge->Lines, value.DigitsAt)));
-    } else if (shown != (int64_t)written) {
-        Find(judge, value.KeywordAt, false,
-             std::string(word) + " " + std::to_string(shown) + " would be written as " +
+             std::string(word) + " " + std::to_string(taken.Value) + " would be written as " +
                  std::to_string(written) + ": " + limit);
+    } else if (taken.Shown && !taken.Whole) {
+        uint32_t shownEnd = taken.At;
+        while (shownEnd < judge->Walk->Size && memchr("[\r\n", bytes[shownEnd], 3) == NULL) {
+            ++shownEnd;
+        }
+        Find(judge, value.KeywordAt, false,
+             std::string(word) + " shows " + Excerpt(bytes + taken.At, shownEnd - taken.At) +
+                 ": the rebuild reads its first digits alone and writes " +
+                 std::to_string(written));
+    } else if (other.Shown && other.Value != (int64_t)written) {
+        Find(judge, otherAt, false,
+             "this " + std::string(word) + " line shows " + std::to_string(other.Value) + takes);
+    } else if (!taken.Shown && !other.Shown) {
+        Find(judge, value.KeywordAt, false,
+             "no " + std::string(word) + " line shows a value" + takes);
     }
     if (value.DigitsFound) {
         *from = judge->Name;
@@ -260,6 +344,11 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     const DumpWalk* walk = judge->Walk;
     const uint8_t* bytes = walk->Bytes;
     std::string record = "the text of " + RecordName(line.LineNumber);
+    if (line.LineAt == walk->FirstLineAt && !StartsRecordLine(judge, line.LineAt)) {
+        return "\"" RECORD_PREFIX "\" stands inside this line: the rebuild takes it for the first "
+               "record line and writes " +
+               RecordName(line.LineNumber) + " from it";
+    }
     if (line.NumberOnly) {
         return "the closing line " MARKER_BRACKET "Speech FINISH" MARKER_BRACKET
                " is missing: the rebuild writes this last record's number but not its text";
@@ -292,6 +381,9 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     uint32_t span = line.TextEnd - line.TextStart;
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
     if (!StartsLine(judge, line.TextEnd) && line.TextEnd < walk->Size) {
+        if (bytes[line.TextEnd - 1] == '\r') {
+            return record + " ends in CR alone, not CR LF: the rebuild writes the CR into it";
+        }
         if (StartsLineAfterBlanks(judge, line.TextEnd)) {
             return record + " is followed by a line with blanks before its marker: the rebuild "
                             "writes this text changed (take the blanks out)";
@@ -343,10 +435,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                ", which shows " + std::to_string(endsInCrLf ? span - 2 : span);
     }
     if (walk->Repaired) {
-        // The text is the one line the record line stands on.
+        // The text runs from the record line to the next marker line, a lone LF in it included.
         const std::vector<uint32_t>& original = judge->OriginalLines;
         uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
-        uint32_t last = first + 1;
+        uint32_t last = LineOf(&judge->Lines, line.TextEnd) - 1;
         if (last < original.size() &&
             !ShowsTheWrittenText(walk->Original + original[first], original[last] - original[first],
                                  bytes + line.TextStart, line.Length)) {
@@ -411,6 +503,17 @@ static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgem
 
 // ---- Side data -----------------------------------------------------------------------------
 
+// Whether the file `name` holds exactly these bytes.
+static bool Holds(const char* name, const uint8_t* bytes, uint32_t size)
+{
+    uint8_t* held = NULL;
+    uint32_t heldSize = 0;
+    bool same = ReadWholeSideFile(name, &held, &heldSize) == LOAD_OK && heldSize == size &&
+                memcmp(held, bytes, size) == 0;
+    free(held);
+    return same;
+}
+
 // The side data the rebuild would splice, against the tail the dump shows and the records
 // before it; a marker inside a text (markerShown false) shows no tail at all.
 static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool markerShown)
@@ -419,11 +522,16 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
     char first[PATH_CAPACITY];
     char sibling[PATH_CAPACITY];
     BuildSideDataNames(judge->Name, first, sibling);
-    const char* name = FileStands(first) ? first : sibling;
     std::string owner = WithEnding(first, "txt");
     uint8_t* bytes = NULL;
     uint32_t size = 0;
-    LoadResult loaded = ReadWholeSideFile(name, &bytes, &size);
+    // As the rebuild looks: the first name, unless nothing at all stands there.
+    const char* name = first;
+    LoadResult loaded = ReadWholeSideFile(first, &bytes, &size);
+    if (loaded == LOAD_MISSING) {
+        name = sibling;
+        loaded = ReadWholeSideFile(sibling, &bytes, &size);
+    }
     if (loaded == LOAD_MISSING) {
         if (markerShown) {
             Find(judge, walk->TailMarkerAt, false,
@@ -444,8 +552,9 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
                  " inside a text is taken for a tail marker: the rebuild splices the side data " +
                  name + " after the records, a tail this dump does not show");
     } else if (name == first && !SameFile(first, sibling) &&
-               (FileStands(sibling) ||
-                (FileStands(owner.c_str()) && !SameFile(owner.c_str(), judge->Name)))) {
+               (FileStands(sibling)
+                    ? !Holds(sibling, bytes, size)
+                    : FileStands(owner.c_str()) && !SameFile(owner.c_str(), judge->Name))) {
         Find(judge, walk->TailMarkerAt, false,
              std::string("the rebuild would splice ") + first + " (the side data of " + owner +
                  "), not this dump's own " + sibling + ": the wrong tail");
@@ -480,7 +589,7 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
     uint32_t reported = 0;
     DumpRecordLine line;
     while (NextDumpRecordLine(walk, &line)) {
-        ++lines;
+        lines += StartsRecordLine(judge, line.LineAt);
         if (judge->Stage == FIRST_WALK) {
             ReportProgress(line.TextEnd, walk->Size, &reported);
         }
@@ -599,7 +708,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
         // The values are judged once the walk knows where the first record line stands.
         JudgeRecords(&judge, &walk);
         JudgeValue(&judge, walk.Header, "HEADER", StoredHeaderByte & 0xFF, &HeaderFrom,
-                   "a header is one byte, 0 to 255");
+                   "a header is one byte, 0 to 255, of at most four digits");
         JudgeValue(&judge, walk.LineCount, "LINECOUNT", StoredLineCount, &LineCountFrom,
                    "only four digits and no sign are read");
     }

@@ -131,13 +131,9 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
         walk->Repaired = true;
     }
     ScanHeaderValues(walk);
-    // Lines end where the first one does: in CR alone when an old Mac editor saved the dump.
-    uint32_t p = 0;
-    while (p < walk->Size && walk->Bytes[p] != '\r' && walk->Bytes[p] != '\n') {
-        ++p;
-    }
-    bool crOnly = p + 1 < walk->Size && walk->Bytes[p] == '\r' && walk->Bytes[p + 1] != '\n';
-    walk->LineBreak = crOnly ? '\r' : '\n';
+    // Lines end in LF, after a CR or two or alone; in CR alone only when an old Mac editor saved
+    // the dump, which then holds no LF at all.
+    walk->LineBreak = memchr(walk->Bytes, '\n', walk->Size) != NULL ? '\n' : '\r';
     return true;
 }
 
@@ -307,31 +303,44 @@ static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
         ++p;
     }
     uint32_t count = p - digits;
+    while (p < end && (bytes[p] == ' ' || bytes[p] == '\t')) {
+        ++p; // "[LINE 0001 ]"
+    }
     bool bracket = p < end && (bytes[p] == ']' || bytes[p] >= 0x80);
     // "Line 3 is odd" and "Version: 2]" are a translator's words.
     return count > 0 && ((line && (colon || bracket)) || (colon && bracket && count == 4));
 }
 
-// The lines in [from, to), other than marker lines and empty ones; the line `from` stands on
+// Where the first CR or LF in [p, to) stands, or `to`: a person sees a line end in either.
+static uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to)
+{
+    while (p < to && bytes[p] != '\r' && bytes[p] != '\n') {
+        ++p;
+    }
+    return p;
+}
+
+static bool HoldsKeyword(const DumpValue& value, uint32_t start, uint32_t end)
+{
+    return value.KeywordFound && start <= value.KeywordAt && value.KeywordAt < end;
+}
+
+// The lines in [from, to), other than marker lines, lines the header scan read a keyword on,
+// and empty ones; the line `from` stands on
 // only when it starts there.
 static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to, bool fromStartsLine,
                             DumpUnreadLines* recordLines, DumpUnreadLines* otherLines)
 {
     const uint8_t* bytes = walk->Bytes;
-    uint32_t start = from;
-    if (!fromStartsLine) {
-        const void* newline = from < to ? memchr(bytes + from, walk->LineBreak, to - from) : NULL;
-        start = newline != NULL ? (uint32_t)((const uint8_t*)newline - bytes) + 1 : to;
-    }
-    for (uint32_t p; start < to; start = p + 1) {
-        const void* next = memchr(bytes + start, walk->LineBreak, to - start);
-        p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : to;
-        uint32_t end = p - (p > start && bytes[p - 1] == '\r');
+    uint32_t start = fromStartsLine ? from : NextLineEnd(bytes, from, to) + 1;
+    for (uint32_t end; start < to; start = end + 1) {
+        end = NextLineEnd(bytes, start, to);
         uint32_t q = start;
-        while (q < end && bytes[q] == ' ') {
+        while (q < end && (bytes[q] == ' ' || bytes[q] == '\t')) {
             ++q;
         }
-        if (q < end && !StandsAt(bytes, walk->Size, q, MARKER_BRACKET)) {
+        if (q < end && !StandsAt(bytes, walk->Size, q, MARKER_BRACKET) &&
+            !HoldsKeyword(walk->Header, start, end) && !HoldsKeyword(walk->LineCount, start, end)) {
             DumpUnreadLines* lines =
                 LooksLikeRecordLine(bytes, start, end) ? recordLines : otherLines;
             if (lines->Count++ == 0) {

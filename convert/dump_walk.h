@@ -79,7 +79,7 @@ void EndDumpWalk(DumpWalk* walk);
 // End and EndAt then say how.
 bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
 
-// Lines the walk never looked at, other than marker lines and empty ones: those that read like
+// Lines the walk never looked at, other than marker lines, header lines and empty ones: those that read like
 // a record line to a person ("[LINE:0003]", "[line:0001]", "LINE:0001]") and the others (a
 // translator's comment), each with where the first of them stands and ends.
 struct DumpUnreadLines {

@@ -244,13 +244,61 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
     {"a blank typed into the START line's markup, so the repair runs",
      [](Case* c) {
          c->Lines[0] = "[:::::] Speech START[:::::]";
-         // Texts the repair leaves alone, but for a blank that may start the first.
+         // Texts the repair leaves alone, but for a blank that may start the first; a game's
+         // line break, LF alone, is a text's own.
          for (size_t k = 0; k < c->What.Records.size(); ++k) {
-             SetText(c, k, k == 0 && c->Pick(2) ? " a" : "a");
+             SetText(c, k, k == 0 && c->Pick(2) ? " a" : c->Pick(2) ? "a" : "a\nb");
          }
      }},
     {"a byte-order mark", [](Case* c) { c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0]; }},
     {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
+    {"saved with CR CR LF line ends: every text ends in a CR of its own",
+     [](Case* c) {
+         c->LineEnd = "\r\r\n";
+         for (auto& record : c->What.Records) {
+             record.second += "\r";
+         }
+     }},
+    {"a record line that ends in CR alone",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             c->Lines[4] += "\r" + c->Lines[5];
+             c->Lines.erase(c->Lines.begin() + 5);
+         }
+     }},
+    {"a header keyword in a comment, after the START line or with its value written oddly",
+     [](Case* c) {
+         std::string value = std::to_string(c->Pick(2) ? c->What.Header : c->Pick(256));
+         switch (c->Pick(5)) {
+         case 0:
+             c->Lines.insert(c->Lines.begin() + 1,
+                             c->Pick(2) ? "# HEADER: " + value : "note [:::::]HEADER: " + value);
+             break;
+         case 1:
+             c->Lines[0] += " HEADER: " + value;
+             break;
+         case 2:
+             c->Lines[3] = "[:::::]LINECOUNT: 1,234[:::::]";
+             c->What.Count = 1234;
+             break;
+         case 3:
+             c->Lines[2] = "\t[::::]HEADER: \t+ " + std::to_string(c->What.Header);
+             break;
+         default:
+             // Numbered to come right before the first record, so only where it stands tells.
+             c->Lines.insert(
+                 c->Lines.begin() + 4,
+                 "# [LINE:" + Digits(LastNumber(c) == 0 ? 7 : c->What.Records[0].first + 9999) +
+                     "] a");
+         }
+     }},
+    {"every record line written \"[LINE 0001 ]\"",
+     [](Case* c) {
+         for (size_t k = 0; k < c->What.Records.size(); ++k) {
+             c->Lines[c->RecordLine(k)].replace(0, 11,
+                                                "[LINE " + Digits(c->What.Records[k].first) + " ]");
+         }
+     }},
     {"a line break typed into a text",
      [](Case* c) {
          if (!c->What.Records.empty()) {

@@ -162,7 +162,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: the line count is 0: the rebuild writes no record and no side data, so 2 record "
          "lines and the tail of this dump would be lost\na.txt: line 3: the LINECOUNT line is not "
-         "read where it stands: the rebuild looks for it after the HEADER line and writes 0, as no "
+         "read where it stands: the rebuild looks for it after the HEADER value and writes 0, as "
+         "no "
          "dump before it in this run had one\n",
          {}},
         {{{"a.txt", std::string(DUMP)
@@ -282,6 +283,24 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "chapter1.txt: line 7: the rebuild would splice ter1.ext (the side data of ter1.txt), not "
          "this dump's own chapter1.ext: the wrong tail\n",
+         {}},
+        {{{"chapter1.txt", DUMP}, {"chapter1.ext", "\x01\x02"}, {"ter1.ext", "\x01\x02"}},
+         "check chapter1.txt",
+         0,
+         "chapter1.txt: ready: a rebuild writes 2 records and splices its side data\n",
+         {}},
+        {{{"chapter1.txt", DUMP}, {"chapter1.ext", "\x01\x02"}, {"ter1.ext", "/"}},
+         "check chapter1.txt",
+         1,
+         "chapter1.txt: line 7: the side data ter1.ext cannot be read: the rebuild would fail\n",
+         {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi\r"), 4, "Hi\r")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: the text of record 0001 ends in CR alone, not CR LF: the rebuild writes "
+         "the "
+         "CR into it\n",
          {}},
         {{{"a.txt", DUMP}, {"a.ext", "/"}},
          "check a.txt",
