@@ -4,6 +4,7 @@
 
 #include "file_io.h"
 
+#include <ctype.h>
 #include <string.h>
 
 // The name as the core takes it; a longer one would reach the core cut short.
@@ -77,9 +78,33 @@ FileOutcome DecodeFile(const char* name)
     return FILE_DONE;
 }
 
+// Every rebuild of a run writes into the one "mod" folder: a second dump of the same name, from
+// another folder, would replace the first one's speech file without a word.
+static std::vector<std::pair<std::string, std::string>> RebuiltInThisRun; // output, dump
+
+static bool OutputTakenInThisRun(const char* name)
+{
+    std::string output = WithEnding(BaseNameOf(name), "spc");
+#ifdef _WIN32
+    for (char& c : output) {
+        c = (char)tolower((unsigned char)c); // names differ only in case on Windows
+    }
+#endif
+    for (const auto& earlier : RebuiltInThisRun) {
+        if (earlier.first == output && !SameFile(earlier.second.c_str(), name)) {
+            PrintProblem(name, "would be rebuilt into the same " OUTPUT_DIRECTORY " file as " +
+                                   earlier.second +
+                                   " in this run; not rebuilt (rebuild it in a run of its own)");
+            return true;
+        }
+    }
+    RebuiltInThisRun.push_back({output, name});
+    return false;
+}
+
 FileOutcome RebuildFile(const char* name)
 {
-    if (!RunConverter(name, name, false)) {
+    if (OutputTakenInThisRun(name) || !RunConverter(name, name, false)) {
         return FILE_NOT_DONE;
     }
     std::string line = CountsOf(LastConversion);
