@@ -186,12 +186,12 @@ struct ShownValue {
     uint32_t At; // where the value starts, its sign included
 };
 
-static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, const std::string& keyword)
+static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t valueFrom)
 {
     const uint8_t* bytes = judge->Walk->Bytes;
     uint32_t size = judge->Walk->Size;
     ShownValue shown = {};
-    uint32_t p = shown.At = SkipBlanks(bytes, size, keywordAt + (uint32_t)keyword.size());
+    uint32_t p = shown.At = SkipBlanks(bytes, size, valueFrom);
     bool negative = p < size && bytes[p] == '-';
     if (p < size && (negative || bytes[p] == '+')) {
         p = SkipBlanks(bytes, size, p + 1);
@@ -208,18 +208,25 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, const std
     return shown;
 }
 
-// Where `keyword` next stands from p on, before `end`; or `end`.
-static uint32_t NextKeyword(const uint8_t* bytes, uint32_t end, uint32_t p,
-                            const std::string& keyword)
+// Where `word` next stands from p on, before `end`, in any case and followed by a colon, blanks
+// around it allowed: a header keyword as a person may type it; or `end`. Its value may start
+// at valueFrom.
+static uint32_t NextKeyword(const uint8_t* bytes, uint32_t end, uint32_t p, const char* word,
+                            uint32_t* valueFrom)
 {
-    for (; p < end; ++p) {
-        const void* next = memchr(bytes + p, keyword[0], end - p);
-        p = next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : end;
-        if (StandsAt(bytes, end, p, keyword.c_str())) {
-            break;
+    uint32_t length = (uint32_t)strlen(word);
+    for (; p + length < end; ++p) {
+        uint32_t k = 0;
+        while (k < length && (bytes[p + k] | 0x20) == (word[k] | 0x20)) {
+            ++k;
+        }
+        uint32_t colon = SkipBlanks(bytes, end, p + length);
+        if (k == length && colon < end && bytes[colon] == ':') {
+            *valueFrom = colon + 1;
+            return p;
         }
     }
-    return std::min(p, end);
+    return end;
 }
 
 // One header value: the value the rebuild writes against the one the dump shows, on the line
@@ -233,16 +240,17 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
                                         : std::to_string(written) + ", carried over from " + *from;
     ShownValue taken = {};
     if (value.KeywordFound) {
-        taken = ValueShownAt(judge, value.KeywordAt, keyword);
+        taken = ValueShownAt(judge, value.KeywordAt, value.KeywordAt + (uint32_t)keyword.size());
     }
     // Another line that shows a value: the first that shows one the rebuild does not write, if
     // any does.
     ShownValue other = {};
     uint32_t otherAt = 0;
     uint32_t end = judge->Walk->FirstLineAt;
-    for (uint32_t at = NextKeyword(bytes, end, 0, keyword); at < end;
-         at = NextKeyword(bytes, end, at + 1, keyword)) {
-        ShownValue shown = ValueShownAt(judge, at, keyword);
+    uint32_t valueFrom = 0;
+    for (uint32_t at = NextKeyword(bytes, end, 0, word, &valueFrom); at < end;
+         at = NextKeyword(bytes, end, at + 1, word, &valueFrom)) {
+        ShownValue shown = ValueShownAt(judge, at, valueFrom);
         bool differs = shown.Value != (int64_t)written;
         if (shown.Shown && !(value.KeywordFound && at == value.KeywordAt) &&
             (!other.Shown || (other.Value == (int64_t)written && differs))) {
@@ -255,11 +263,13 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
     if (!value.KeywordFound) {
         // The line may stand where the header scan no longer looks (LINECOUNT before HEADER):
         // exact as long as the value carried over is the one it shows.
+        std::string where =
+            StandsAt(bytes, end, otherAt, keyword.c_str())
+                ? std::string("where it stands: the rebuild looks for it after the ") +
+                      (strcmp(word, "HEADER") == 0 ? "START line" : "HEADER value")
+                : "as written: the rebuild looks for \"" + keyword + "\"";
         Find(judge, other.Shown ? otherAt : UINT32_MAX, other.Shown && other.Value == written,
-             other.Shown ? "the " + std::string(word) +
-                               " line is not read where it stands: the rebuild looks for it "
-                               "after the " +
-                               (strcmp(word, "HEADER") == 0 ? "START line" : "HEADER value") +
+             other.Shown ? "the " + std::string(word) + " line is not read " + where +
                                " and writes " + carried
                          : "no " + std::string(word) + " line: the rebuild writes " + carried);
     } else if (!value.DigitsFound) {
@@ -570,6 +580,10 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
                      RecordName(record.LineNumber) +
                      ", which now follows the last record: a "
                      "reader of the rebuilt file would take the tail for records");
+        } else if (size == 0) {
+            Find(judge, walk->TailMarkerAt, false,
+                 std::string("the side data ") + name +
+                     " is empty: the rebuilt file would lack its tail");
         } else if (tail.Tail != (shortMarker ? SHORT_TAIL : UNSEQUENCED_TAIL)) {
             Find(judge, walk->TailMarkerAt, false,
                  std::string("the side data ") + name + " (" + std::to_string(size) +
@@ -681,7 +695,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         Find(judge, walk->LineCount.KeywordAt, true,
              "LINECOUNT is " + std::to_string(StoredLineCount) + " and the dump has " +
                  Plural(lines, "record line") + "; the rebuild keeps " +
-                 std::to_string(StoredLineCount) + ", as the dump says");
+                 std::to_string(StoredLineCount));
     }
 }
 

@@ -146,7 +146,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "check a.txt",
          1,
          "a.txt: line 4: note: LINECOUNT is 3 and the dump has 2 record lines; the rebuild keeps "
-         "3, as the dump says\na.txt: line 9: \"[LINE:0003]late\" stands after the closing line: "
+         "3\na.txt: line 9: \"[LINE:0003]late\" stands after the closing line: "
          "the rebuild never reads it\n",
          {}},
         {{{"a.txt", "[:::::]Speech START[:::::]\r[:::::]HEADER: 3[:::::]\r[:::::]LINECOUNT: 2"
@@ -182,6 +182,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "check a.txt",
          1,
          "a.txt: no LINECOUNT line: the rebuild writes 0",
+         {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("HEADER: "), 8, "header : ")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 3: the HEADER line is not read as written: the rebuild looks for \"HEADER: "
+         "\" "
+         "and writes 0",
          {}},
         {{{"a.txt", "[:::::]Speech START[:::::]\n[:::::]HEADER: 3[:::::]\n[:::::]LINECOUNT: 1"
                     "[:::::]\n[LINE:001]\n[:::::]Speech FINISH[:::::]"}},
@@ -310,6 +318,11 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 5: the text of record 0001 ends in CR alone, not CR LF: the rebuild writes "
          "the "
          "CR into it\n",
+         {}},
+        {{{"a.txt", DUMP}, {"a.ext", ""}},
+         "check a.txt",
+         1,
+         "a.txt: line 7: the side data a.ext is empty: the rebuilt file would lack its tail\n",
          {}},
         {{{"a.txt", DUMP}, {"a.ext", "/"}},
          "check a.txt",
