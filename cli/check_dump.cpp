@@ -132,12 +132,19 @@ static std::string Excerpt(const uint8_t* bytes, uint32_t length)
 static std::string HeaderFrom;
 static std::string LineCountFrom;
 
+// Blanks and tabs, and the no-break spaces a word processor puts around a colon.
 static uint32_t SkipBlanks(const uint8_t* bytes, uint32_t size, uint32_t p)
 {
-    while (p < size && (bytes[p] == ' ' || bytes[p] == '\t')) {
-        ++p;
+    for (;;) {
+        if (p < size && (bytes[p] == ' ' || bytes[p] == '\t')) {
+            ++p;
+        } else if (StandsAt(bytes, size, p, "\xC2\xA0") ||
+                   StandsAt(bytes, size, p, "\xE2\x80\xAF")) {
+            p += bytes[p] == 0xC2 ? 2 : 3;
+        } else {
+            return p;
+        }
     }
-    return p;
 }
 
 static uint32_t SkipBlanksBack(const uint8_t* bytes, uint32_t p)
@@ -157,23 +164,45 @@ static bool MarkerBracketBefore(const uint8_t* bytes, uint32_t size, uint32_t* p
     return q >= length && StandsAt(bytes, size, q - length, MARKER_BRACKET);
 }
 
-// Whether a person sees a record line start at p: only blanks, or a marker line joined to it,
-// stand before it on its line.
+// Whether a person sees a line, or a record line, start at p: only blanks, or for a record line
+// a marker line joined to it, stand before it on its line, which a CR alone may end.
+static bool StartsSeenLine(const Judge* judge, uint32_t p)
+{
+    uint32_t q = SkipBlanksBack(judge->Walk->Bytes, p);
+    return q == 0 || judge->Walk->Bytes[q - 1] == '\r' || judge->Walk->Bytes[q - 1] == '\n';
+}
+
 static bool StartsRecordLine(const Judge* judge, uint32_t p)
 {
-    return StartsLineAfterBlanks(judge, p) ||
+    return StartsSeenLine(judge, p) ||
            MarkerBracketBefore(judge->Walk->Bytes, judge->Walk->Size, &p);
 }
 
-// Whether a person reads the keyword at p as a header line's: only markup (blanks, brackets,
-// colons, full-width forms) stands before it on its line, or a marker that follows another one
-// (two marker lines joined); not after "Speech START[:::::]", nor in a comment or a text.
+// Where the markup a person may put before a header keyword starts, going back from q: blanks,
+// brackets, colons, quotes, list marks, no-break spaces, full-width forms and CJK brackets.
+static uint32_t MarkupBefore(const uint8_t* bytes, uint32_t q)
+{
+    for (;;) {
+        if (q > 0 && memchr(" \t[:]\"'*->", bytes[q - 1], 10) != NULL) {
+            --q;
+        } else if (q >= 2 && bytes[q - 2] == 0xC2 && bytes[q - 1] == 0xA0) {
+            q -= 2;
+        } else if (q >= 3 &&
+                   (bytes[q - 3] == 0xEF || (bytes[q - 3] == 0xE3 && bytes[q - 2] == 0x80)) &&
+                   (bytes[q - 2] & 0xC0) == 0x80 && (bytes[q - 1] & 0xC0) == 0x80) {
+            q -= 3;
+        } else {
+            return q;
+        }
+    }
+}
+
+// Whether a person reads the keyword at p as a header line's: only markup stands before it on
+// its line, or a marker that follows another one (two marker lines joined); not after
+// "Speech START[:::::]", nor in a comment or a text.
 static bool StartsHeaderLine(const uint8_t* bytes, uint32_t size, uint32_t p)
 {
-    uint32_t q = p;
-    while (q > 0 && (bytes[q - 1] >= 0x80 || memchr(" \t[:]", bytes[q - 1], 5) != NULL)) {
-        --q;
-    }
+    uint32_t q = MarkupBefore(bytes, p);
     return q == 0 || bytes[q - 1] == '\r' || bytes[q - 1] == '\n' ||
            (MarkerBracketBefore(bytes, size, &p) && MarkerBracketBefore(bytes, size, &p));
 }
@@ -192,6 +221,7 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     uint32_t size = judge->Walk->Size;
     ShownValue shown = {};
     uint32_t p = shown.At = SkipBlanks(bytes, size, valueFrom);
+    p += p < size && (bytes[p] == '"' || bytes[p] == '\''); // "5"
     bool negative = p < size && bytes[p] == '-';
     if (p < size && (negative || bytes[p] == '+')) {
         p = SkipBlanks(bytes, size, p + 1);
@@ -203,7 +233,7 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     shown.Value = negative ? -shown.Value : shown.Value;
     shown.Shown = p > digits && StartsHeaderLine(bytes, size, keywordAt);
     uint32_t next = SkipBlanks(bytes, size, p);
-    uint32_t after = p + 1 < size && memchr(",'xX", bytes[p], 4) != NULL ? p + 1 : next;
+    uint32_t after = p + 1 < size && memchr(",'_xX", bytes[p], 5) != NULL ? p + 1 : next;
     shown.Whole = !(after < size && bytes[after] >= '0' && bytes[after] <= '9');
     return shown;
 }
@@ -221,8 +251,9 @@ static uint32_t NextKeyword(const uint8_t* bytes, uint32_t end, uint32_t p, cons
             ++k;
         }
         uint32_t colon = SkipBlanks(bytes, end, p + length);
-        if (k == length && colon < end && bytes[colon] == ':') {
-            *valueFrom = colon + 1;
+        bool wide = StandsAt(bytes, end, colon, "\xEF\xBC\x9A");
+        if (k == length && (wide || StandsAt(bytes, end, colon, ":"))) {
+            *valueFrom = colon + (wide ? 3 : 1);
             return p;
         }
     }
@@ -308,11 +339,15 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
 static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_t* text,
                                 uint32_t length)
 {
+    // Empty lines after the text are no part of it.
+    uint32_t shown = size;
+    while (shown >= 2 && memcmp(line + shown - 2, DUMP_LINE_END, 2) == 0) {
+        shown -= 2;
+    }
     bool intact = StandsAt(line, size, 0, RECORD_PREFIX) && size > 10 &&
                   memchr(line + 6, ' ', 4) == NULL && line[10] == ']';
-    return size >= length + 2 && (!intact || size == length + 13) &&
-           memcmp(line + size - 2 - length, text, length) == 0 &&
-           memcmp(line + size - 2, DUMP_LINE_END, 2) == 0;
+    return shown < size && shown >= length && (!intact || shown == length + 11) &&
+           memcmp(line + shown - length, text, length) == 0;
 }
 
 // Whether [from, to) holds one or more CR LF pairs and nothing else.
@@ -385,7 +420,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         }
         return "line " + std::to_string(LineOf(&judge->Lines, line.TextEnd)) +
                " holds a short-tail marker before this last record line: the rebuild writes " +
-               std::to_string(line.Length) + " bytes of " + record +
+               Plural(line.Length, "byte") + " of " + record +
                ", as many as the text before that marker had";
     }
     uint32_t span = line.TextEnd - line.TextStart;
@@ -393,6 +428,11 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (!StartsLine(judge, line.TextEnd) && line.TextEnd < walk->Size) {
         if (bytes[line.TextEnd - 1] == '\r') {
             return record + " ends in CR alone, not CR LF: the rebuild writes the CR into it";
+        }
+        if (walk->End == DUMP_CLOSED && walk->EndAt == line.TextEnd && line.LineBreaks == 0 &&
+            StandsAt(bytes, walk->Size, line.TextEnd,
+                     MARKER_BRACKET "Speech FINISH" MARKER_BRACKET)) {
+            return ""; // the closing line joined to the last record line
         }
         if (StartsLineAfterBlanks(judge, line.TextEnd)) {
             return record + " is followed by a line with blanks before its marker: the rebuild "
@@ -441,7 +481,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                    " lines: the rebuild cuts " + std::to_string(2 * (line.LineBreaks - 1)) +
                    " bytes from its end, two for each line break in it";
         }
-        return "the rebuild writes " + std::to_string(line.Length) + " bytes of " + record +
+        return "the rebuild writes " + Plural(line.Length, "byte") + " of " + record +
                ", which shows " + std::to_string(endsInCrLf ? span - 2 : span);
     }
     if (walk->Repaired) {
@@ -553,6 +593,7 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
     if (loaded == LOAD_FAILED) {
         Find(judge, walk->TailMarkerAt, false,
              std::string("the side data ") + name + " cannot be read: the rebuild would fail");
+        judge->Result->RebuildFails = true;
         return;
     }
     if (!markerShown) {
@@ -668,7 +709,8 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     if (records.LoneBreaks > 0) {
         Find(judge, records.FirstLoneBreak, false,
-             Plural(records.LoneBreaks, "record line") + " from here end in " +
+             Plural(records.LoneBreaks, "record line") +
+                 (records.LoneBreaks == 1 ? " from here ends in " : " from here end in ") +
                  (judge->Lines.Break == '\r' ? "CR" : "LF") +
                  " only, not CR LF (an editor saved the dump that way): "
                  "every such text would gain a byte");
@@ -688,7 +730,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         judge->Result->SideData = true;
         // A cut-off dump has its own problem.
         if (walk->End != DUMP_CUT_OFF) {
-            JudgeSideData(judge, records, StartsLineAfterBlanks(judge, walk->TailMarkerAt));
+            JudgeSideData(judge, records, StartsSeenLine(judge, walk->TailMarkerAt));
         }
     }
     if (lines != StoredLineCount && walk->LineCount.DigitsFound) {
@@ -705,6 +747,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     result->Problems = 0;
     result->RecordsWritten = 0;
     result->SideData = false;
+    result->RebuildFails = false;
     DumpWalk walk;
     if (!StartDumpWalk(&walk, bytes, size)) {
         return;
@@ -713,6 +756,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     Judge judge = {name, &walk, {walk.Bytes, 0, 1, walk.LineBreak}, result};
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
+        result->RebuildFails = true;
     } else {
         if (walk.ByteOrderMark) {
             Find(&judge, 0, true,
@@ -738,8 +782,8 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
         Find(&judge, 0, false,
              "the dump starts with a byte-order mark, so the blanks an editor put into its "
              "markup are not repaired and " +
-                 Plural(problems, "problem") +
-                 " follow: save it as UTF-8 without a byte-order mark");
+                 Plural(problems, "problem") + (problems == 1 ? " follows" : " follow") +
+                 ": save it as UTF-8 without a byte-order mark");
     }
     std::stable_sort(judge.WholeDump.begin(), judge.WholeDump.end(),
                      [](const DumpFinding& a, const DumpFinding& b) { return a.Line < b.Line; });
@@ -775,11 +819,23 @@ static void PrintFinding(const DumpFinding& finding)
 
 FileOutcome CheckFile(const char* name)
 {
+    const char* earlier = EarlierDumpOfTheSameOutput(name);
+    if (earlier != NULL) {
+        // Nor does it read its header values, which the next dump would take.
+        PrintResult(name,
+                    std::string("would be rebuilt into the same " OUTPUT_DIRECTORY " file as ") +
+                        earlier + ": a rebuild of this run skips it",
+                    true);
+        return FILE_FINDINGS;
+    }
     Judged = DumpJudgement();
     Judged.Emit = PrintFinding;
     CheckedName = name;
     if (!RunCore(name, name, JudgeLoadedDump)) {
         return FILE_NOT_DONE;
+    }
+    if (!Judged.RebuildFails) {
+        RememberRebuild(name);
     }
     if (Judged.Problems == 0) {
         PrintResult(name,

@@ -61,6 +61,11 @@ bool RunConverter(const char* name, const char* input, bool decoding);
 
 // ---- Commands -----------------------------------------------------------------------------
 
+// The dump rebuilt earlier in this run into the mod file that `name`'s rebuild would write, or
+// NULL: a run writes each mod file once. RememberRebuild notes that `name` wrote its file.
+const char* EarlierDumpOfTheSameOutput(const char* name);
+void RememberRebuild(const char* name);
+
 FileOutcome DecodeFile(const char* name);
 FileOutcome RebuildFile(const char* name);
 FileOutcome CheckFile(const char* name);
@@ -93,7 +98,8 @@ struct DumpJudgement {
     std::vector<DumpFinding> Findings; // in line order
     uint32_t Problems = 0;             // findings that are not notes
     uint32_t RecordsWritten = 0;
-    bool SideData = false; // the rebuild would splice side data
+    bool SideData = false;     // the rebuild would splice side data
+    bool RebuildFails = false; // the rebuild would refuse the dump or fail on it
 };
 
 // Walks the dump `name` (its bytes given) as the rebuild does and lists every place where the

@@ -82,7 +82,8 @@ FileOutcome DecodeFile(const char* name)
 // another folder, would replace the first one's speech file without a word.
 static std::vector<std::pair<std::string, std::string>> RebuiltInThisRun; // output, dump
 
-static bool OutputTakenInThisRun(const char* name)
+// The mod file a rebuild of `name` writes, as the file system tells names apart.
+static std::string RebuiltName(const char* name)
 {
     std::string output = WithEnding(BaseNameOf(name), "spc");
 #ifdef _WIN32
@@ -90,23 +91,37 @@ static bool OutputTakenInThisRun(const char* name)
         c = (char)tolower((unsigned char)c); // names differ only in case on Windows
     }
 #endif
+    return output;
+}
+
+const char* EarlierDumpOfTheSameOutput(const char* name)
+{
     for (const auto& earlier : RebuiltInThisRun) {
-        if (earlier.first == output && !SameFile(earlier.second.c_str(), name)) {
-            PrintProblem(name, "would be rebuilt into the same " OUTPUT_DIRECTORY " file as " +
-                                   earlier.second +
-                                   " in this run; not rebuilt (rebuild it in a run of its own)");
-            return true;
+        if (earlier.first == RebuiltName(name) && !SameFile(earlier.second.c_str(), name)) {
+            return earlier.second.c_str();
         }
     }
-    RebuiltInThisRun.push_back({output, name});
-    return false;
+    return NULL;
+}
+
+void RememberRebuild(const char* name)
+{
+    RebuiltInThisRun.push_back({RebuiltName(name), name});
 }
 
 FileOutcome RebuildFile(const char* name)
 {
-    if (OutputTakenInThisRun(name) || !RunConverter(name, name, false)) {
+    const char* earlier = EarlierDumpOfTheSameOutput(name);
+    if (earlier != NULL) {
+        PrintProblem(name,
+                     std::string("would be rebuilt into the same " OUTPUT_DIRECTORY " file as ") +
+                         earlier + " in this run; not rebuilt (rebuild it in a run of its own)");
         return FILE_NOT_DONE;
     }
+    if (!RunConverter(name, name, false)) {
+        return FILE_NOT_DONE;
+    }
+    RememberRebuild(name);
     std::string line = CountsOf(LastConversion);
     if (LastConversion.SideDataName[0] != 0) {
         line += std::string(" from ") + LastConversion.SideDataName;

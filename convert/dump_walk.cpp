@@ -105,6 +105,29 @@ static void ScanHeaderValues(DumpWalk* walk)
     }
 }
 
+// Lines end in LF, after a CR or two or alone; in CR alone when an old Mac editor saved the
+// dump: its first line ends so and no CR LF stands anywhere (a game's LF in a text aside).
+static uint8_t LineBreakOf(const uint8_t* bytes, uint32_t size)
+{
+    uint32_t p = 0;
+    while (p < size && bytes[p] != '\r' && bytes[p] != '\n') {
+        ++p;
+    }
+    while (p < size && bytes[p] == '\r') {
+        ++p;
+    }
+    if (p == size || bytes[p] == '\n') {
+        return '\n';
+    }
+    for (const uint8_t* lf = bytes + p;
+         (lf = (const uint8_t*)memchr(lf, '\n', size - (uint32_t)(lf - bytes))) != NULL; ++lf) {
+        if (lf[-1] == '\r') {
+            return '\n';
+        }
+    }
+    return '\r';
+}
+
 bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
 {
     memset(walk, 0, sizeof *walk);
@@ -131,9 +154,7 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
         walk->Repaired = true;
     }
     ScanHeaderValues(walk);
-    // Lines end in LF, after a CR or two or alone; in CR alone only when an old Mac editor saved
-    // the dump, which then holds no LF at all.
-    walk->LineBreak = memchr(walk->Bytes, '\n', walk->Size) != NULL ? '\n' : '\r';
+    walk->LineBreak = LineBreakOf(walk->Bytes, walk->Size);
     return true;
 }
 
@@ -284,14 +305,20 @@ static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
     uint32_t word = p;
     uint32_t wordEnd = p;
     bool colon = false; // the last mark before the number; any byte past ASCII may be a wide one
+    bool blankAfterWord = false;
     for (; p < end && (bytes[p] < '0' || bytes[p] > '9'); ++p) {
         uint8_t letter = bytes[p] | 0x20;
         if (letter >= 'a' && letter <= 'z') {
+            if (blankAfterWord) {
+                return false; // a second word: "See LINE:0002", "Note: [LINE:0002] is odd"
+            }
             word = wordEnd == p ? word : p;
             wordEnd = p + 1;
         } else if (bytes[p] < 0x80 && memchr(" \t[:", bytes[p], 4) == NULL) {
             return false;
         }
+        blankAfterWord =
+            blankAfterWord || (wordEnd > word && (bytes[p] == ' ' || bytes[p] == '\t'));
         colon = bytes[p] == ' ' || bytes[p] == '\t' ? colon : bytes[p] == ':' || bytes[p] >= 0x80;
     }
     bool line = wordEnd - word == 4;
@@ -320,31 +347,39 @@ static uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to)
     return p;
 }
 
+// Whether the header scan read this value's keyword or digits in [start, end).
 static bool HoldsKeyword(const DumpValue& value, uint32_t start, uint32_t end)
 {
-    return value.KeywordFound && start <= value.KeywordAt && value.KeywordAt < end;
+    return (value.KeywordFound && start <= value.KeywordAt && value.KeywordAt < end) ||
+           (value.DigitsFound && start <= value.DigitsAt && value.DigitsAt < end);
 }
 
-// The lines in [from, to), other than marker lines, lines the header scan read a keyword on,
-// and empty ones; the line `from` stands on
-// only when it starts there.
-static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to, bool fromStartsLine,
+// The lines in [from, to), a line starting at `from`, other than lines the header scan read a
+// keyword on and empty ones. A marker line is passed over up to its closing bracket; what
+// follows that on its line is read as a line of its own.
+static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
                             DumpUnreadLines* recordLines, DumpUnreadLines* otherLines)
 {
     const uint8_t* bytes = walk->Bytes;
-    uint32_t start = fromStartsLine ? from : NextLineEnd(bytes, from, to) + 1;
-    for (uint32_t end; start < to; start = end + 1) {
+    uint32_t length = (uint32_t)strlen(MARKER_BRACKET);
+    for (uint32_t start = from, end; start < to; start = end + 1) {
         end = NextLineEnd(bytes, start, to);
         uint32_t q = start;
-        while (q < end && (bytes[q] == ' ' || bytes[q] == '\t')) {
-            ++q;
+        for (;;) {
+            while (q < end && (bytes[q] == ' ' || bytes[q] == '\t')) {
+                ++q;
+            }
+            if (!StandsAt(bytes, end, q, MARKER_BRACKET)) {
+                break;
+            }
+            uint32_t closing = NextMarker(bytes, end, q + 1, MARKER_BRACKET);
+            q = closing < end ? closing + length : end;
         }
-        if (q < end && !StandsAt(bytes, walk->Size, q, MARKER_BRACKET) &&
-            !HoldsKeyword(walk->Header, start, end) && !HoldsKeyword(walk->LineCount, start, end)) {
-            DumpUnreadLines* lines =
-                LooksLikeRecordLine(bytes, start, end) ? recordLines : otherLines;
+        if (q < end && !HoldsKeyword(walk->Header, start, end) &&
+            !HoldsKeyword(walk->LineCount, start, end)) {
+            DumpUnreadLines* lines = LooksLikeRecordLine(bytes, q, end) ? recordLines : otherLines;
             if (lines->Count++ == 0) {
-                lines->FirstAt = start;
+                lines->FirstAt = q;
                 lines->FirstEnd = end;
             }
         }
@@ -374,12 +409,12 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
     memset(unread, 0, sizeof *unread);
     // From the dump's first line on, a translator's note at the top included; the head's marker
     // lines are passed over as any marker line is.
-    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt, true,
+    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt,
                     &unread->RecordLinesBefore, &unread->OtherLinesBefore);
     if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
         // Text after a short-tail marker that follows the last record line is cut, unread.
         bool cut = walk->ShortTailSeen && walk->TailMarkerAt > walk->Open.LineAt;
-        FindUnreadLines(walk, cut ? walk->TailMarkerAt : walk->EndAt, walk->Size, false,
+        FindUnreadLines(walk, cut ? walk->TailMarkerAt : walk->EndAt, walk->Size,
                         &unread->RecordLinesAfter, &unread->OtherLinesAfter);
     }
     if (!walk->WantsSideData) {

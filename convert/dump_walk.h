@@ -79,18 +79,18 @@ void EndDumpWalk(DumpWalk* walk);
 // End and EndAt then say how.
 bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
 
-// Lines the walk never looked at, other than marker lines, header lines and empty ones: those that read like
-// a record line to a person ("[LINE:0003]", "[line:0001]", "LINE:0001]") and the others (a
-// translator's comment), each with where the first of them stands and ends.
+// Lines the walk never looked at, other than marker lines, header lines and empty ones: those that
+// read like a record line to a person ("[LINE:0003]", "[line:0001]", "LINE:0001]") and the others
+// (a translator's comment), each with where the first of them stands and ends.
 struct DumpUnreadLines {
     uint32_t Count;
     uint32_t FirstAt;
     uint32_t FirstEnd; // before its line end
 };
 
-// What the walk left unread: the lines before the first record line; the lines after the
-// marker line where the records ended (the closing line, or a tail marker after the last record
-// line); and, when the walk took no tail marker, one it never looked at before the first record
+// What the walk left unread: the lines before the first record line; what follows the marker
+// where the records ended (the closing line, or a tail marker after the last record line), the
+// rest of its line after its closing bracket included; and, when the walk took no tail marker, one it never looked at before the first record
 // line or after the closing line.
 struct DumpUnreadPart {
     DumpUnreadLines RecordLinesBefore;

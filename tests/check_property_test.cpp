@@ -194,8 +194,23 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->Lines[c->RecordLine(k)].replace(0, 6, head);
          }
      }},
-    {"a record line after the closing line",
-     [](Case* c) { AddRecordLine(c, c->Lines.size(), LastNumber(c), true); }},
+    {"a record line after the closing line, sometimes on it",
+     [](Case* c) {
+         AddRecordLine(c, c->Lines.size(), LastNumber(c), true);
+         if (c->Pick(2)) {
+             c->Lines[c->Lines.size() - 2] += c->Lines.back();
+             c->Lines.pop_back();
+         }
+     }},
+    {"the closing line joined to the last record line, or the first record line to the head by a "
+     "CR alone",
+     [](Case* c) {
+         if (!c->What.Records.empty() && c->What.Marker.empty()) {
+             size_t at = c->Pick(2) ? c->Closing() - 1 : 3;
+             c->Lines[at] += (at == 3 ? "\r" : "") + c->Lines[at + 1];
+             c->Lines.erase(c->Lines.begin() + (long)at + 1);
+         }
+     }},
     {"a record line after the tail marker",
      [](Case* c) {
          if (!c->What.Marker.empty()) {
@@ -282,7 +297,13 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->What.Count = 1234;
              break;
          case 3:
-             c->Lines[2] = "\t[::::]HEADER: \t+ " + std::to_string(c->What.Header);
+             c->Lines[2] =
+                 std::vector<std::string>{
+                     "\t[::::]HEADER: \t+ ", "- [:::::]HEADER: \xC2\xA0\"",
+                     "\xEF\xBC\xBB:::::\xEF\xBC\xBDHEADER: "}[c->Pick(3)] +
+                 std::to_string(c->What.Header);
+             // A comment in another script after it, with another value.
+             c->Lines.insert(c->Lines.begin() + 3, "\xD0\x9F\xD1\x80\xD0\xB8: HEADER: 7");
              break;
          default:
              // Numbered to come right before the first record, so only where it stands tells.
@@ -365,14 +386,22 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a translator's comment before the first record line or after the closing line",
      [](Case* c) {
-         std::string comment = std::vector<std::string>{"# Ann: 2026", "Ann v2]", "Deadline: 12",
-                                                        "Line 3 is odd", "Version: 2]"}[c->Pick(5)];
+         std::string comment = std::vector<std::string>{"# Ann: 2026",
+                                                        "Ann v2]",
+                                                        "Deadline: 12",
+                                                        "Line 3 is odd",
+                                                        "Version: 2]",
+                                                        "See LINE:0002",
+                                                        "Note: [LINE:0002] is odd"}[c->Pick(7)];
          c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), comment);
      }},
-    {"a blank line among the record lines",
+    {"a blank line among the record lines, sometimes in a dump the repair runs on",
      [](Case* c) {
          size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));
          c->Lines.insert(c->Lines.begin() + (long)at, "");
+         if (c->Pick(2)) {
+             c->Lines[0] = "[:::::] Speech START[:::::]";
+         }
      }},
     {"the tail marker line moved before the first record line or after the closing line",
      [](Case* c) {
