@@ -90,8 +90,8 @@ struct DumpUnreadLines {
 
 // What the walk left unread: the lines before the first record line; what follows the marker
 // where the records ended (the closing line, or a tail marker after the last record line), the
-// rest of its line after its closing bracket included; and, when the walk took no tail marker, one it never looked at before the first record
-// line or after the closing line.
+// rest of its line after its closing bracket included; and, when the walk took no tail marker, one
+// it never looked at before the first record line or after the closing line.
 struct DumpUnreadPart {
     DumpUnreadLines RecordLinesBefore;
     DumpUnreadLines OtherLinesBefore;
