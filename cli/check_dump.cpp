@@ -98,15 +98,6 @@ static bool StartsLine(const Judge* judge, uint32_t p)
     return p == 0 || (p <= judge->Walk->Size && judge->Walk->Bytes[p - 1] == judge->Lines.Break);
 }
 
-// Whether only blanks stand between the start of p's line and p: an editor indented the line.
-static bool StartsLineAfterBlanks(const Judge* judge, uint32_t p)
-{
-    while (p > 0 && (judge->Walk->Bytes[p - 1] == ' ' || judge->Walk->Bytes[p - 1] == '\t')) {
-        --p;
-    }
-    return StartsLine(judge, p);
-}
-
 static std::string RecordName(uint32_t number)
 {
     char text[16];
@@ -434,7 +425,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                      MARKER_BRACKET "Speech FINISH" MARKER_BRACKET)) {
             return ""; // the closing line joined to the last record line
         }
-        if (StartsLineAfterBlanks(judge, line.TextEnd)) {
+        if (StartsSeenLine(judge, line.TextEnd)) {
             return record + " is followed by a line with blanks before its marker: the rebuild "
                             "writes this text changed (take the blanks out)";
         }
