@@ -6,6 +6,7 @@
 
 #include <ctype.h>
 #include <string.h>
+#include <unordered_map>
 
 // The name as the core takes it; a longer one would reach the core cut short.
 bool UseFileName(const char* name, const char* input)
@@ -80,7 +81,7 @@ FileOutcome DecodeFile(const char* name)
 
 // Every rebuild of a run writes into the one "mod" folder: a second dump of the same name, from
 // another folder, would replace the first one's speech file without a word.
-static std::vector<std::pair<std::string, std::string>> RebuiltInThisRun; // output, dump
+static std::unordered_map<std::string, std::string> RebuiltInThisRun; // output, dump
 
 // The mod file a rebuild of `name` writes, as the file system tells names apart.
 static std::string RebuiltName(const char* name)
@@ -96,17 +97,15 @@ static std::string RebuiltName(const char* name)
 
 const char* EarlierDumpOfTheSameOutput(const char* name)
 {
-    for (const auto& earlier : RebuiltInThisRun) {
-        if (earlier.first == RebuiltName(name) && !SameFile(earlier.second.c_str(), name)) {
-            return earlier.second.c_str();
-        }
-    }
-    return NULL;
+    auto earlier = RebuiltInThisRun.find(RebuiltName(name));
+    return earlier != RebuiltInThisRun.end() && !SameFile(earlier->second.c_str(), name)
+               ? earlier->second.c_str()
+               : NULL;
 }
 
 void RememberRebuild(const char* name)
 {
-    RebuiltInThisRun.push_back({RebuiltName(name), name});
+    RebuiltInThisRun.emplace(RebuiltName(name), name);
 }
 
 FileOutcome RebuildFile(const char* name)
