@@ -129,8 +129,9 @@ static uint32_t SkipBlanks(const uint8_t* bytes, uint32_t size, uint32_t p)
     for (;;) {
         if (p < size && (bytes[p] == ' ' || bytes[p] == '\t')) {
             ++p;
-        } else if (StandsAt(bytes, size, p, "\xC2\xA0") ||
-                   StandsAt(bytes, size, p, "\xE2\x80\xAF")) {
+        } else if (p < size && bytes[p] >= 0xC2 &&
+                   (StandsAt(bytes, size, p, "\xC2\xA0") ||
+                    StandsAt(bytes, size, p, "\xE2\x80\xAF"))) {
             p += bytes[p] == 0xC2 ? 2 : 3;
         } else {
             return p;
@@ -241,9 +242,12 @@ static uint32_t NextKeyword(const uint8_t* bytes, uint32_t end, uint32_t p, cons
         while (k < length && (bytes[p + k] | 0x20) == (word[k] | 0x20)) {
             ++k;
         }
+        if (k < length) {
+            continue;
+        }
         uint32_t colon = SkipBlanks(bytes, end, p + length);
         bool wide = StandsAt(bytes, end, colon, "\xEF\xBC\x9A");
-        if (k == length && (wide || StandsAt(bytes, end, colon, ":"))) {
+        if (wide || StandsAt(bytes, end, colon, ":")) {
             *valueFrom = colon + (wide ? 3 : 1);
             return p;
         }
