@@ -75,6 +75,9 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
             break;
         }
     }
+    if (walk.Ended && walk.Tail == NO_TAIL) {
+        Part = "in its last byte, which a decode drops: no record comes before it";
+    }
     return true;
 }
 

@@ -454,9 +454,10 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
     WriteFileBytes("exact.spc", BuildSpeechFile(1, 2, {{1, "a"}, {2, "b"}}, "\x07"));
     WriteFileBytes("long.spc", BuildSpeechFile(1, 12345, {{1, "a"}}));
     WriteFileBytes("big.spc", BuildSpeechFile(1, 1, {{12345, "a"}}));
+    WriteFileBytes("lone.spc", BuildSpeechFile(1, 0, {}) + "z");
     fs::create_directory(Scratch / "temp");
     auto before = SnapshotDirectory();
-    RunResult result = RunQuillmarsh("verify exact.spc long.spc big.spc",
+    RunResult result = RunQuillmarsh("verify exact.spc long.spc big.spc lone.spc",
                                      "TMPDIR='" + (Scratch / "temp").string() + "'");
     EXPECT_EQ(result.Status, 1);
     EXPECT_NE(result.Out.find("exact.spc: round-trips exactly"), std::string::npos);
@@ -466,6 +467,10 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
         << result.Out;
     EXPECT_NE(result.Out.find("big.spc: the rebuild differs from byte 5 (in record 12345, its "
                               "number or length): a dump shows only the last four digits"),
+              std::string::npos)
+        << result.Out;
+    EXPECT_NE(result.Out.find("lone.spc: the rebuild differs from byte 5 (in its last byte, which "
+                              "a decode drops: no record comes before it)"),
               std::string::npos)
         << result.Out;
     EXPECT_EQ(SnapshotDirectory(), before);
