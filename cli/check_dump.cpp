@@ -110,8 +110,13 @@ static std::string Excerpt(const uint8_t* bytes, uint32_t length)
 {
     std::string text;
     for (uint32_t k = 0; k < length && k < 40; ++k) {
-        char c = (char)bytes[k];
-        text += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+        // Line ends and control bytes written out, so that a NUL does not cut the message.
+        uint8_t c = bytes[k];
+        char escaped[8] = {(char)c};
+        if (c < 0x20 || c == 0x7F) {
+            snprintf(escaped, sizeof escaped, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02X", c);
+        }
+        text += escaped;
     }
     return "\"" + text + (length > 40 ? "...\"" : "\"");
 }
@@ -164,12 +169,6 @@ static bool StartsSeenLine(const Judge* judge, uint32_t p)
     return q == 0 || judge->Walk->Bytes[q - 1] == '\r' || judge->Walk->Bytes[q - 1] == '\n';
 }
 
-static bool StartsRecordLine(const Judge* judge, uint32_t p)
-{
-    return StartsSeenLine(judge, p) ||
-           MarkerBracketBefore(judge->Walk->Bytes, judge->Walk->Size, &p);
-}
-
 // Where the markup a person may put before a header keyword starts, going back from q: blanks,
 // brackets, colons, quotes, list marks, no-break spaces, full-width forms and CJK brackets.
 static uint32_t MarkupBefore(const uint8_t* bytes, uint32_t q)
@@ -187,6 +186,13 @@ static uint32_t MarkupBefore(const uint8_t* bytes, uint32_t q)
             return q;
         }
     }
+}
+
+// A record line may stand after markup too: quoted by a spreadsheet, or a list mark.
+static bool StartsRecordLine(const Judge* judge, uint32_t p)
+{
+    return StartsSeenLine(judge, MarkupBefore(judge->Walk->Bytes, p)) ||
+           MarkerBracketBefore(judge->Walk->Bytes, judge->Walk->Size, &p);
 }
 
 // Whether a person reads the keyword at p as a header line's: only markup stands before it on

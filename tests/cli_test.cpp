@@ -148,6 +148,18 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          2,
          "d2/a.txt: 2 records, short tail 2 bytes from d2/a.ext -> mod/a.spc\n",
          {{"mod/a.spc", SPEECH}}},
+        {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find(": 2"), 3, ": 0")
+                        .replace(DUMP.find("[LINE:0001]"), 0, "- ")
+                        .append(std::string("\r\n\0 Ann", 7))},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 4: the line count is 0: the rebuild writes no record and no side data, so 2 "
+         "record lines and the tail of this dump would be lost\na.txt: line 5: note: \"- \" stands "
+         "before the first record line, where the rebuild does not read: a decode of the rebuilt "
+         "file will not show it\na.txt: line 9: note: \"\\x00 Ann\" stands after the closing line",
+         {}},
         {{{"d1", "/"},
           {"d2", "/"},
           {"d1/a.txt", "notes"},
