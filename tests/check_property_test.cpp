@@ -207,6 +207,9 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      [](Case* c) {
          if (!c->What.Records.empty() && c->What.Marker.empty()) {
              size_t at = c->Pick(2) ? c->Closing() - 1 : 3;
+             if (at != 3 && c->Pick(2)) {
+                 SetText(c, c->What.Records.size() - 1, "x\r\ny"); // the rebuild cuts it
+             }
              c->Lines[at] += (at == 3 ? "\r" : "") + c->Lines[at + 1];
              c->Lines.erase(c->Lines.begin() + (long)at + 1);
          }
@@ -298,12 +301,14 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              break;
          case 3:
              c->Lines[2] =
-                 std::vector<std::string>{
-                     "\t[::::]HEADER: \t+ ", "- [:::::]HEADER: \xC2\xA0\"",
-                     "\xEF\xBC\xBB:::::\xEF\xBC\xBDHEADER: "}[c->Pick(3)] +
+                 std::vector<std::string>{"\t[::::]HEADER: \t+ ",
+                                          "\xC2\xA0- [:::::]HEADER: \xC2\xA0\"",
+                                          "\xEF\xBC\xBB:::::\xEF\xBC\xBDHEADER: "}[c->Pick(3)] +
                  std::to_string(c->What.Header);
              // A comment in another script after it, with another value.
-             c->Lines.insert(c->Lines.begin() + 3, "\xD0\x9F\xD1\x80\xD0\xB8: HEADER: 7");
+             c->Lines.insert(c->Lines.begin() + 3, c->Pick(2)
+                                                       ? "\xD0\x9F\xD1\x80\xD0\xB8: HEADER: 7"
+                                                       : "\xE3\x83\xA1\xE3\x83\xA2 HEADER: 7");
              break;
          default:
              // Numbered to come right before the first record, so only where it stands tells.

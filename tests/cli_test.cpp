@@ -160,6 +160,11 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "before the first record line, where the rebuild does not read: a decode of the rebuilt "
          "file will not show it\na.txt: line 9: note: \"\\x00 Ann\" stands after the closing line",
          {}},
+        {{{"a.txt", DUMP.substr(7)}},
+         "check a.txt",
+         1,
+         "a.txt: is not a dump (no [:::::]Speech START[:::::] line): a rebuild refuses it\n",
+         {}},
         {{{"d1", "/"},
           {"d2", "/"},
           {"d1/a.txt", "notes"},
