@@ -41,6 +41,29 @@ static uint32_t LineOf(LineCounter* lines, uint32_t offset)
     return lines->Line;
 }
 
+// Lines end in LF, after a CR or two or alone; in CR alone when an old Mac editor saved the
+// dump: its first line ends so and no CR LF stands anywhere (a game's LF in a text aside).
+static uint8_t LineBreakOf(const uint8_t* bytes, uint32_t size)
+{
+    uint32_t p = 0;
+    while (p < size && bytes[p] != '\r' && bytes[p] != '\n') {
+        ++p;
+    }
+    while (p < size && bytes[p] == '\r') {
+        ++p;
+    }
+    if (p == size || bytes[p] == '\n') {
+        return '\n';
+    }
+    for (const uint8_t* lf = bytes + p;
+         (lf = (const uint8_t*)memchr(lf, '\n', size - (uint32_t)(lf - bytes))) != NULL; ++lf) {
+        if (lf[-1] == '\r') {
+            return '\n';
+        }
+    }
+    return '\r';
+}
+
 // A record line's findings may be one per record line, too many to hold: the first walk only
 // counts them, and a second walk hands them out as it finds them again, each after the
 // findings about the whole dump that stand on earlier lines.
@@ -198,11 +221,12 @@ static bool StartsRecordLine(const Judge* judge, uint32_t p)
 // Whether a person reads the keyword at p as a header line's: only markup stands before it on
 // its line, or a marker that follows another one (two marker lines joined); not after
 // "Speech START[:::::]", nor in a comment or a text.
-static bool StartsHeaderLine(const uint8_t* bytes, uint32_t size, uint32_t p)
+static bool StartsHeaderLine(const Judge* judge, uint32_t p)
 {
-    uint32_t q = MarkupBefore(bytes, p);
-    return q == 0 || bytes[q - 1] == '\r' || bytes[q - 1] == '\n' ||
-           (MarkerBracketBefore(bytes, size, &p) && MarkerBracketBefore(bytes, size, &p));
+    const uint8_t* bytes = judge->Walk->Bytes;
+    return StartsSeenLine(judge, MarkupBefore(bytes, p)) ||
+           (MarkerBracketBefore(bytes, judge->Walk->Size, &p) &&
+            MarkerBracketBefore(bytes, judge->Walk->Size, &p));
 }
 
 // A header value as a person reads it after its keyword: blanks, a sign, the digits.
@@ -229,7 +253,7 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
         shown.Value = std::min<int64_t>(shown.Value * 10 + (bytes[p++] - '0'), INT64_MAX / 20);
     }
     shown.Value = negative ? -shown.Value : shown.Value;
-    shown.Shown = p > digits && StartsHeaderLine(bytes, size, keywordAt);
+    shown.Shown = p > digits && StartsHeaderLine(judge, keywordAt);
     uint32_t next = SkipBlanks(bytes, size, p);
     uint32_t after = p + 1 < size && memchr(",'_xX", bytes[p], 5) != NULL ? p + 1 : next;
     shown.Whole = !(after < size && bytes[after] >= '0' && bytes[after] <= '9');
@@ -754,7 +778,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
         return;
     }
     const DumpWalk start = walk;
-    Judge judge = {name, &walk, {walk.Bytes, 0, 1, walk.LineBreak}, result};
+    Judge judge = {name, &walk, {walk.Bytes, 0, 1, LineBreakOf(walk.Bytes, walk.Size)}, result};
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
         result->RebuildFails = true;

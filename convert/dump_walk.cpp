@@ -105,29 +105,6 @@ static void ScanHeaderValues(DumpWalk* walk)
     }
 }
 
-// Lines end in LF, after a CR or two or alone; in CR alone when an old Mac editor saved the
-// dump: its first line ends so and no CR LF stands anywhere (a game's LF in a text aside).
-static uint8_t LineBreakOf(const uint8_t* bytes, uint32_t size)
-{
-    uint32_t p = 0;
-    while (p < size && bytes[p] != '\r' && bytes[p] != '\n') {
-        ++p;
-    }
-    while (p < size && bytes[p] == '\r') {
-        ++p;
-    }
-    if (p == size || bytes[p] == '\n') {
-        return '\n';
-    }
-    for (const uint8_t* lf = bytes + p;
-         (lf = (const uint8_t*)memchr(lf, '\n', size - (uint32_t)(lf - bytes))) != NULL; ++lf) {
-        if (lf[-1] == '\r') {
-            return '\n';
-        }
-    }
-    return '\r';
-}
-
 bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
 {
     memset(walk, 0, sizeof *walk);
@@ -154,7 +131,6 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
         walk->Repaired = true;
     }
     ScanHeaderValues(walk);
-    walk->LineBreak = LineBreakOf(walk->Bytes, walk->Size);
     return true;
 }
 

@@ -47,7 +47,6 @@ struct DumpWalk {
     bool MarkBlocksRepair; // ... right before blanked markup, which is then not repaired
     bool StartFound;       // "Speech START" after a "[:::::]"
     bool Utf16;            // starts with a UTF-16 byte-order mark: an editor saved it so
-    uint8_t LineBreak;     // the byte that ends a line: LF, or CR when an old Mac editor saved it
     DumpValue Header;
     DumpValue LineCount;
     // The record walk.
