@@ -296,8 +296,8 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->Lines[0] += " HEADER: " + value;
              break;
          case 2:
-             c->Lines[3] = "[:::::]LINECOUNT: 1,234[:::::]";
-             c->What.Count = 1234;
+             c->Lines[3] = "[:::::]LINECOUNT: 2,000[:::::]";
+             c->What.Count = 2000;
              break;
          case 3:
              c->Lines[2] =
