@@ -207,7 +207,8 @@ struct HeldFolder {
     char Prefix[PATH_CAPACITY]; // the folder's path as written before a file name in it
 };
 
-static HeldFolder HeldFolders[2];
+// The input's folder, the current one and its "mod", where a rebuild publishes.
+static HeldFolder HeldFolders[3];
 static int HeldFolderCount;
 
 static void UnlockFolders()
@@ -217,66 +218,67 @@ static void UnlockFolders()
     }
 }
 
-static bool OpenHeldFolder(HeldFolder* held, const char* prefix)
+// Opens the lock of one more folder, kept in the order of the keys, unless it is one already
+// opened under another name.
+static bool OpenHeldFolder(int* opened, const char* prefix)
 {
-    snprintf(held->Prefix, sizeof held->Prefix, "%s", prefix);
+    HeldFolder held;
+    snprintf(held.Prefix, sizeof held.Prefix, "%s", prefix);
     const char* folder = prefix[0] != 0 ? prefix : ".";
-    if (InjectedFault() || !SystemOpenFolderLock(folder, &held->Lock)) {
+    if (InjectedFault() || !SystemOpenFolderLock(folder, &held.Lock)) {
         ReportProblem(PROBLEM_CANNOT_LOCK, folder);
         return false;
     }
+    for (int k = 0; k < *opened; ++k) {
+        if (strcmp(HeldFolders[k].Lock.Key, held.Lock.Key) == 0) {
+            SystemReleaseFolderLock(&held.Lock);
+            return true;
+        }
+    }
+    int k = (*opened)++;
+    for (; k > 0 && strcmp(HeldFolders[k - 1].Lock.Key, held.Lock.Key) > 0; --k) {
+        HeldFolders[k] = HeldFolders[k - 1];
+    }
+    HeldFolders[k] = held;
     return true;
 }
 
-// Takes the lock of the folder that holds `path`, and of the current folder when asked, in
-// the order of their keys; then settles each.
-static bool LockFolders(const char* path, bool currentToo)
+// Takes the lock of the folder that holds `path`; for a rebuild also those of the current
+// folder and of its "mod" (a conversion working inside "mod" takes that one alone). Locks are
+// taken in the order of their keys, so two conversions never wait for each other; then each
+// folder is settled.
+static bool LockFolders(const char* path, bool rebuild)
 {
     char prefix[PATH_CAPACITY];
     snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(path) - path), path);
-    HeldFolder* first = &HeldFolders[0];
-    HeldFolder* second = &HeldFolders[1];
-    if (!OpenHeldFolder(first, prefix)) {
+    int opened = 0;
+    bool open = OpenHeldFolder(&opened, prefix);
+    if (open && rebuild) {
+        open = OpenHeldFolder(&opened, "");
+        // No conversion can work in a "mod" that does not stand yet.
+        if (open && SystemFileKind(OUTPUT_DIRECTORY) == OTHER_KIND) {
+            open = OpenHeldFolder(&opened, OUTPUT_DIRECTORY "/");
+        }
+    }
+    for (int k = 0; open && k < opened; ++k) {
+        open =
+            !InjectedFault() && SystemTakeFolderLock(&HeldFolders[k].Lock, HeldFolders[k].Prefix);
+        if (!open) {
+            ReportProblem(PROBLEM_CANNOT_LOCK, HeldFolders[k].Prefix);
+        }
+        HeldFolderCount += open;
+    }
+    if (!open) {
+        for (int k = HeldFolderCount; k < opened; ++k) {
+            SystemReleaseFolderLock(&HeldFolders[k].Lock); // opened, not taken
+        }
+        UnlockFolders();
         return false;
     }
-    int count = 1;
-    // The usual rebuild works in the dump's own folder: one lock.
-    if (currentToo && prefix[0] != 0) {
-        if (!OpenHeldFolder(second, "")) {
-            SystemReleaseFolderLock(&first->Lock);
-            return false;
-        }
-        int order = strcmp(first->Lock.Key, second->Lock.Key);
-        if (order == 0) {
-            SystemReleaseFolderLock(&second->Lock);
-        } else {
-            count = 2;
-            if (order > 0) {
-                HeldFolder swap = *first;
-                *first = *second;
-                *second = swap;
-            }
-        }
-    }
-    for (int k = 0; k < count; ++k) {
-        if (InjectedFault() || !SystemTakeFolderLock(&HeldFolders[k].Lock, HeldFolders[k].Prefix)) {
-            ReportProblem(PROBLEM_CANNOT_LOCK, HeldFolders[k].Prefix);
-            for (int j = k; j < count; ++j) {
-                SystemReleaseFolderLock(&HeldFolders[j].Lock); // opened, not taken
-            }
-            UnlockFolders();
-            return false;
-        }
-        HeldFolderCount = k + 1;
-    }
-    for (int k = 0; k < count; ++k) {
+    for (int k = 0; k < opened; ++k) {
         if (!SettleFolder(HeldFolders[k].Prefix)) {
             return false;
         }
-    }
-    // The current folder's lock covers its "mod" too, where only single files are published.
-    if (currentToo) {
-        RemoveLeftovers(OUTPUT_DIRECTORY "/");
     }
     return true;
 }

@@ -260,35 +260,47 @@ TEST_F(ScratchDirectoryTest, ConversionsRunningAtOnceInOneFolderTakeTurns)
     ExpectNoTemporaryFile();
 }
 
-// A conversion that finds its folder locked for longer than a moment says so, and still waits
-// for the lock: it never goes on without it.
+// A conversion that finds a folder it works in locked for longer than a moment says so, and
+// still waits for the lock: it never goes on without it. A rebuild works in "mod" too, where
+// another conversion may be decoding.
 TEST_F(ScratchDirectoryTest, AConversionWaitsForALockedFolderAndSaysSo)
 {
     const std::string speech = BuildSpeechFile(1, 1, {{1, "a"}});
     WriteFileBytes("0001.spc", speech);
-    std::atomic<int> holder(0); // 1: the lock is held, 2: it is about to be let go
-    std::thread other([&holder] {
-        FolderLock lock;
-        bool taken = SystemOpenFolderLock(".", &lock) && SystemTakeFolderLock(&lock, ".");
-        holder = 1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        holder = 2;
-        if (taken) {
-            SystemReleaseFolderLock(&lock);
-        }
-    });
-    while (holder == 0) {
-        std::this_thread::yield();
-    }
-    static std::atomic<int> noticed;
-    noticed = 0;
-    WaitingForFolder = [](const char*) { ++noticed; };
     Convert(ConvertSpeechToText, "0001.spc");
-    int heldWhenDone = holder;
-    WaitingForFolder = NULL;
-    other.join();
-    EXPECT_EQ(noticed, 1);
-    EXPECT_EQ(heldWhenDone, 2) << "converted while the folder was locked";
+    std::filesystem::create_directory("mod");
+    const struct {
+        const char* Folder;
+        void (*Conversion)();
+        const char* Name;
+    } cases[] = {{".", ConvertSpeechToText, "0001.spc"}, {"mod", ConvertTextToSpeech, "0001.txt"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Folder);
+        std::atomic<int> holder(0); // 1: the lock is held, 2: it is about to be let go
+        std::thread other([&holder, &c] {
+            FolderLock lock;
+            bool taken =
+                SystemOpenFolderLock(c.Folder, &lock) && SystemTakeFolderLock(&lock, c.Folder);
+            holder = 1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            holder = 2;
+            if (taken) {
+                SystemReleaseFolderLock(&lock);
+            }
+        });
+        while (holder == 0) {
+            std::this_thread::yield();
+        }
+        static std::atomic<int> noticed;
+        noticed = 0;
+        WaitingForFolder = [](const char*) { ++noticed; };
+        Convert(c.Conversion, c.Name);
+        int heldWhenDone = holder;
+        WaitingForFolder = NULL;
+        other.join();
+        EXPECT_EQ(noticed, 1);
+        EXPECT_EQ(heldWhenDone, 2) << "converted while the folder was locked";
+    }
     EXPECT_EQ(RebuildOf("0001"), speech);
 }
 
