@@ -5,6 +5,7 @@
 #include "file_io.h"
 
 #include <ctype.h>
+#include <filesystem>
 #include <string.h>
 #include <unordered_map>
 
@@ -66,9 +67,27 @@ static std::string CountsOf(const ConversionReport& report)
     return counts;
 }
 
+// A name in the current folder as the core takes it: "./x.spc" (as find gives it) and the
+// folder's full path are left off, so that the dump's FILENAME line, and with it the dump,
+// is the same however the file was named, and an untouched dump is not taken for an edited one.
+static const char* NameInCurrentFolder(const char* name)
+{
+    std::error_code error;
+    std::string folder = std::filesystem::current_path(error).string();
+    if (!error && !folder.empty() && strncmp(name, folder.c_str(), folder.size()) == 0 &&
+        name[folder.size()] != 0 && strchr("/\\", name[folder.size()]) != NULL) {
+        name += folder.size() + 1;
+    }
+    while (name[0] == '.' && (name[1] == '/' || name[1] == '\\')) {
+        name += 2;
+        name += strspn(name, "/\\");
+    }
+    return name;
+}
+
 FileOutcome DecodeFile(const char* name)
 {
-    if (!RunConverter(name, name, true)) {
+    if (!RunConverter(name, NameInCurrentFolder(name), true)) {
         return FILE_NOT_DONE;
     }
     std::string line = CountsOf(LastConversion) + " -> " + LastConversion.OutputName;
