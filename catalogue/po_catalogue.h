@@ -59,11 +59,13 @@ struct CatalogueProblem {
 };
 
 // Reads a whole catalogue from memory. The header entry (msgid "" without a context) goes to
-// *header (its msgstr), not into *entries; obsolete entries ("#~") are skipped. False, with
+// *header (its msgstr), not into *entries; obsolete entries ("#~") are skipped, and only
+// those with a translation are counted, into *obsoleteTranslations when asked. False, with
 // the problem nearest the start, when the bytes are not a valid catalogue; *entries and
 // *header are then unspecified. The texts point into `bytes`, which must outlive them.
 bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* entries,
-                   CatalogueText* header, CatalogueProblem* problem);
+                   CatalogueText* header, CatalogueProblem* problem,
+                   uint32_t* obsoleteTranslations = NULL);
 
 // A text of the catalogue `bytes`, its escapes undone, appended to *out. Strings come back with
 // bytes otherwise untouched: no charset is converted or checked, and an escape may give a NUL.

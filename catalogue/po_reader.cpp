@@ -40,6 +40,9 @@ struct PoReader {
     uint32_t Pieces;
     bool Escaped;
     bool HasBytes;
+    // Obsolete entries ("#~"): those with a translation, and whether one's msgstr is being read.
+    uint32_t ObsoleteTranslations;
+    bool InObsoleteTranslation;
 };
 
 static bool Fail(PoReader* r, uint32_t line, std::string what)
@@ -275,9 +278,20 @@ static bool ReadComment(PoReader* r, const char* p, const char* end)
         return false;
     }
     if (end - p >= 2 && p[1] == '~') {
-        // An obsolete entry: the comments above it are its own.
+        // An obsolete entry: the comments above it are its own. Those with a translation are
+        // counted: they are a translator's work too.
         r->CommentLine = 0;
         r->Fuzzy = false;
+        for (p += 2; p < end && IsBlank(*p); ++p) {
+        }
+        if (p < end && *p != '"') {
+            r->InObsoleteTranslation = end - p >= 6 && memcmp(p, "msgstr", 6) == 0;
+            p = std::find(p, end, '"');
+        }
+        if (r->InObsoleteTranslation && end - p >= 2 && p[1] != '"') {
+            ++r->ObsoleteTranslations;
+            r->InObsoleteTranslation = false;
+        }
         return true;
     }
     if (r->CommentLine == 0) {
@@ -423,7 +437,7 @@ static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntr
 }
 
 bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* entries,
-                   CatalogueText* header, CatalogueProblem* problem)
+                   CatalogueText* header, CatalogueProblem* problem, uint32_t* obsoleteTranslations)
 {
     PoReader r = PoReader();
     r.Entries = entries;
@@ -451,6 +465,9 @@ bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* 
         p = next;
     }
     read = read && EndKeyword(&r) && EndEntry(&r);
+    if (obsoleteTranslations != NULL) {
+        *obsoleteTranslations = r.ObsoleteTranslations;
+    }
     // Only complete entries take part in the search for duplicates.
     size_t complete = entries->size() - (r.Open && !r.HasTranslation ? 1 : 0);
     uint32_t duplicate = FindDuplicate(bytes, *entries, complete);

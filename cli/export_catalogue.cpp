@@ -74,32 +74,40 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
     return true;
 }
 
-// A catalogue that stands where a template goes and holds translations is someone's work.
-static bool HoldsTranslations(const char* name)
+// Why a file that stands where a catalogue goes is left as it is, or "": one that holds
+// translations, obsolete ones included, is someone's work, which --force replaces; one that
+// is no catalogue at all (a speech file named by mistake) is never replaced.
+static std::string KeptInPlace(const char* name)
 {
     uint8_t* bytes = NULL;
     uint32_t size = 0;
     if (ReadWholeSideFile(name, &bytes, &size) != LOAD_OK) {
-        return false;
+        return "";
     }
     std::vector<CatalogueEntry> entries;
     CatalogueText header;
     CatalogueProblem problem;
-    bool translated = !ReadCatalogue((const char*)bytes, size, &entries, &header, &problem);
+    uint32_t translated = 0;
+    bool catalogue =
+        ReadCatalogue((const char*)bytes, size, &entries, &header, &problem, &translated);
     for (const CatalogueEntry& entry : entries) {
-        translated = translated || !entry.Translation.Empty;
+        translated += !entry.Translation.Empty;
     }
     free(bytes);
-    return translated;
+    if (!catalogue) {
+        return "is not a catalogue; left as it is (remove it, or name another catalogue)";
+    }
+    return GuardEdits && translated > 0 ? "holds translations; left as it is (--force replaces it)"
+                                        : "";
 }
 
 // FILE.pot beside the speech file, written as its entries are found.
 static bool WriteTemplate(const uint8_t* bytes, uint32_t size)
 {
     std::string name = WithEnding(CurrentFileName, "pot");
-    if (GuardEdits && HoldsTranslations(name.c_str())) {
-        PrintProblem(name.c_str(), "holds translations (or is not a catalogue); left as it is "
-                                   "(--force replaces it)");
+    std::string kept = KeptInPlace(name.c_str());
+    if (!kept.empty()) {
+        PrintProblem(name.c_str(), kept);
         return false;
     }
     Output = OpenOutput(name.c_str(), PRIMARY_OUTPUT, false);
@@ -149,9 +157,11 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     std::map<std::string, const char*> byBaseName;
     for (const char* file : files) {
         auto found = byBaseName.emplace(BaseNameOf(file), file);
-        if (!found.second) {
-            PrintProblem(file, std::string("has the same name as ") + found.first->second +
-                                   "; one catalogue cannot tell them apart");
+        if (!found.second || SameFile(file, catalogue)) {
+            PrintProblem(file, !found.second
+                                   ? std::string("has the same name as ") + found.first->second +
+                                         "; one catalogue cannot tell them apart"
+                                   : "is also the catalogue to write; nothing written");
             counts[FILE_NOT_DONE] = files.size();
             return;
         }
@@ -167,15 +177,19 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         ++counts[outcome];
         whole = whole && outcome != FILE_NOT_DONE;
     }
+    std::string kept = whole ? KeptInPlace(catalogue) : "";
+    bool published = false;
     if (!whole) {
         PrintProblem(catalogue, "not written, as not every speech file could be exported");
-    } else if (GuardEdits && HoldsTranslations(catalogue)) {
-        PrintProblem(catalogue, "holds translations (or is not a catalogue); left as it is "
-                                "(--force replaces it)");
-        counts[FILE_NOT_DONE] += 1;
-    } else if (!PublishBytes(catalogue, Catalogue.data(), Catalogue.size())) {
+    } else if (!kept.empty()) {
+        PrintProblem(catalogue, kept);
+    } else if (!(published = PublishBytes(catalogue, Catalogue.data(), Catalogue.size()))) {
         PrintProblem(catalogue, DescribeProblem(LastConversion, catalogue));
-        counts[FILE_NOT_DONE] += 1;
+    }
+    if (!published) {
+        // Without the catalogue no file is exported.
+        counts[FILE_DONE] = counts[FILE_FINDINGS] = 0;
+        counts[FILE_NOT_DONE] = files.size();
     }
     Catalogue.clear();
 }
