@@ -7,6 +7,7 @@
 #include "po_catalogue.h"
 
 #include <algorithm>
+#include <stdio.h>
 #include <string.h>
 
 struct PoReader {
@@ -50,6 +51,21 @@ static bool Fail(PoReader* r, uint32_t line, std::string what)
     r->Problem->Line = line;
     r->Problem->What = std::move(what);
     return false;
+}
+
+// A word that is no keyword, quoted for a message: its control bytes written out, so that a
+// binary file named as a catalogue cannot garble the terminal or cut the message at a NUL.
+static std::string UnknownKeyword(const char* word, size_t length)
+{
+    std::string text = "unknown keyword '";
+    for (size_t k = 0; k < length && k < 24; ++k) {
+        char escaped[8] = {word[k]};
+        if ((uint8_t)word[k] < 0x20 || word[k] == 0x7F) {
+            snprintf(escaped, sizeof escaped, "\\x%02X", (uint8_t)word[k]);
+        }
+        text += escaped;
+    }
+    return text + (length > 24 ? "...'" : "'");
 }
 
 static bool IsBlank(char c)
@@ -363,7 +379,7 @@ static bool ReadKeyword(PoReader* r, const char* p, const char* end)
             other = word[i] >= '0' && word[i] <= '9';
         }
         if (!first && !other) {
-            return Fail(r, r->Line, "unknown keyword " + std::string(word, length));
+            return Fail(r, r->Line, UnknownKeyword(word, length));
         }
         if (!r->Open || !r->HasId) {
             return Fail(r, r->Line, "msgstr without msgid");
@@ -374,7 +390,7 @@ static bool ReadKeyword(PoReader* r, const char* p, const char* end)
         r->HasTranslation = true;
         SetKeyword(r, "msgstr", first ? &r->Entries->back().Translation : &r->Ignored, NULL);
     } else {
-        return Fail(r, r->Line, "unknown keyword " + std::string(word, length));
+        return Fail(r, r->Line, UnknownKeyword(word, length));
     }
     return ReadStrings(r, p, end);
 }
@@ -451,6 +467,9 @@ bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* 
     const char* end = bytes + size;
     if (size >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
         p += 3;
+    }
+    if (size >= 2 && (memcmp(p, "\xFF\xFE", 2) == 0 || memcmp(p, "\xFE\xFF", 2) == 0)) {
+        return Fail(&r, 1, "saved as UTF-16 (what some editors call Unicode); save it as UTF-8");
     }
     bool read = true;
     while (read && p < end) {
