@@ -39,7 +39,9 @@ static bool EndWalk(SpeechWalk* walk, TailKind tail)
 {
     walk->Ended = true;
     walk->Tail = tail;
-    walk->TailStart = tail == NO_TAIL ? walk->Size : walk->Position;
+    // Without a tail, a lone byte after the head still follows: a decode drops it, an import
+    // copies it.
+    walk->TailStart = walk->Position;
     return false;
 }
 
