@@ -202,7 +202,10 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             WriteKept(output, walk, record);
             continue;
         }
-        if (e.Translation.Empty || (e.Fuzzy && !ImportFuzzy)) {
+        // A translation that is the text itself keeps its bytes: an encoding may write a
+        // character back as other bytes than the game's.
+        if (e.Translation.Empty || (e.Fuzzy && !ImportFuzzy) ||
+            CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size())) {
             WriteKept(output, walk, record);
             continue;
         }

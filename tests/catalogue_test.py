@@ -137,19 +137,22 @@ def carried_over_a_patch_by_msgmerge():
 
 def shift_jis_both_ways():
     texts = ["\u3053\u3093\u306b\u3061\u306f", "\uff21\u30dc\u30bf\u30f3\uff5e", "\u8aad\u3080"]
-    write("sjis.spc", speech(1, 3, [(n + 1, t.encode("cp932")) for n, t in enumerate(texts)]))
+    # The last one reads as a character that Shift_JIS writes back as other bytes (FA 5C).
+    raw = [t.encode("cp932") for t in texts] + [b"\xed\x40"]
+    write("sjis.spc", speech(1, 4, [(n + 1, t) for n, t in enumerate(raw)]))
     result = run("export", "sjis.spc")
     expect("a Shift_JIS file exported as UTF-8 is refused, its record named",
            result.returncode == 2 and b"record 1" in result.stderr, result.stderr)
     result = run("export", "--encoding", "SHIFT_JIS", "sjis.spc")
     expect("export --encoding shift_jis", result.returncode == 0 and
-           [e.msgid for e in polib.pofile("sjis.pot")] == texts, result.stderr)
-    translate("sjis.pot", {"sjis.spc:0001": "\u3084\u3042", "sjis.spc:0003": "\u66f8\u304f"},
-              "sjis.po")
+           [e.msgid for e in polib.pofile("sjis.pot")] == texts + ["\u7e8a"], result.stderr)
+    translate("sjis.pot", {"sjis.spc:0001": "\u3084\u3042", "sjis.spc:0003": "\u66f8\u304f",
+                           "sjis.spc:0004": "\u7e8a"}, "sjis.po")
     result = run("import", "--encoding", "cp932", "sjis.po")
-    expect("import --encoding cp932", result.returncode == 0 and read("mod/sjis.spc") == speech(
-        1, 3, [(1, "\u3084\u3042".encode("cp932")), (2, texts[1].encode("cp932")),
-               (3, "\u66f8\u304f".encode("cp932"))]), result.stderr)
+    expect("import --encoding cp932, a translation that is its msgid keeping the bytes",
+           result.returncode == 0 and read("mod/sjis.spc") == speech(
+               1, 4, [(1, "\u3084\u3042".encode("cp932")), (2, raw[1]),
+                      (3, "\u66f8\u304f".encode("cp932")), (4, raw[3])]), result.stderr)
     translate("sjis.pot", {"sjis.spc:0002": "\u20ac \U0001F600"}, "bad.po")
     os.remove("mod/sjis.spc")
     result = run("import", "--encoding", "shift_jis", "bad.po")
