@@ -131,6 +131,12 @@ static FileOutcome Exported(const char* name, bool converted, const std::string&
         return FILE_NOT_DONE;
     }
     PrintResult(name, Plural(ExportedTexts, "text") + " -> " + target, false);
+    if (ExportedTexts == 0) {
+        // Import knows a speech file only by its entries.
+        PrintProblem(name, "has no text a catalogue can carry, so an import will not write it "
+                           "(copy it as it is)");
+        ExportWarned = true;
+    }
     return ExportWarned ? FILE_FINDINGS : FILE_DONE;
 }
 
