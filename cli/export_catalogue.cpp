@@ -140,17 +140,33 @@ static FileOutcome Exported(const char* name, bool converted, const std::string&
     return ExportWarned ? FILE_FINDINGS : FILE_DONE;
 }
 
-static void StartFile(const char* name)
+// False, with the reason said, for a speech file whose name a catalogue cannot carry in its
+// references and contexts: one that is not UTF-8 text on one line, or that holds the
+// backslash import takes for a folder.
+static bool StartFile(const char* name)
 {
     ExportedName = name;
     ExportedBase = BaseNameOf(name);
     ExportedTexts = 0;
     ExportWarned = false;
+    size_t length = strlen(ExportedBase);
+    for (size_t k = 0; k < length; ++k) {
+        uint8_t c = (uint8_t)ExportedBase[k];
+        length = c < 0x20 || c == 0x7F || c == '\\' ? 0 : length;
+    }
+    if (length == 0 || !IsValidUtf8((const uint8_t*)ExportedBase, (uint32_t)length)) {
+        PrintProblem(name, "a catalogue cannot carry this name (it holds a line break, a "
+                           "backslash or bytes that are not UTF-8); rename the file");
+        return false;
+    }
+    return true;
 }
 
 FileOutcome ExportFile(const char* name)
 {
-    StartFile(name);
+    if (!StartFile(name)) {
+        return FILE_NOT_DONE;
+    }
     bool converted = RunCore(name, name, WriteTemplate, INPUT_FOLDER);
     return Exported(name, converted, LastConversion.OutputName);
 }
@@ -177,9 +193,11 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     bool whole = true;
     for (size_t i = 0; i < files.size(); ++i) {
         ShowProgress(i, files[i]);
-        StartFile(files[i]);
         FileOutcome outcome =
-            Exported(files[i], RunCore(files[i], files[i], AppendEntries, INPUT_FOLDER), catalogue);
+            StartFile(files[i])
+                ? Exported(files[i], RunCore(files[i], files[i], AppendEntries, INPUT_FOLDER),
+                           catalogue)
+                : FILE_NOT_DONE;
         ++counts[outcome];
         whole = whole && outcome != FILE_NOT_DONE;
     }
