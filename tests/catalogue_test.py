@@ -174,6 +174,21 @@ def every_encoding_as_python_reads_it():
                read("mod/enc.spc") == data, result.stderr)
 
 
+def utf8_checked_as_python_checks_it():
+    # Overlong forms, surrogates, past U+10FFFF, a bad or missing byte at each place.
+    for text in (b"\xc3\xa9", b"\xc0\xaf", b"\xe0\x80\xaf", b"\xed\xa0\x80", b"\xed\x9f\xbf",
+                 b"\xf4\x8f\xbf\xbf", b"\xf4\x90\x80\x80", b"\xf0\x90\x80", b"\xe2\x82\x41",
+                 b"\xf0\x9f\x98\x41", b"\xf0\x9f\x41\x80", b"\x80", b"\xff", b"\xe2\x82"):
+        write("u.spc", speech(1, 1, [(1, b"a" + text + b"z")]))
+        try:
+            valid = bool(text.decode("utf-8"))
+        except UnicodeDecodeError:
+            valid = False
+        result = run("export", "u.spc")
+        expect("UTF-8 %r %s" % (text, "taken" if valid else "refused"),
+               result.returncode == (0 if valid else 2), result.stderr)
+
+
 def broken_catalogue_refused():
     write("0001.spc", FILES["0001.spc"])
     write("latin1.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au revoir \xe9"'))
@@ -241,6 +256,7 @@ try:
     for test in (exported_twice_alike_and_read_by_gettext,
                  translated_by_polib_and_rewrapped_by_msgcat, carried_over_a_patch_by_msgmerge,
                  shift_jis_both_ways, every_encoding_as_python_reads_it,
+                 utf8_checked_as_python_checks_it,
                  broken_catalogue_refused, read_as_gettext_reads,
                  windows_program_writes_the_same_bytes):
         test()
