@@ -65,6 +65,10 @@ bool RunConverter(const char* name, const char* input, bool decoding);
 // NULL: a run writes each mod file once. RememberRebuild notes that `name` wrote its file.
 const char* EarlierDumpOfTheSameOutput(const char* name);
 void RememberRebuild(const char* name);
+// Whether side data found under the short name that a rebuild of `dump` looks for first is
+// another dump's: its own side data stands with other bytes, or, with none of its own, the
+// dump of that short name is another one.
+bool SplicesAnotherDumpsSideData(const char* dump);
 
 FileOutcome DecodeFile(const char* name);
 FileOutcome RebuildFile(const char* name);

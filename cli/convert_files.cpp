@@ -149,6 +149,15 @@ FileOutcome RebuildFile(const char* name)
         line += " (blanks in the markup repaired)";
     }
     PrintResult(name, line, false);
+    char first[PATH_CAPACITY];
+    char sibling[PATH_CAPACITY];
+    BuildSideDataNames(name, first, sibling);
+    if (strcmp(LastConversion.SideDataName, first) == 0 && SplicesAnotherDumpsSideData(name)) {
+        PrintProblem(name, std::string("spliced ") + first + " (the side data of " +
+                               WithEnding(first, "txt") + "), not this dump's own " + sibling +
+                               ": " + LastConversion.OutputName + " may have the wrong tail");
+        return FILE_FINDINGS;
+    }
     if (LastConversion.SideDataMissing) {
         PrintProblem(name, "the dump ends in a tail marker, but its side data " +
                                WithEnding(name, "ext") + " is missing: " +

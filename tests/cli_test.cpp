@@ -423,6 +423,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "chapter1.txt: line 7: the rebuild would splice ter1.ext (the side data of ter1.txt), not "
          "this dump's own chapter1.ext: the wrong tail\n",
          {}},
+        {{{"chapter1.txt", DUMP}, {"chapter1.ext", "\x01\x02"}, {"ter1.ext", "\x09"}},
+         "rebuild chapter1.txt",
+         1,
+         "chapter1.txt: spliced ter1.ext (the side data of ter1.txt), not this dump's own "
+         "chapter1.ext: mod/chapter1.spc may have the wrong tail",
+         {}},
         {{{"chapter1.txt", DUMP}, {"chapter1.ext", "\x01\x02"}, {"ter1.ext", "\x01\x02"}},
          "check chapter1.txt",
          0,
