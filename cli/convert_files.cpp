@@ -158,6 +158,12 @@ FileOutcome RebuildFile(const char* name)
                                ": " + LastConversion.OutputName + " may have the wrong tail");
         return FILE_FINDINGS;
     }
+    if (LastConversion.RecordsLeftOut) {
+        PrintProblem(name, "LINECOUNT is 0, so " + std::string(LastConversion.OutputName) +
+                               " holds no record and no side data, though the dump has record "
+                               "lines");
+        return FILE_FINDINGS;
+    }
     if (LastConversion.SideDataMissing) {
         PrintProblem(name, "the dump ends in a tail marker, but its side data " +
                                WithEnding(name, "ext") + " is missing: " +

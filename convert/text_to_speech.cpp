@@ -104,6 +104,9 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
             return false;
         }
         LastConversion.ShortTail = walk->End != DUMP_UNSEQUENCED_MARKER;
+    } else {
+        DumpRecordLine line;
+        LastConversion.RecordsLeftOut = NextDumpRecordLine(walk, &line);
     }
     if (!PublishOutput(output)) {
         return false;

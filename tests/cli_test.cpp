@@ -423,6 +423,17 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "chapter1.txt: line 7: the rebuild would splice ter1.ext (the side data of ter1.txt), not "
          "this dump's own chapter1.ext: the wrong tail\n",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("COUNT: 2"), 8, "COUNT: 0")}},
+         "rebuild a.txt",
+         1,
+         "a.txt: LINECOUNT is 0, so mod/a.spc holds no record",
+         {}},
+        {{{"h.txt", "[:::::]Speech START[:::::]\r\n[:::::]HEADER: 3[:::::]\r\n[:::::]LINECOUNT: "
+                    "0[:::::]\r\n[:::::]Speech FINISH[:::::]"}},
+         "rebuild h.txt",
+         0,
+         "h.txt: 0 records -> mod/h.spc\n",
+         {{"mod/h.spc", std::string("\3\0\0\0\0", 5)}}},
         {{{"chapter1.txt", DUMP}, {"chapter1.ext", "\x01\x02"}, {"ter1.ext", "\x09"}},
          "rebuild chapter1.txt",
          1,
