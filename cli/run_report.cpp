@@ -166,7 +166,7 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
         }
         return "is not a regular file (a pipe or a device), so it is not read";
     case PROBLEM_TOO_LARGE:
-        return "is 4 GiB or larger, more than a speech file can hold";
+        return "is 4 GiB less one byte or larger, more than a speech file can hold";
     case PROBLEM_READ_FAILED:
         return file == name ? "could not be read" + reason : file + " could not be read" + reason;
     case PROBLEM_INPUT_CHANGED:
