@@ -203,6 +203,36 @@ TEST_F(ScratchDirectoryTest, AfterAKilledDecodeEveryRebuildGivesTheOldPairOrTheN
     EXPECT_GE(walked, 14u * 12u);
 }
 
+// A decode killed inside "mod" at each of its operations, then a rebuild in the folder above:
+// that rebuild settles "mod" too, which it publishes into, so the pair there is the old one or
+// the new one, never the old dump beside the new side data.
+TEST_F(ScratchDirectoryTest, ARebuildSettlesADecodeKilledInsideMod)
+{
+    const std::string newSpeech = BuildSpeechFile(1, 2, {{1, "new"}, {2, "b"}}, "NEW TAIL");
+    const std::string pair = "mod/" + Name;
+    std::filesystem::create_directory("mod");
+    std::string pairs[2];
+    for (const std::string* version : {&newSpeech, &OldSpeech}) {
+        WriteFileBytes(pair + ".spc", *version);
+        Convert(ConvertSpeechToText, pair + ".spc");
+        pairs[version == &OldSpeech] = ReadFileBytes(pair + ".txt") + ReadFileBytes(pair + ".ext");
+    }
+    WriteFileBytes(pair + ".spc", newSpeech);
+    WriteFileBytes("a.spc", BuildSpeechFile(1, 1, {{1, "a"}}));
+    Convert(ConvertSpeechToText, "a.spc");
+    Snapshot before = SnapshotDirectory();
+    bool killed = true;
+    for (uint32_t n = 1; killed; ++n) {
+        SCOPED_TRACE("decode killed at " + std::to_string(n));
+        Restore(before);
+        killed = WaitForChild(StartChild("d", pair + ".spc", n)) == 3;
+        Convert(ConvertTextToSpeech, "a.txt");
+        std::string settled = ReadFileBytes(pair + ".txt") + ReadFileBytes(pair + ".ext");
+        EXPECT_TRUE(settled == pairs[0] || settled == pairs[1]);
+        ExpectNoTemporaryFile();
+    }
+}
+
 TEST_F(ScratchDirectoryTest, AFailingOperationOfARebuildLeavesTheOldFileOrTheNew)
 {
     LayOldPairBesideNewSpeech();
