@@ -272,8 +272,7 @@ static bool LockFolders(const char* path, bool rebuild)
         for (int k = HeldFolderCount; k < opened; ++k) {
             SystemReleaseFolderLock(&HeldFolders[k].Lock); // opened, not taken
         }
-        UnlockFolders();
-        return false;
+        return false; // the caller lets go of those taken
     }
     for (int k = 0; k < opened; ++k) {
         if (!SettleFolder(HeldFolders[k].Prefix)) {
