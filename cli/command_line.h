@@ -64,6 +64,8 @@ bool RunConverter(const char* name, const char* input, bool decoding);
 // The dump rebuilt earlier in this run into the mod file that `name`'s rebuild would write, or
 // NULL: a run writes each mod file once. RememberRebuild notes that `name` wrote its file.
 const char* EarlierDumpOfTheSameOutput(const char* name);
+// A file name as the file system tells names apart: on Windows, in one letter case.
+std::string NameKey(std::string name);
 void RememberRebuild(const char* name);
 // Whether side data found under the short name that a rebuild of `dump` looks for first is
 // another dump's: its own side data stands with other bytes, or, with none of its own, the

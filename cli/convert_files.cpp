@@ -5,15 +5,28 @@
 #include "file_io.h"
 
 #include <ctype.h>
-#include <filesystem>
 #include <string.h>
 #include <unordered_map>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <windows.h>
+#define getcwd _getcwd
+#else
+#include <unistd.h>
+#endif
 
 // The name as the core takes it; a longer one would reach the core cut short.
 bool UseFileName(const char* name, const char* input)
 {
     size_t length = strlen(input);
-    if (length >= sizeof CurrentFileName) {
+#ifdef _WIN32
+    // Windows opens "a.spc." as "a.spc", and the outputs would be named from the name typed.
+    bool unusable = length > 0 && (input[length - 1] == '.' || input[length - 1] == ' ');
+#else
+    bool unusable = false;
+#endif
+    if (length >= sizeof CurrentFileName || unusable) {
         memset(&LastConversion, 0, sizeof LastConversion);
         LastConversion.Problem = PROBLEM_NAME_UNUSABLE;
         PrintProblem(name, DescribeProblem(LastConversion, input));
@@ -67,22 +80,45 @@ static std::string CountsOf(const ConversionReport& report)
     return counts;
 }
 
+#ifdef _WIN32
+#define PATH_SEPARATORS "/\\"
+#else
+#define PATH_SEPARATORS "/"
+#endif
+
+// Whether two characters of paths are the same there: on Windows either slash, and a letter
+// in either case.
+static bool SamePathCharacter(char a, char b)
+{
+#ifdef _WIN32
+    a = a == '/' ? '\\' : (char)tolower((unsigned char)a);
+    b = b == '/' ? '\\' : (char)tolower((unsigned char)b);
+#endif
+    return a == b;
+}
+
 // A name in the current folder as the core takes it: "./x.spc" (as find gives it) and the
 // folder's full path are left off, so that the dump's FILENAME line, and with it the dump,
 // is the same however the file was named, and an untouched dump is not taken for an edited one.
 static const char* NameInCurrentFolder(const char* name)
 {
-    std::error_code error;
-    std::string folder = std::filesystem::current_path(error).string();
-    if (!error && !folder.empty() && strncmp(name, folder.c_str(), folder.size()) == 0 &&
-        name[folder.size()] != 0 && strchr("/\\", name[folder.size()]) != NULL) {
-        name += folder.size() + 1;
+    char folder[PATH_CAPACITY];
+    const char* rest = name;
+    if (getcwd(folder, sizeof folder) != NULL) {
+        size_t k = 0;
+        while (folder[k] != 0 && SamePathCharacter(folder[k], name[k])) {
+            ++k;
+        }
+        // Not a root folder, whose path ends in a separator.
+        if (folder[k] == 0 && k > 0 && strchr(PATH_SEPARATORS, folder[k - 1]) == NULL &&
+            name[k] != 0 && strchr(PATH_SEPARATORS, name[k]) != NULL) {
+            rest = name + k + strspn(name + k, PATH_SEPARATORS);
+        }
     }
-    while (name[0] == '.' && (name[1] == '/' || name[1] == '\\')) {
-        name += 2;
-        name += strspn(name, "/\\");
+    while (rest[0] == '.' && rest[1] != 0 && strchr(PATH_SEPARATORS, rest[1]) != NULL) {
+        rest += 1 + strspn(rest + 1, PATH_SEPARATORS);
     }
-    return name;
+    return rest[0] != 0 ? rest : name;
 }
 
 FileOutcome DecodeFile(const char* name)
@@ -102,21 +138,23 @@ FileOutcome DecodeFile(const char* name)
 // another folder, would replace the first one's speech file without a word.
 static std::unordered_map<std::string, std::string> RebuiltInThisRun; // output, dump
 
-// The mod file a rebuild of `name` writes, as the file system tells names apart.
-static std::string RebuiltName(const char* name)
+std::string NameKey(std::string name)
 {
-    std::string output = WithEnding(BaseNameOf(name), "spc");
 #ifdef _WIN32
-    for (char& c : output) {
-        c = (char)tolower((unsigned char)c); // names differ only in case on Windows
-    }
+    // Names differ only in case on Windows, in the letters of its code page too.
+    CharLowerBuffA(&name[0], (DWORD)name.size());
 #endif
-    return output;
+    return name;
+}
+
+static std::string ModFileKey(const char* name)
+{
+    return NameKey(WithEnding(BaseNameOf(name), "spc"));
 }
 
 const char* EarlierDumpOfTheSameOutput(const char* name)
 {
-    auto earlier = RebuiltInThisRun.find(RebuiltName(name));
+    auto earlier = RebuiltInThisRun.find(ModFileKey(name));
     return earlier != RebuiltInThisRun.end() && !SameFile(earlier->second.c_str(), name)
                ? earlier->second.c_str()
                : NULL;
@@ -124,7 +162,7 @@ const char* EarlierDumpOfTheSameOutput(const char* name)
 
 void RememberRebuild(const char* name)
 {
-    RebuiltInThisRun.emplace(RebuiltName(name), name);
+    RebuiltInThisRun.emplace(ModFileKey(name), name);
 }
 
 FileOutcome RebuildFile(const char* name)

@@ -113,7 +113,7 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
                 *warned = true;
                 continue;
             }
-            auto found = fileIndex.emplace(file, Files.size());
+            auto found = fileIndex.emplace(NameKey(file), Files.size());
             if (found.second) {
                 Files.push_back(SpeechFileEntries{file, {}});
             }

@@ -11,6 +11,10 @@
 #ifdef _WIN32
 #include <direct.h>
 #define chdir _chdir
+// cmd.exe hands "*.spc" on as it stands: the C runtime expands it, as a Unix shell would.
+extern "C" {
+int _dowildcard = -1;
+}
 #else
 #include <unistd.h>
 #endif

@@ -153,7 +153,7 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
         if (strlen(name) >= FILE_NAME_CAPACITY) {
             return "the name is longer than 259 characters, more than the converter takes";
         }
-        if (strncmp(BaseNameOf(name), TEMPORARY_PREFIX, 4) == 0) {
+        if (IsTemporaryName(name)) {
             return "names starting with " TEMPORARY_PREFIX " are kept for this program's own "
                    "temporary files";
         }

@@ -10,7 +10,27 @@
 #include <random>
 #include <string.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
+
+// A path as the file layer takes it: in the system's 8-bit code page on Windows, where the
+// library would give UTF-8 (a temporary folder below a user name with an accent, say).
+static std::string NarrowPath(const fs::path& path)
+{
+#ifdef _WIN32
+    std::wstring wide = path.wstring();
+    int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, NULL, 0, NULL, NULL);
+    std::string narrow(size > 1 ? (size_t)size : 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &narrow[0], size, NULL, NULL);
+    narrow.resize(strlen(narrow.c_str()));
+    return narrow;
+#else
+    return path.string();
+#endif
+}
 
 static bool MakeScratchFolder(fs::path* folder)
 {
@@ -87,8 +107,8 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
 static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* originalSize,
                       ConversionReport* rebuilt)
 {
-    std::string dump = (scratch / "v.txt").string();
-    std::string sideData = (scratch / "v.ext").string();
+    std::string dump = NarrowPath(scratch / "v.txt");
+    std::string sideData = NarrowPath(scratch / "v.ext");
     if (!UseFileName(name, name)) {
         return false;
     }

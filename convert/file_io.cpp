@@ -288,17 +288,12 @@ static OutputFile Outputs[2];
 static uint8_t* StagingAreas[2];
 static uint8_t* ComparisonAreas[2];
 
-static bool IsReservedName(const char* name)
-{
-    return strncmp(BaseNameOf(name), TEMPORARY_PREFIX, sizeof TEMPORARY_PREFIX - 1) == 0;
-}
-
 bool ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders)
 {
     memset(&LastConversion, 0, sizeof LastConversion);
     SystemError = 0;
     SystemForgetInputChange();
-    if (CurrentFileNameLength() < 3 || IsReservedName(CurrentFileName)) {
+    if (CurrentFileNameLength() < 3 || IsTemporaryName(CurrentFileName)) {
         // No extension to replace: the output would take the input's own name. Names of the
         // program's own temporary files are not inputs.
         ReportProblem(PROBLEM_NAME_UNUSABLE, CurrentFileName);

@@ -25,6 +25,18 @@ static bool IsDirectorySeparator(char c)
 #endif
 }
 
+bool IsTemporaryName(const char* path)
+{
+    const char* base = BaseNameOf(path);
+    for (size_t k = 0; k < sizeof TEMPORARY_PREFIX - 1; ++k) {
+        char c = base[k] >= 'A' && base[k] <= 'Z' ? (char)(base[k] + 32) : base[k];
+        if (c != TEMPORARY_PREFIX[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 const char* BaseNameOf(const char* path)
 {
     const char* base = path;

@@ -243,7 +243,11 @@ bool SystemReplace(const char* from, const char* to)
 
 bool SystemRemove(const char* name)
 {
-    return DeleteFileA(name) || Fail();
+    // Side data a user made read-only is set aside when it is replaced, and must still go.
+    return DeleteFileA(name) ||
+           (GetLastError() == ERROR_ACCESS_DENIED &&
+            SetFileAttributesA(name, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(name)) ||
+           Fail();
 }
 
 FileKind SystemFileKind(const char* name)

@@ -195,6 +195,34 @@ def command_line_guards_and_exit_statuses(program, folder):
         if done.returncode != status or (dump is not None and read(folder, "0001.txt") != dump):
             fail("quillmarsh %s: exit code %d, not %d, or the dump changed: %s" %
                  (" ".join(arguments), done.returncode, status, done.stderr))
+    windows_names_and_files(cli, folder)
+
+
+def windows_names_and_files(cli, folder):
+    # What Windows does differently: cmd.exe leaves "*.spc" to the program, names are one file
+    # in any case and spelling, a name may end in a dot that the system drops, side data may be
+    # read-only, and the code page has letters of its own.
+    os.makedirs(os.path.join(folder, "sub"))
+    shutil.copy(os.path.join(folder, "0001.spc"), os.path.join(folder, "\u00c9.spc"))
+    shutil.copy(os.path.join(folder, "0002.spc"), os.path.join(folder, "sub", "\u00e9.spc"))
+    run(cli + ["export", "0001.spc"], cwd=folder)
+    catalogue = read(folder, "0001.pot").replace(b'msgstr ""\n\n', b'msgstr "X"\n\n')
+    with open(os.path.join(folder, "case.po"), "wb") as po:
+        po.write(catalogue.replace(b'msgctxt "0001.spc:0002"', b'msgctxt "0001.SPC:0002"'))
+    steps = [(["decode", "*.spc"], 0), (["decode", windows_path(folder, "0001.spc"),
+                                         ".\\0001.spc"], 0),
+             (["decode", "0001.spc."], 2), (["decode", "sub\\\u00e9.spc"], 0),
+             (["rebuild", "\u00c9.txt", "sub\\\u00e9.txt"], 2), (["import", "case.po"], 0),
+             ("read-only", 0), (["-f", "decode", "0003.spc"], 0), (["decode", "0002.spc"], 0)]
+    for arguments, status in steps:
+        if arguments == "read-only":
+            os.chmod(os.path.join(folder, "0003.ext"), 0o444)
+            continue
+        done = run(cli + arguments, text=False, cwd=folder) # names in the code page's bytes
+        if done.returncode != status or (arguments[0] == "import" and
+                                         done.stdout.count(b"->") != 1):
+            fail("quillmarsh %s: exit code %d, not %d: %r%r" % (
+                " ".join(arguments), done.returncode, status, done.stdout, done.stderr))
 
 
 def catalogues_as_the_native_program(program, folder):
