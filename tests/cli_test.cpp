@@ -137,7 +137,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "-> a.txt, a.ext (unchanged)",
          {{"a.txt", DUMP}}},
         {{{"a.spc", SPEECH}, {"a.txt", DUMP}, {"a.ext", "\x01\x02"}},
-         "decode ./a.spc \"$PWD/a.spc\"",
+         "decode ./a.spc \"$PWD/a.spc\" \"$PWD//a.spc\" .//a.spc",
          0,
          "./a.spc: 2 records, short tail 2 bytes -> a.txt, a.ext (unchanged)",
          {{"a.txt", DUMP}}},
