@@ -219,13 +219,17 @@ static void UnlockFolders()
 }
 
 // Opens the lock of one more folder, kept in the order of the keys, unless it is one already
-// opened under another name.
-static bool OpenHeldFolder(int* opened, const char* prefix)
+// opened under another name. A folder that may be missing is passed over when it cannot be
+// opened: no conversion works in it, and what uses it later says why.
+static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing)
 {
     HeldFolder held;
     snprintf(held.Prefix, sizeof held.Prefix, "%s", prefix);
     const char* folder = prefix[0] != 0 ? prefix : ".";
     if (InjectedFault() || !SystemOpenFolderLock(folder, &held.Lock)) {
+        if (mayBeMissing) {
+            return true;
+        }
         ReportProblem(PROBLEM_CANNOT_LOCK, folder);
         return false;
     }
@@ -252,14 +256,11 @@ static bool LockFolders(const char* path, bool rebuild)
     char prefix[PATH_CAPACITY];
     snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(path) - path), path);
     int opened = 0;
-    bool open = OpenHeldFolder(&opened, prefix);
-    if (open && rebuild) {
-        open = OpenHeldFolder(&opened, "");
-        // No conversion can work in a "mod" that does not stand yet.
-        if (open && SystemFileKind(OUTPUT_DIRECTORY) == OTHER_KIND) {
-            open = OpenHeldFolder(&opened, OUTPUT_DIRECTORY "/");
-        }
-    }
+    bool open = OpenHeldFolder(&opened, prefix, false);
+    // The usual rebuild works in the dump's own folder, and no conversion can work in a "mod"
+    // that does not stand yet.
+    open = open && (!rebuild || prefix[0] == 0 || OpenHeldFolder(&opened, "", false));
+    open = open && (!rebuild || OpenHeldFolder(&opened, OUTPUT_DIRECTORY "/", true));
     for (int k = 0; open && k < opened; ++k) {
         open =
             !InjectedFault() && SystemTakeFolderLock(&HeldFolders[k].Lock, HeldFolders[k].Prefix);
