@@ -468,7 +468,7 @@ bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* 
     if (size >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
         p += 3;
     }
-    if (size >= 2 && (memcmp(p, "\xFF\xFE", 2) == 0 || memcmp(p, "\xFE\xFF", 2) == 0)) {
+    if (end - p >= 2 && (memcmp(p, "\xFF\xFE", 2) == 0 || memcmp(p, "\xFE\xFF", 2) == 0)) {
         return Fail(&r, 1, "saved as UTF-16 (what some editors call Unicode); save it as UTF-8");
     }
     bool read = true;
