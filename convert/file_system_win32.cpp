@@ -19,7 +19,9 @@ enum { FOLDER_WAIT_NOTICE_MS = 500 };
 
 static uint8_t SmallInputBuffer[SMALL_INPUT_LIMIT];
 
-static char InputPath[MAX_PATH];
+// The primary input as the file system knows it, whatever name leads to it.
+static BY_HANDLE_FILE_INFORMATION InputIdentity;
+static bool InputKnown;
 
 // A file that is mapped cannot be cut short on Windows, so only a read can find it changed.
 static bool InputChanged;
@@ -111,7 +113,7 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
     input->Map = 0;
     input->Primary = primary;
     if (primary) {
-        InputPath[0] = 0;
+        InputKnown = false;
     }
     HANDLE file = OpenForReading(name);
     input->File = (SystemFile)file;
@@ -128,8 +130,8 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         SystemError = EFBIG;
         return PROBLEM_TOO_LARGE;
     }
-    if (primary && GetFullPathNameA(name, MAX_PATH, InputPath, NULL) >= MAX_PATH) {
-        InputPath[0] = 0;
+    if (primary) {
+        InputKnown = GetFileInformationByHandle(file, &InputIdentity) != 0;
     }
     input->Size = (uint32_t)size.QuadPart;
     if (input->Size == 0 || (primary && input->Size <= SMALL_INPUT_LIMIT)) {
@@ -176,17 +178,27 @@ void SystemCloseInput(InputFile* input)
     input->View = NULL;
     input->File = (SystemFile)INVALID_HANDLE_VALUE;
     if (input->Primary) {
-        InputPath[0] = 0;
+        InputKnown = false;
     }
 }
 
-// Windows names ignore letter case, so two names are one file when their full paths match
-// without regard to it.
+// One file by its volume and file index: names in another case, short 8.3 names and links
+// all lead there.
 bool SystemIsInput(const char* name)
 {
-    char path[MAX_PATH];
-    DWORD length = GetFullPathNameA(name, MAX_PATH, path, NULL);
-    return InputPath[0] != 0 && length != 0 && length < MAX_PATH && lstrcmpiA(path, InputPath) == 0;
+    HANDLE file = InputKnown
+                      ? CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL)
+                      : INVALID_HANDLE_VALUE;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool same = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info) &&
+                info.dwVolumeSerialNumber == InputIdentity.dwVolumeSerialNumber &&
+                info.nFileIndexHigh == InputIdentity.nFileIndexHigh &&
+                info.nFileIndexLow == InputIdentity.nFileIndexLow;
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    return same;
 }
 
 // ---- Files --------------------------------------------------------------------------------------

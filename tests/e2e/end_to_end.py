@@ -214,13 +214,22 @@ def windows_names_and_files(cli, folder):
              (["decode", "0001.spc."], 2), (["decode", "sub\\\u00e9.spc"], 0),
              (["rebuild", "\u00c9.txt", "sub\\\u00e9.txt"], 2), (["import", "case.po"], 0),
              ("read-only", 0), (["-f", "decode", "0003.spc"], 0), (["decode", "0002.spc"], 0)]
+    # The input reached through its folder's short 8.3 name is still the input.
+    inner = os.path.join(folder, "longfoldername")
+    os.makedirs(os.path.join(inner, "mod"))
+    shutil.copy(os.path.join(folder, "0002.spc"), os.path.join(inner, "mod"))
+    listing = run([cli[0], "cmd", "/c", "dir", "/x"], text=False, cwd=folder).stdout
+    short = [line.split()[-2].decode() for line in listing.splitlines() if b"longfolder" in line]
+    steps.append(([["-f", "rebuild", "..\\%s\\mod\\0002.spc" % short[0]], inner], 2))
     for arguments, status in steps:
         if arguments == "read-only":
             os.chmod(os.path.join(folder, "0003.ext"), 0o444)
             continue
-        done = run(cli + arguments, text=False, cwd=folder) # names in the code page's bytes
+        arguments, where = arguments if isinstance(arguments[0], list) else (arguments, folder)
+        done = run(cli + arguments, text=False, cwd=where) # names in the code page's bytes
         if done.returncode != status or (arguments[0] == "import" and
-                                         done.stdout.count(b"->") != 1):
+                                         done.stdout.count(b"->") != 1) or (
+                where == inner and b"would be the input itself" not in done.stderr):
             fail("quillmarsh %s: exit code %d, not %d: %r%r" % (
                 " ".join(arguments), done.returncode, status, done.stdout, done.stderr))
 
