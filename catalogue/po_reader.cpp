@@ -304,9 +304,14 @@ static bool ReadComment(PoReader* r, const char* p, const char* end)
             r->InObsoleteTranslation = end - p >= 6 && memcmp(p, "msgstr", 6) == 0;
             p = std::find(p, end, '"');
         }
-        if (r->InObsoleteTranslation && end - p >= 2 && p[1] != '"') {
-            ++r->ObsoleteTranslations;
-            r->InObsoleteTranslation = false;
+        // Empty strings ("" "") pass; the first other one counts.
+        while (r->InObsoleteTranslation && end - p >= 2 && p[0] == '"') {
+            if (p[1] != '"') {
+                ++r->ObsoleteTranslations;
+                r->InObsoleteTranslation = false;
+            }
+            for (p += 2; p < end && IsBlank(*p); ++p) {
+            }
         }
         return true;
     }

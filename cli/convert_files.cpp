@@ -4,6 +4,7 @@
 
 #include "file_io.h"
 
+#include <algorithm>
 #include <ctype.h>
 #include <string.h>
 #include <unordered_map>
@@ -86,15 +87,25 @@ static std::string CountsOf(const ConversionReport& report)
 #define PATH_SEPARATORS "/"
 #endif
 
-// Whether two characters of paths are the same there: on Windows either slash, and a letter
-// in either case.
-static bool SamePathCharacter(char a, char b)
+// Whether a name starts with the current folder's path: on Windows as the system compares
+// names, in either letter case (its code page's letters, double-byte ones included) and with
+// either slash.
+static bool StartsWithFolder(const char* name, const char* folder)
 {
+    size_t length = strlen(folder);
+    if (strlen(name) < length) {
+        return false;
+    }
 #ifdef _WIN32
-    a = a == '/' ? '\\' : (char)tolower((unsigned char)a);
-    b = b == '/' ? '\\' : (char)tolower((unsigned char)b);
+    std::string a(name, length);
+    std::string b(folder);
+    std::replace(a.begin(), a.end(), '/', '\\');
+    std::replace(b.begin(), b.end(), '/', '\\');
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(), (int)length, b.data(),
+                          (int)length) == CSTR_EQUAL;
+#else
+    return memcmp(name, folder, length) == 0;
 #endif
-    return a == b;
 }
 
 // A name in the current folder as the core takes it: "./x.spc" (as find gives it) and the
@@ -104,14 +115,11 @@ static const char* NameInCurrentFolder(const char* name)
 {
     char folder[PATH_CAPACITY];
     const char* rest = name;
-    if (getcwd(folder, sizeof folder) != NULL) {
-        size_t k = 0;
-        while (folder[k] != 0 && SamePathCharacter(folder[k], name[k])) {
-            ++k;
-        }
+    if (getcwd(folder, sizeof folder) != NULL && StartsWithFolder(name, folder)) {
+        size_t k = strlen(folder);
         // Not a root folder, whose path ends in a separator.
-        if (folder[k] == 0 && k > 0 && strchr(PATH_SEPARATORS, folder[k - 1]) == NULL &&
-            name[k] != 0 && strchr(PATH_SEPARATORS, name[k]) != NULL) {
+        if (k > 0 && strchr(PATH_SEPARATORS, folder[k - 1]) == NULL && name[k] != 0 &&
+            strchr(PATH_SEPARATORS, name[k]) != NULL) {
             rest = name + k + strspn(name + k, PATH_SEPARATORS);
         }
     }
@@ -198,8 +206,8 @@ FileOutcome RebuildFile(const char* name)
     }
     if (LastConversion.RecordsLeftOut) {
         PrintProblem(name, "LINECOUNT is 0, so " + std::string(LastConversion.OutputName) +
-                               " holds no record and no side data, though the dump has record "
-                               "lines");
+                               " holds no record and no side data, though the dump shows "
+                               "records or a tail");
         return FILE_FINDINGS;
     }
     if (LastConversion.SideDataMissing) {

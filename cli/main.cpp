@@ -11,12 +11,47 @@
 #ifdef _WIN32
 #include <direct.h>
 #define chdir _chdir
-// cmd.exe hands "*.spc" on as it stands: the C runtime expands it, as a Unix shell would.
-extern "C" {
-int _dowildcard = -1;
-}
+#include <windows.h>
+
+#include <algorithm>
 #else
 #include <unistd.h>
+#endif
+
+#ifdef _WIN32
+// cmd.exe hands "*.spc" on as it stands. Names cannot hold '*' or '?', so an argument with one
+// is a pattern: it stands for the files it matches, sorted, as in a Unix shell; or for itself
+// when none does. (The C runtime's own expansion would also take "[a].spc" for a pattern.)
+static std::vector<std::string> ExpandedNames; // for the whole run: the file list points here
+
+static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& arguments)
+{
+    for (const char* argument : arguments) {
+        size_t first = ExpandedNames.size();
+        std::string folder(argument, (size_t)(BaseNameOf(argument) - argument));
+        WIN32_FIND_DATAA found;
+        HANDLE search = strpbrk(argument, "*?") != NULL ? FindFirstFileA(argument, &found)
+                                                        : INVALID_HANDLE_VALUE;
+        for (bool more = search != INVALID_HANDLE_VALUE; more;
+             more = FindNextFileA(search, &found) != 0) {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                ExpandedNames.push_back(folder + found.cFileName);
+            }
+        }
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+        }
+        std::sort(ExpandedNames.begin() + (long)first, ExpandedNames.end());
+        if (ExpandedNames.size() == first) {
+            ExpandedNames.push_back(argument);
+        }
+    }
+    std::vector<const char*> files;
+    for (const std::string& name : ExpandedNames) {
+        files.push_back(name.c_str());
+    }
+    return files;
+}
 #endif
 
 static const char USAGE[] =
@@ -158,6 +193,9 @@ int main(int argc, char** argv)
                 strerror(errno));
         return 2;
     }
+#ifdef _WIN32
+    files = ExpandPatterns(files);
+#endif
     GuardEdits = !ForceRun;
 
     size_t counts[3] = {0, 0, 0}; // by FileOutcome

@@ -29,7 +29,11 @@ bool IsTemporaryName(const char* path)
 {
     const char* base = BaseNameOf(path);
     for (size_t k = 0; k < sizeof TEMPORARY_PREFIX - 1; ++k) {
+#ifdef _WIN32
         char c = base[k] >= 'A' && base[k] <= 'Z' ? (char)(base[k] + 32) : base[k];
+#else
+        char c = base[k];
+#endif
         if (c != TEMPORARY_PREFIX[k]) {
             return false;
         }

@@ -13,8 +13,8 @@ uint32_t CurrentFileNameLength();
 // The part of a path after its last directory separator.
 const char* BaseNameOf(const char* path);
 
-// Whether a path's file name starts with the prefix of the program's own temporary files, in
-// any letter case (Windows names are one file in every case).
+// Whether a path's file name starts with the prefix of the program's own temporary files; on
+// Windows in any letter case, where names are one file in every case.
 bool IsTemporaryName(const char* path);
 
 // "mod" + separator + the base name of CurrentFileName; false if it does not fit.

@@ -106,7 +106,9 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
         LastConversion.ShortTail = walk->End != DUMP_UNSEQUENCED_MARKER;
     } else {
         DumpRecordLine line;
-        LastConversion.RecordsLeftOut = NextDumpRecordLine(walk, &line);
+        DumpUnreadPart unread;
+        LastConversion.RecordsLeftOut =
+            NextDumpRecordLine(walk, &line) || (FindUnreadPart(walk, &unread), unread.TailMarker);
     }
     if (!PublishOutput(output)) {
         return false;

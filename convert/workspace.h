@@ -85,7 +85,7 @@ struct ConversionReport {
     bool ShortTail;       // the tail was a short one ("Unknown DATA")
     bool Repaired;        // rebuild: the dump went through the repair pass
     bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
-    bool RecordsLeftOut;  // rebuild: a line count of 0 left the dump's record lines out
+    bool RecordsLeftOut;  // rebuild: a line count of 0 left the dump's records or tail out
     bool Unchanged;       // guarded decode: the dump that stands is the one it would write
     bool Differs;         // compared rebuild: the result is not the file compared with
     uint64_t FirstDifference;

@@ -72,11 +72,11 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          2,
          "w.po: holds translations; left as it is (--force replaces it)",
          {{"w.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Salut\"\n"}}},
-        {{{"a.spc", SPEECH}, {"w.po", "#~ msgid \"Hi\"\n#~ msgstr \"\"\n#~ \"Salut\"\n"}},
+        {{{"a.spc", SPEECH}, {"w.po", "#~ msgid \"Hi\"\n#~ msgstr \"\" \"Salut\"\n"}},
          "export -o w.po a.spc",
          2,
          "w.po: holds translations",
-         {{"w.po", "#~ msgid \"Hi\"\n#~ msgstr \"\"\n#~ \"Salut\"\n"}}},
+         {{"w.po", "#~ msgid \"Hi\"\n#~ msgstr \"\" \"Salut\"\n"}}},
         {{{"caf\xE9.spc", SPEECH}, {"b.spc", SPEECH}},
          "export -o all.pot b.spc \"$(printf 'caf\\351.spc')\"",
          2,
@@ -435,6 +435,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "rebuild a.txt",
          1,
          "a.txt: LINECOUNT is 0, so mod/a.spc holds no record",
+         {}},
+        {{{"t.txt", "[:::::]Speech START[:::::]\r\n[:::::]HEADER: 3[:::::]\r\n[:::::]LINECOUNT: "
+                    "0[:::::]\r\n[:::::]UNKNOWN DATA[:::::]\r\n[:::::]Speech FINISH[:::::]"},
+          {"t.ext", "\x01\x02"}},
+         "rebuild t.txt",
+         1,
+         "t.txt: LINECOUNT is 0, so mod/t.spc holds no record and no side data, though the dump "
+         "shows records or a tail",
          {}},
         {{{"h.txt", "[:::::]Speech START[:::::]\r\n[:::::]HEADER: 3[:::::]\r\n[:::::]LINECOUNT: "
                     "0[:::::]\r\n[:::::]Speech FINISH[:::::]"}},
