@@ -116,10 +116,10 @@ static const char* NameInCurrentFolder(const char* name)
     char folder[PATH_CAPACITY];
     const char* rest = name;
     if (getcwd(folder, sizeof folder) != NULL && StartsWithFolder(name, folder)) {
+        // A root folder's path ends in its separator; any other is followed by one.
         size_t k = strlen(folder);
-        // Not a root folder, whose path ends in a separator.
-        if (k > 0 && strchr(PATH_SEPARATORS, folder[k - 1]) == NULL && name[k] != 0 &&
-            strchr(PATH_SEPARATORS, name[k]) != NULL) {
+        if (k > 0 && (strchr(PATH_SEPARATORS, folder[k - 1]) != NULL ||
+                      (name[k] != 0 && strchr(PATH_SEPARATORS, name[k]) != NULL))) {
             rest = name + k + strspn(name + k, PATH_SEPARATORS);
         }
     }
