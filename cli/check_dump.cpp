@@ -589,18 +589,28 @@ static bool Holds(const char* name, const uint8_t* bytes, uint32_t size)
     return same;
 }
 
-bool SplicesAnotherDumpsSideData(const char* dump)
+// Whether `bytes`, found under the short name a rebuild of `dump` looks for first, are another
+// dump's side data.
+static bool AnotherDumpsSideData(const char* dump, const uint8_t* bytes, uint32_t size)
 {
     char first[PATH_CAPACITY];
     char sibling[PATH_CAPACITY];
     BuildSideDataNames(dump, first, sibling);
     std::string owner = WithEnding(first, "txt");
+    return !SameFile(first, sibling) &&
+           (FileStands(sibling) ? !Holds(sibling, bytes, size)
+                                : FileStands(owner.c_str()) && !SameFile(owner.c_str(), dump));
+}
+
+bool SplicesAnotherDumpsSideData(const char* dump)
+{
+    char first[PATH_CAPACITY];
+    char sibling[PATH_CAPACITY];
+    BuildSideDataNames(dump, first, sibling);
     uint8_t* bytes = NULL;
     uint32_t size = 0;
-    bool another =
-        !SameFile(first, sibling) && ReadWholeSideFile(first, &bytes, &size) == LOAD_OK &&
-        (FileStands(sibling) ? !Holds(sibling, bytes, size)
-                             : FileStands(owner.c_str()) && !SameFile(owner.c_str(), dump));
+    bool another = ReadWholeSideFile(first, &bytes, &size) == LOAD_OK &&
+                   AnotherDumpsSideData(dump, bytes, size);
     free(bytes);
     return another;
 }
@@ -643,7 +653,7 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
                      std::min<uint32_t>(walk->Size - walk->TailMarkerAt, 9)) +
                  " inside a text is taken for a tail marker: the rebuild splices the side data " +
                  name + " after the records, a tail this dump does not show");
-    } else if (name == first && SplicesAnotherDumpsSideData(judge->Name)) {
+    } else if (name == first && AnotherDumpsSideData(judge->Name, bytes, size)) {
         Find(judge, walk->TailMarkerAt, false,
              std::string("the rebuild would splice ") + first + " (the side data of " + owner +
                  "), not this dump's own " + sibling + ": the wrong tail");

@@ -150,11 +150,12 @@ static bool StartFile(const char* name)
     ExportedTexts = 0;
     ExportWarned = false;
     size_t length = strlen(ExportedBase);
+    bool carried = length > 0 && IsValidUtf8((const uint8_t*)ExportedBase, (uint32_t)length);
     for (size_t k = 0; k < length; ++k) {
         uint8_t c = (uint8_t)ExportedBase[k];
-        length = c < 0x20 || c == 0x7F || c == '\\' ? 0 : length;
+        carried = carried && c >= 0x20 && c != 0x7F && c != '\\';
     }
-    if (length == 0 || !IsValidUtf8((const uint8_t*)ExportedBase, (uint32_t)length)) {
+    if (!carried) {
         PrintProblem(name, "a catalogue cannot carry this name (it holds a line break, a "
                            "backslash or bytes that are not UTF-8); rename the file");
         return false;
