@@ -324,6 +324,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: no LINECOUNT line: the rebuild writes 0",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find(": 2["), 3, ": 2,000")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 4: LINECOUNT shows \"2,000\": the rebuild reads its first digits alone and "
+         "writes 2\n",
+         {}},
         {{{"a.txt", std::string(DUMP).replace(DUMP.find("HEADER: "), 8, "header : ")},
           {"a.ext", "\x01\x02"}},
          "check a.txt",
