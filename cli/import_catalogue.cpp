@@ -143,6 +143,7 @@ static SpeechFileEntries* Current;
 static uint32_t Records;
 static uint32_t Translated;
 static bool FileWarned;
+static bool EncodingHinted;
 static std::string Scratch;
 static std::string Text;
 
@@ -194,10 +195,22 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             GameEncoding == ENCODING_UTF8 ? &Scratch : GameTextAsUtf8(GameEncoding, Scratch, &Text);
         if (original == NULL ||
             !CatalogueTextIs(BytesOf(entry), e.Id, original->data(), original->size())) {
-            PrintProblem(Where(entry).c_str(),
-                         e.Context + ": the entry's msgid is no longer the text of the speech "
-                                     "file (the game was patched?); the text is kept (export "
-                                     "again and msgmerge)");
+            bool notUtf8 = GameEncoding == ENCODING_UTF8 &&
+                           !IsValidUtf8((const uint8_t*)Scratch.data(), record.TextLength);
+            if (original != NULL && !notUtf8) {
+                PrintProblem(Where(entry).c_str(),
+                             e.Context + ": the entry's msgid is no longer the text of the "
+                                         "speech file (the game was patched?); the text is kept "
+                                         "(export again and msgmerge)");
+            } else if (!EncodingHinted) {
+                // No msgid can match such a text: said once per file, not once per entry.
+                PrintProblem(name, "record " + std::to_string(record.LineNumber) +
+                                       " is not valid " + TextEncodingName(GameEncoding) +
+                                       " text; it and every such text are kept, as no entry "
+                                       "can match them (import with the --encoding the "
+                                       "catalogue was exported with)");
+                EncodingHinted = true;
+            }
             FileWarned = true;
             WriteKept(output, walk, record);
             continue;
@@ -263,7 +276,7 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         ShowProgress(f, name);
         Current = &Files[f];
         Records = Translated = 0;
-        FileWarned = false;
+        FileWarned = EncodingHinted = false;
         bool elsewhere = strchr(name, '/') != NULL || strchr(name, '\\') != NULL;
         if (elsewhere) {
             PrintProblem(name, "a catalogue names a speech file in another folder; import "

@@ -153,6 +153,10 @@ def shift_jis_both_ways():
            result.returncode == 0 and read("mod/sjis.spc") == speech(
                1, 4, [(1, "\u3084\u3042".encode("cp932")), (2, raw[1]),
                       (3, "\u66f8\u304f".encode("cp932")), (4, raw[3])]), result.stderr)
+    result = run("import", "sjis.po")
+    expect("import of Shift_JIS texts without --encoding suggests it once, keeping the texts",
+           result.returncode == 1 and result.stderr.count(b"--encoding") == 1 and
+           read("mod/sjis.spc") == read("sjis.spc"), result.stderr)
     translate("sjis.pot", {"sjis.spc:0002": "\u20ac \U0001F600"}, "bad.po")
     os.remove("mod/sjis.spc")
     result = run("import", "--encoding", "shift_jis", "bad.po")
