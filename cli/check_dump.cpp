@@ -260,6 +260,22 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     return shown;
 }
 
+// Where `word` next stands from p on, before `end`, in any case; or `end`.
+static uint32_t FindWord(const uint8_t* bytes, uint32_t end, uint32_t p, const char* word)
+{
+    uint32_t length = (uint32_t)strlen(word);
+    for (; p + length <= end; ++p) {
+        uint32_t k = 0;
+        while (k < length && (bytes[p + k] | 0x20) == (word[k] | 0x20)) {
+            ++k;
+        }
+        if (k == length) {
+            return p;
+        }
+    }
+    return end;
+}
+
 // Where `word` next stands from p on, before `end`, in any case and followed by a colon, blanks
 // around it allowed: a header keyword as a person may type it; or `end`. Its value may start
 // at valueFrom.
@@ -267,14 +283,7 @@ static uint32_t NextKeyword(const uint8_t* bytes, uint32_t end, uint32_t p, cons
                             uint32_t* valueFrom)
 {
     uint32_t length = (uint32_t)strlen(word);
-    for (; p + length < end; ++p) {
-        uint32_t k = 0;
-        while (k < length && (bytes[p + k] | 0x20) == (word[k] | 0x20)) {
-            ++k;
-        }
-        if (k < length) {
-            continue;
-        }
+    for (; (p = FindWord(bytes, end, p, word)) < end; ++p) {
         uint32_t colon = SkipBlanks(bytes, end, p + length);
         bool wide = StandsAt(bytes, end, colon, "\xEF\xBC\x9A");
         if (wide || StandsAt(bytes, end, colon, ":")) {
@@ -362,7 +371,7 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
 // writes: only the blanks the markup gained may differ, so the line must end in that text. A
 // head that gained none ("[LINE:0001]" as decoded) shows all that follows it as the text.
 static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_t* text,
-                                uint32_t length)
+                                uint32_t length, bool lineEndInText)
 {
     // Empty lines after the text are no part of it.
     uint32_t shown = size;
@@ -371,8 +380,8 @@ static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_
     }
     bool intact = StandsAt(line, size, 0, RECORD_PREFIX) && size > 10 &&
                   memchr(line + 6, ' ', 4) == NULL && line[10] == ']';
-    return shown < size && shown >= length && (!intact || shown == length + 11) &&
-           memcmp(line + shown - length, text, length) == 0;
+    return (shown < size || lineEndInText) && shown >= length &&
+           (!intact || shown == length + 11) && memcmp(line + shown - length, text, length) == 0;
 }
 
 // Whether [from, to) holds one or more CR LF pairs and nothing else.
@@ -420,6 +429,22 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                RecordName(line.LineNumber) + " from it";
     }
     if (line.NumberOnly) {
+        // A closing line whose markup or letters an editor changed: the walk ran past it.
+        for (uint32_t at = FindWord(bytes, walk->Size, line.LineAt, "FINISH"); at < walk->Size;
+             at = FindWord(bytes, walk->Size, at + 1, "FINISH")) {
+            uint32_t start = at;
+            while (start > 0 && bytes[start - 1] != '\r' && bytes[start - 1] != '\n') {
+                --start;
+            }
+            start = SkipBlanks(bytes, walk->Size, start);
+            if (start > line.LineAt &&
+                (bytes[start] == '[' || StandsAt(bytes, at, start, "\xEF\xBC\xBB"))) {
+                return "line " + std::to_string(LineOf(&judge->Lines, start)) +
+                       " is not read as the closing line " MARKER_BRACKET
+                       "Speech FINISH" MARKER_BRACKET ", which must stand so exactly: the "
+                       "rebuild writes this last record's number but not its text";
+            }
+        }
         return "the closing line " MARKER_BRACKET "Speech FINISH" MARKER_BRACKET
                " is missing: the rebuild writes this last record's number but not its text";
     }
@@ -459,9 +484,18 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                      MARKER_BRACKET "Speech FINISH" MARKER_BRACKET)) {
             return ""; // the closing line joined to the last record line
         }
-        if (StartsSeenLine(judge, line.TextEnd)) {
-            return record + " is followed by a line with blanks before its marker: the rebuild "
-                            "writes this text changed (take the blanks out)";
+        // A list mark, a quote or a pasted byte-order mark before the next line's marker.
+        uint32_t markup = MarkupBefore(bytes, line.TextEnd);
+        if (StartsSeenLine(judge, markup)) {
+            uint32_t from = SkipBlanksBack(bytes, markup);
+            bool blanks = SkipBlanksBack(bytes, line.TextEnd) == from;
+            return record + " is followed by a line with " +
+                   (blanks ? "blanks"
+                    : StandsAt(bytes, line.TextEnd, from, "\xEF\xBB\xBF")
+                        ? "a byte-order mark"
+                        : Excerpt(bytes + from, line.TextEnd - from)) +
+                   " before its marker: the rebuild writes this text changed (take " +
+                   (blanks ? "the blanks" : "it") + " out)";
         }
         bool recordLine = StandsAt(walk->Bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
         uint32_t shown = recordLine ? (uint32_t)strlen(RECORD_PREFIX) : 9;
@@ -475,14 +509,19 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                     ? "takes it for the short-tail marker and ends the text there"
                     : "takes it for the closing line and ends the dump there");
     }
-    if (!endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == judge->Lines.Break) {
-        if (records->LoneBreaks++ == 0) {
-            records->FirstLoneBreak = line.LineAt;
+    bool lone = !endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == judge->Lines.Break;
+    if (lone) {
+        // Each lone line end is a byte of the text; all but its own belong to empty lines.
+        uint32_t shown = span - 1;
+        while (shown > 0 && bytes[line.TextStart + shown - 1] == judge->Lines.Break) {
+            --shown;
         }
-        return "";
-    }
-    // Empty lines after a text cost it nothing: each CR LF counts zero.
-    if (!OnlyLineBreaks(bytes, line.TextStart + line.Length, line.TextEnd)) {
+        if (line.Length != span || shown != span - 1) {
+            return "the rebuild writes " + Plural(line.Length, "byte") + " of " + record +
+                   ", which shows " + std::to_string(shown);
+        }
+    } else if (!OnlyLineBreaks(bytes, line.TextStart + line.Length, line.TextEnd)) {
+        // Empty lines after a text would cost it nothing: each CR LF counts zero.
         // A marker line whose words an editor changed (translated, say), or one moved among the
         // record lines, is text to the rebuild.
         const uint8_t* textEnd = bytes + line.TextEnd;
@@ -516,13 +555,16 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         uint32_t last = LineOf(&judge->Lines, line.TextEnd) - 1;
         if (last < original.size() &&
             !ShowsTheWrittenText(walk->Original + original[first], original[last] - original[first],
-                                 bytes + line.TextStart, line.Length)) {
+                                 bytes + line.TextStart, line.Length, lone)) {
             records->TextChanged = true;
             return "the repair pass that puts the markup's blanks back changes " + record +
                    ": the rebuild writes " + Excerpt(bytes + line.TextStart, line.Length) +
                    " (remove the blanks from the markup yourself, the first line included, "
                    "and the text is taken as it stands)";
         }
+    }
+    if (lone && records->LoneBreaks++ == 0) {
+        records->FirstLoneBreak = line.LineAt;
     }
     return "";
 }
@@ -565,7 +607,7 @@ static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgem
     records->SequenceBroken = true;
     if (records->Expected == 10000 && line.LineNumber == 0) {
         Find(judge, line.LineAt, false,
-             "more than 9,999 records: the dump shows their numbers from here on as 0000, 0001, "
+             "record numbers pass 9999: the dump shows them from here on as 0000, 0001, "
              "..., and the rebuilt file would number them so, not 10000, 10001, ...: a reader "
              "of it stops here");
     } else {

@@ -331,6 +331,37 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 4: LINECOUNT shows \"2,000\": the rebuild reads its first digits alone and "
          "writes 2\n",
          {}},
+        // Each lone line end is a byte of the text; a CR LF in it is cut, as in any dump.
+        {{{"a.txt", "[:::::]Speech START[:::::]\n[:::::]HEADER: 3[:::::]\n[:::::]LINECOUNT: 3"
+                    "[:::::]\n[LINE:0001]Hi\n\n[LINE:0002]o\r\nk\n[LINE:0003]yo\n[:::::]Speech "
+                    "FINISH[:::::]"}},
+         "check a.txt",
+         1,
+         "a.txt: line 4: the rebuild writes 4 bytes of the text of record 0001, which shows 2\n"
+         "a.txt: line 6: the rebuild writes 3 bytes of the text of record 0002, which shows 4\n"
+         "a.txt: line 8: 1 record line from here ends in LF only",
+         {}},
+        {{{"a.txt", "[:::::] Speech START [:::::]\r[:::::]HEADER: 3[:::::]\r[:::::]LINECOUNT: 2"
+                    "[:::::]\r[LINE: 0001] NOTE: x\r[LINE:0002]ok\r[:::::]Speech FINISH[:::::]"}},
+         "check a.txt",
+         1,
+         "a.txt: line 4: the repair pass that puts the markup's blanks back changes the text of "
+         "record 0001: the rebuild writes \"NOTE:x\\r\"",
+         {}},
+        {{{"a.txt", std::string(DUMP).insert(DUMP.find("[LINE:0002]"), "- ")}, {"a.ext", "\x01"}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: the text of record 0001 is followed by a line with \"- \" before its "
+         "marker: the rebuild writes this text changed (take it out)\n",
+         {}},
+        {{{"a.txt", std::string(DUMP)
+                        .erase(DUMP.find("[:::::]Unknown"), 28)
+                        .replace(DUMP.find("Speech FINISH") - 28, 13, " Speech Finish ")}},
+         "check a.txt",
+         1,
+         "a.txt: line 6: line 7 is not read as the closing line [:::::]Speech FINISH[:::::], which "
+         "must stand so exactly",
+         {}},
         {{{"a.txt", std::string(DUMP).replace(DUMP.find("HEADER: "), 8, "header : ")},
           {"a.ext", "\x01\x02"}},
          "check a.txt",
