@@ -620,28 +620,27 @@ static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgem
 
 // ---- Side data -----------------------------------------------------------------------------
 
-// Whether the file `name` holds exactly these bytes.
-static bool Holds(const char* name, const uint8_t* bytes, uint32_t size)
-{
-    uint8_t* held = NULL;
-    uint32_t heldSize = 0;
-    bool same = ReadWholeSideFile(name, &held, &heldSize) == LOAD_OK && heldSize == size &&
-                memcmp(held, bytes, size) == 0;
-    free(held);
-    return same;
-}
-
 // Whether `bytes`, found under the short name a rebuild of `dump` looks for first, are another
-// dump's side data.
+// dump's side data: its own side data stands with other bytes, or, with none of its own, the
+// dump of that short name is another one.
 static bool AnotherDumpsSideData(const char* dump, const uint8_t* bytes, uint32_t size)
 {
     char first[PATH_CAPACITY];
     char sibling[PATH_CAPACITY];
     BuildSideDataNames(dump, first, sibling);
     std::string owner = WithEnding(first, "txt");
-    return !SameFile(first, sibling) &&
-           (FileStands(sibling) ? !Holds(sibling, bytes, size)
-                                : FileStands(owner.c_str()) && !SameFile(owner.c_str(), dump));
+    if (SameFile(first, sibling)) {
+        return false;
+    }
+    if (!FileStands(sibling)) {
+        return FileStands(owner.c_str()) && !SameFile(owner.c_str(), dump);
+    }
+    uint8_t* held = NULL;
+    uint32_t heldSize = 0;
+    bool same = ReadWholeSideFile(sibling, &held, &heldSize) == LOAD_OK && heldSize == size &&
+                memcmp(held, bytes, size) == 0;
+    free(held);
+    return !same;
 }
 
 bool SplicesAnotherDumpsSideData(const char* dump)
@@ -665,7 +664,6 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
     char first[PATH_CAPACITY];
     char sibling[PATH_CAPACITY];
     BuildSideDataNames(judge->Name, first, sibling);
-    std::string owner = WithEnding(first, "txt");
     uint8_t* bytes = NULL;
     uint32_t size = 0;
     // As the rebuild looks: the first name, unless nothing at all stands there.
@@ -675,53 +673,46 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
         name = sibling;
         loaded = ReadWholeSideFile(sibling, &bytes, &size);
     }
+    std::string sideData = std::string("the side data ") + name;
+    std::string problem;
     if (loaded == LOAD_MISSING) {
         if (markerShown) {
-            Find(judge, walk->TailMarkerAt, false,
-                 std::string("the dump ends in a tail marker, but its side data ") + sibling +
-                     " is missing: the rebuilt file would lack its tail");
+            problem = "the dump ends in a tail marker, but its side data " + std::string(sibling) +
+                      " is missing: the rebuilt file would lack its tail";
         }
-        return;
-    }
-    if (loaded == LOAD_FAILED) {
-        Find(judge, walk->TailMarkerAt, false,
-             std::string("the side data ") + name + " cannot be read: the rebuild would fail");
+    } else if (loaded == LOAD_FAILED) {
+        problem = sideData + " cannot be read: the rebuild would fail";
         judge->Result->RebuildFails = true;
-        return;
-    }
-    if (!markerShown) {
-        Find(judge, walk->TailMarkerAt, false,
-             Excerpt(walk->Bytes + walk->TailMarkerAt,
-                     std::min<uint32_t>(walk->Size - walk->TailMarkerAt, 9)) +
-                 " inside a text is taken for a tail marker: the rebuild splices the side data " +
-                 name + " after the records, a tail this dump does not show");
+    } else if (!markerShown) {
+        problem = Excerpt(walk->Bytes + walk->TailMarkerAt,
+                          std::min<uint32_t>(walk->Size - walk->TailMarkerAt, 9)) +
+                  " inside a text is taken for a tail marker: the rebuild splices " + sideData +
+                  " after the records, a tail this dump does not show";
     } else if (name == first && AnotherDumpsSideData(judge->Name, bytes, size)) {
-        Find(judge, walk->TailMarkerAt, false,
-             std::string("the rebuild would splice ") + first + " (the side data of " + owner +
-                 "), not this dump's own " + sibling + ": the wrong tail");
+        problem = std::string("the rebuild would splice ") + first + " (the side data of " +
+                  WithEnding(first, "txt") + "), not this dump's own " + sibling +
+                  ": the wrong tail";
     } else if (records.Started && !records.SequenceBroken) {
         // The decoder reads on from the last record into the spliced bytes.
         SpeechWalk tail;
         SpeechRecord record;
         ContinueSpeechWalk(&tail, bytes, size, (uint16_t)records.LastNumber);
-        bool shortMarker = walk->End != DUMP_UNSEQUENCED_MARKER;
         if (NextSpeechRecord(&tail, &record)) {
-            Find(judge, walk->TailMarkerAt, false,
-                 std::string("the side data ") + name + " starts with " +
-                     RecordName(record.LineNumber) +
-                     ", which now follows the last record: a "
-                     "reader of the rebuilt file would take the tail for records");
+            problem = sideData + " starts with " + RecordName(record.LineNumber) +
+                      ", which now follows the last record: a reader of the rebuilt file would "
+                      "take the tail for records";
         } else if (size == 0) {
-            Find(judge, walk->TailMarkerAt, false,
-                 std::string("the side data ") + name +
-                     " is empty: the rebuilt file would lack its tail");
-        } else if (tail.Tail != (shortMarker ? SHORT_TAIL : UNSEQUENCED_TAIL)) {
-            Find(judge, walk->TailMarkerAt, false,
-                 std::string("the side data ") + name + " (" + std::to_string(size) +
-                     " bytes) is not the tail this marker stands for: another version's?");
+            problem = sideData + " is empty: the rebuilt file would lack its tail";
+        } else if (tail.Tail !=
+                   (walk->End == DUMP_UNSEQUENCED_MARKER ? UNSEQUENCED_TAIL : SHORT_TAIL)) {
+            problem = sideData + " (" + std::to_string(size) +
+                      " bytes) is not the tail this marker stands for: another version's?";
         }
     }
     free(bytes);
+    if (!problem.empty()) {
+        Find(judge, walk->TailMarkerAt, false, problem);
+    }
 }
 
 // ---- The whole dump ------------------------------------------------------------------------
