@@ -45,23 +45,13 @@ static uint32_t LineOf(LineCounter* lines, uint32_t offset)
 // dump: its first line ends so and no CR LF stands anywhere (a game's LF in a text aside).
 static uint8_t LineBreakOf(const uint8_t* bytes, uint32_t size)
 {
-    uint32_t p = 0;
-    while (p < size && bytes[p] != '\r' && bytes[p] != '\n') {
-        ++p;
-    }
+    uint32_t p = NextLineEnd(bytes, 0, size);
     while (p < size && bytes[p] == '\r') {
         ++p;
     }
-    if (p == size || bytes[p] == '\n') {
-        return '\n';
-    }
-    for (const uint8_t* lf = bytes + p;
-         (lf = (const uint8_t*)memchr(lf, '\n', size - (uint32_t)(lf - bytes))) != NULL; ++lf) {
-        if (lf[-1] == '\r') {
-            return '\n';
-        }
-    }
-    return '\r';
+    static const uint8_t crLf[] = {'\r', '\n'};
+    bool crLfSeen = std::search(bytes, bytes + size, crLf, crLf + 2) != bytes + size;
+    return p < size && bytes[p] != '\n' && !crLfSeen ? '\r' : '\n';
 }
 
 // A record line's findings may be one per record line, too many to hold: the first walk only
@@ -75,7 +65,7 @@ struct Judge {
     LineCounter Lines;
     DumpJudgement* Result;
     JudgeStage Stage = WHOLE_DUMP;
-    uint32_t FirstWalkProblems = 0;
+    uint32_t ProblemsFound = 0; // before the second walk
     uint32_t FirstWalkFindings = 0;
     std::vector<DumpFinding> WholeDump = {};  // in line order before the second walk
     size_t Sent = 0;                          // of WholeDump
@@ -102,8 +92,8 @@ static void SendWholeDumpFindings(Judge* judge, uint32_t beforeLine)
 
 static void Find(Judge* judge, uint32_t offset, bool note, const std::string& text)
 {
+    judge->ProblemsFound += judge->Stage != SECOND_WALK && !note;
     if (judge->Stage == FIRST_WALK) {
-        judge->FirstWalkProblems += !note;
         judge->FirstWalkFindings += 1;
         return;
     }
@@ -114,11 +104,6 @@ static void Find(Judge* judge, uint32_t offset, bool note, const std::string& te
     }
     SendWholeDumpFindings(judge, finding.Line);
     Send(judge, finding);
-}
-
-static bool StartsLine(const Judge* judge, uint32_t p)
-{
-    return p == 0 || (p <= judge->Walk->Size && judge->Walk->Bytes[p - 1] == judge->Lines.Break);
 }
 
 static std::string RecordName(uint32_t number)
@@ -475,7 +460,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     }
     uint32_t span = line.TextEnd - line.TextStart;
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
-    if (!StartsLine(judge, line.TextEnd) && line.TextEnd < walk->Size) {
+    if (line.TextEnd < walk->Size && bytes[line.TextEnd - 1] != judge->Lines.Break) {
         if (bytes[line.TextEnd - 1] == '\r') {
             return record + " ends in CR alone, not CR LF: the rebuild writes the CR into it";
         }
@@ -528,13 +513,9 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         for (const uint8_t* lf = bytes + line.TextStart;
              (lf = (const uint8_t*)memchr(lf, '\n', textEnd - lf)) != NULL;) {
             uint32_t at = (uint32_t)(++lf - bytes);
-            uint32_t end = at;
-            while (end < line.TextEnd && bytes[end] != '\r' && bytes[end] != '\n') {
-                ++end;
-            }
-            if (StandsAt(bytes, end, at, MARKER_BRACKET)) {
+            if (StandsAt(bytes, line.TextEnd, at, MARKER_BRACKET)) {
                 return record + " runs on into line " + std::to_string(LineOf(&judge->Lines, at)) +
-                       ", " + Excerpt(bytes + at, end - at) +
+                       ", " + Excerpt(bytes + at, NextLineEnd(bytes, at, line.TextEnd) - at) +
                        ", a marker line that does not end a text there: the rebuild writes it "
                        "into this text (marker lines keep the words and places a decode gave "
                        "them)";
@@ -720,7 +701,6 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
 // One walk of the record lines, judging each. The first shows its progress; the second prints.
 static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* records)
 {
-    bool writes = StoredLineCount != 0;
     uint32_t lines = 0;
     uint32_t reported = 0;
     DumpRecordLine line;
@@ -729,7 +709,7 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
         if (judge->Stage == FIRST_WALK) {
             ReportProgress(line.TextEnd, walk->Size, &reported);
         }
-        if (!writes) {
+        if (StoredLineCount == 0) {
             continue;
         }
         if (!line.NumberOnly) {
@@ -760,7 +740,6 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         judge->OriginalLines = LineStarts(walk->Original, walk->OriginalSize, judge->Lines.Break);
     }
     RecordJudgement records = {};
-    bool writes = StoredLineCount != 0;
     judge->Stage = FIRST_WALK;
     uint32_t lines = JudgeRecordLines(judge, walk, &records);
     judge->Stage = WHOLE_DUMP;
@@ -776,7 +755,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     bool closing = walk->End == DUMP_CLOSED && after.FirstAt > walk->EndAt;
     JudgeUnreadLines(judge, unread.RecordLinesAfter, unread.OtherLinesAfter,
                      closing ? "after the closing line" : "after the tail marker line", "");
-    if (!writes) {
+    if (StoredLineCount == 0) {
         bool tail = walk->WantsSideData || unread.TailMarker;
         if (lines > 0 || tail) {
             Find(judge, walk->LineCount.KeywordFound ? walk->LineCount.KeywordAt : UINT32_MAX,
@@ -824,11 +803,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
 
 void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgement* result)
 {
-    result->Findings.clear();
-    result->Problems = 0;
-    result->RecordsWritten = 0;
-    result->SideData = false;
-    result->RebuildFails = false;
+    void (*emit)(const DumpFinding& finding) = result->Emit;
+    *result = DumpJudgement();
+    result->Emit = emit;
     DumpWalk walk;
     if (!StartDumpWalk(&walk, bytes, size)) {
         return;
@@ -853,10 +830,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     }
     // Blanked markup behind a byte-order mark is not repaired: every problem then has that
     // one cause, which is what the translator needs to hear.
-    size_t problems = judge.FirstWalkProblems;
-    for (const DumpFinding& finding : judge.WholeDump) {
-        problems += !finding.Note;
-    }
+    uint32_t problems = judge.ProblemsFound;
     bool oneCause = walk.MarkBlocksRepair && problems > 0;
     if (oneCause) {
         judge.WholeDump.clear();

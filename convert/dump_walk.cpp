@@ -314,8 +314,7 @@ static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
     return count > 0 && ((line && (colon || bracket)) || (colon && bracket && count == 4));
 }
 
-// Where the first CR or LF in [p, to) stands, or `to`: a person sees a line end in either.
-static uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to)
+uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to)
 {
     while (p < to && bytes[p] != '\r' && bytes[p] != '\n') {
         ++p;

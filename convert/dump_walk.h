@@ -66,6 +66,8 @@ struct DumpWalk {
 
 // Whether `marker` stands whole at p.
 bool StandsAt(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker);
+// Where the first CR or LF in [p, to) stands, or `to`: a person sees a line end in either.
+uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to);
 
 // Repairs the dump when it needs it (on a private copy of the input, so that Original stays as
 // read) and runs the header scan, which sets StoredHeaderByte and StoredLineCount when the dump
