@@ -281,13 +281,14 @@ static uint32_t NextKeyword(const uint8_t* bytes, uint32_t end, uint32_t p, cons
 
 // One header value: the value the rebuild writes against the one the dump shows, on the line
 // the rebuild reads it from or on any other header line before the first record line.
-static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, uint32_t written,
-                       std::string* from, const char* limit)
+static void JudgeValue(Judge* judge, const DumpValue& value, const std::string& word,
+                       uint32_t written, std::string* from, const char* limit)
 {
     const uint8_t* bytes = judge->Walk->Bytes;
-    std::string keyword = std::string(word) + ": ";
+    std::string keyword = word + ": ";
+    std::string writes = std::to_string(written);
     std::string carried = from->empty() ? "0, as no dump before it in this run had one"
-                                        : std::to_string(written) + ", carried over from " + *from;
+                                        : writes + ", carried over from " + *from;
     ShownValue taken = {};
     if (value.KeywordFound) {
         taken = ValueShownAt(judge, value.KeywordAt, value.KeywordAt + (uint32_t)keyword.size());
@@ -298,52 +299,47 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const char* word, u
     uint32_t otherAt = 0;
     uint32_t end = judge->Walk->FirstLineAt;
     uint32_t valueFrom = 0;
-    for (uint32_t at = NextKeyword(bytes, end, 0, word, &valueFrom); at < end;
-         at = NextKeyword(bytes, end, at + 1, word, &valueFrom)) {
+    for (uint32_t at = NextKeyword(bytes, end, 0, word.c_str(), &valueFrom); at < end;
+         at = NextKeyword(bytes, end, at + 1, word.c_str(), &valueFrom)) {
         ShownValue shown = ValueShownAt(judge, at, valueFrom);
-        bool differs = shown.Value != (int64_t)written;
         if (shown.Shown && !(value.KeywordFound && at == value.KeywordAt) &&
-            (!other.Shown || (other.Value == (int64_t)written && differs))) {
+            (!other.Shown || (other.Value == written && shown.Value != written))) {
             other = shown;
             otherAt = at;
         }
     }
-    std::string takes = ": the rebuild takes " + std::to_string(written) + " from line " +
+    std::string takes = ": the rebuild takes " + writes + " from line " +
                         std::to_string(LineOf(&judge->Lines, value.DigitsAt));
     if (!value.KeywordFound) {
         // The line may stand where the header scan no longer looks (LINECOUNT before HEADER):
         // exact as long as the value carried over is the one it shows.
-        std::string where =
-            StandsAt(bytes, end, otherAt, keyword.c_str())
-                ? std::string("where it stands: the rebuild looks for it after the ") +
-                      (strcmp(word, "HEADER") == 0 ? "START line" : "HEADER value")
-                : "as written: the rebuild looks for \"" + keyword + "\"";
+        std::string where = StandsAt(bytes, end, otherAt, keyword.c_str())
+                                ? "where it stands: the rebuild looks for it after the " +
+                                      std::string(word == "HEADER" ? "START line" : "HEADER value")
+                                : "as written: the rebuild looks for \"" + keyword + "\"";
         Find(judge, other.Shown ? otherAt : UINT32_MAX, other.Shown && other.Value == written,
-             other.Shown ? "the " + std::string(word) + " line is not read " + where +
-                               " and writes " + carried
-                         : "no " + std::string(word) + " line: the rebuild writes " + carried);
+             other.Shown ? "the " + word + " line is not read " + where + " and writes " + carried
+                         : "no " + word + " line: the rebuild writes " + carried);
     } else if (!value.DigitsFound) {
         Find(judge, value.KeywordAt, false,
-             "the " + std::string(word) + " line has no value: the rebuild writes " + carried);
-    } else if (taken.Shown && taken.Value != (int64_t)written) {
+             "the " + word + " line has no value: the rebuild writes " + carried);
+    } else if (taken.Shown && taken.Value != written) {
         Find(judge, value.KeywordAt, false,
-             std::string(word) + " " + std::to_string(taken.Value) + " would be written as " +
-                 std::to_string(written) + ": " + limit);
+             word + " " + std::to_string(taken.Value) + " would be written as " + writes + ": " +
+                 limit);
     } else if (taken.Shown && !taken.Whole) {
         uint32_t shownEnd = taken.At;
         while (shownEnd < judge->Walk->Size && memchr("[\r\n", bytes[shownEnd], 3) == NULL) {
             ++shownEnd;
         }
         Find(judge, value.KeywordAt, false,
-             std::string(word) + " shows " + Excerpt(bytes + taken.At, shownEnd - taken.At) +
-                 ": the rebuild reads its first digits alone and writes " +
-                 std::to_string(written));
-    } else if (other.Shown && other.Value != (int64_t)written) {
+             word + " shows " + Excerpt(bytes + taken.At, shownEnd - taken.At) +
+                 ": the rebuild reads its first digits alone and writes " + writes);
+    } else if (other.Shown && other.Value != written) {
         Find(judge, otherAt, false,
-             "this " + std::string(word) + " line shows " + std::to_string(other.Value) + takes);
+             "this " + word + " line shows " + std::to_string(other.Value) + takes);
     } else if (!taken.Shown && !other.Shown) {
-        Find(judge, value.KeywordAt, false,
-             "no " + std::string(word) + " line shows a value" + takes);
+        Find(judge, value.KeywordAt, false, "no " + word + " line shows a value" + takes);
     }
     if (value.DigitsFound) {
         *from = judge->Name;
