@@ -29,15 +29,9 @@ static uint32_t LineOf(LineCounter* lines, uint32_t offset)
         lines->At = 0;
         lines->Line = 1;
     }
-    while (lines->At < offset) {
-        const void* newline = memchr(lines->Bytes + lines->At, lines->Break, offset - lines->At);
-        if (newline == NULL) {
-            lines->At = offset;
-            break;
-        }
-        lines->At = (uint32_t)((const uint8_t*)newline - lines->Bytes) + 1;
-        ++lines->Line;
-    }
+    lines->Line +=
+        (uint32_t)std::count(lines->Bytes + lines->At, lines->Bytes + offset, lines->Break);
+    lines->At = offset;
     return lines->Line;
 }
 
@@ -142,10 +136,10 @@ static uint32_t SkipBlanks(const uint8_t* bytes, uint32_t size, uint32_t p)
     for (;;) {
         if (p < size && (bytes[p] == ' ' || bytes[p] == '\t')) {
             ++p;
-        } else if (p < size && bytes[p] >= 0xC2 &&
-                   (StandsAt(bytes, size, p, "\xC2\xA0") ||
-                    StandsAt(bytes, size, p, "\xE2\x80\xAF"))) {
-            p += bytes[p] == 0xC2 ? 2 : 3;
+        } else if (StandsAt(bytes, size, p, "\xC2\xA0")) {
+            p += 2;
+        } else if (StandsAt(bytes, size, p, "\xE2\x80\xAF")) {
+            p += 3;
         } else {
             return p;
         }
@@ -239,8 +233,8 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     }
     shown.Value = negative ? -shown.Value : shown.Value;
     shown.Shown = p > digits && StartsHeaderLine(judge, keywordAt);
-    uint32_t next = SkipBlanks(bytes, size, p);
-    uint32_t after = p + 1 < size && memchr(",'_xX", bytes[p], 5) != NULL ? p + 1 : next;
+    uint32_t after =
+        p + 1 < size && memchr(",'_xX", bytes[p], 5) != NULL ? p + 1 : SkipBlanks(bytes, size, p);
     shown.Whole = !(after < size && bytes[after] >= '0' && bytes[after] <= '9');
     return shown;
 }
@@ -558,18 +552,16 @@ static void JudgeUnreadLines(Judge* judge, const DumpUnreadLines& like,
     if (lines.Count == 0) {
         return;
     }
-    std::string text =
-        Excerpt(judge->Walk->Bytes + lines.FirstAt, lines.FirstEnd - lines.FirstAt) +
-        (lines.Count == 1 ? " stands "
-                          : " and " + Plural(lines.Count - 1, "more line") + " stand ") +
-        where;
-    const char* them = lines.Count == 1 ? "it" : "them";
+    std::string them = lines.Count == 1 ? "it" : "them";
     Find(judge, lines.FirstAt, !problem,
-         problem ? text + ": the rebuild never reads " + them + hint
-                 : text +
-                       ", where the rebuild does not read: a decode of the rebuilt file will "
-                       "not show " +
-                       them);
+         Excerpt(judge->Walk->Bytes + lines.FirstAt, lines.FirstEnd - lines.FirstAt) +
+             (lines.Count == 1 ? " stands "
+                               : " and " + Plural(lines.Count - 1, "more line") + " stand ") +
+             where +
+             (problem ? ": the rebuild never reads " + them + hint
+                      : ", where the rebuild does not read: a decode of the rebuilt file will "
+                        "not show " +
+                            them));
 }
 
 // Whether the decoder would read this record as the dump shows it, in sequence.
@@ -582,17 +574,14 @@ static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgem
         return;
     }
     records->SequenceBroken = true;
-    if (records->Expected == 10000 && line.LineNumber == 0) {
-        Find(judge, line.LineAt, false,
-             "record numbers pass 9999: the dump shows them from here on as 0000, 0001, "
-             "..., and the rebuilt file would number them so, not 10000, 10001, ...: a reader "
-             "of it stops here");
-    } else {
-        Find(judge, line.LineAt, false,
-             RecordName(line.LineNumber) + " follows " + RecordName(records->Expected - 1) +
-                 ": numbers must rise by one, or a reader of the rebuilt file stops here and "
-                 "keeps the records from here on only as side data");
-    }
+    Find(judge, line.LineAt, false,
+         records->Expected == 10000 && line.LineNumber == 0
+             ? "record numbers pass 9999: the dump shows them from here on as 0000, 0001, "
+               "..., and the rebuilt file would number them so, not 10000, 10001, ...: a reader "
+               "of it stops here"
+             : RecordName(line.LineNumber) + " follows " + RecordName(records->Expected - 1) +
+                   ": numbers must rise by one, or a reader of the rebuilt file stops here and "
+                   "keeps the records from here on only as side data");
 }
 
 // ---- Side data -----------------------------------------------------------------------------
@@ -814,8 +803,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     } else {
         if (walk.ByteOrderMark) {
             Find(&judge, 0, true,
-                 "the dump starts with a UTF-8 byte-order mark; the rebuild "
-                 "ignores it");
+                 "the dump starts with a UTF-8 byte-order mark; the rebuild ignores it");
         }
         // The values are judged once the walk knows where the first record line stands.
         JudgeRecords(&judge, &walk);
@@ -879,8 +867,7 @@ FileOutcome CheckFile(const char* name)
                     true);
         return FILE_FINDINGS;
     }
-    Judged = DumpJudgement();
-    Judged.Emit = PrintFinding;
+    Judged.Emit = PrintFinding; // the rest JudgeDump sets
     CheckedName = name;
     if (!RunCore(name, name, JudgeLoadedDump)) {
         return FILE_NOT_DONE;
