@@ -472,7 +472,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                    " before its marker: the rebuild writes this text changed (take " +
                    (blanks ? "the blanks" : "it") + " out)";
         }
-        bool recordLine = StandsAt(walk->Bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
+        bool recordLine = StandsAt(bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
         uint32_t shown = recordLine ? (uint32_t)strlen(RECORD_PREFIX) : 9;
         return record + " holds " +
                Excerpt(bytes + line.TextEnd, std::min<uint32_t>(walk->Size - line.TextEnd, shown)) +
@@ -499,9 +499,8 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         // Empty lines after a text would cost it nothing: each CR LF counts zero.
         // A marker line whose words an editor changed (translated, say), or one moved among the
         // record lines, is text to the rebuild.
-        const uint8_t* textEnd = bytes + line.TextEnd;
         for (const uint8_t* lf = bytes + line.TextStart;
-             (lf = (const uint8_t*)memchr(lf, '\n', textEnd - lf)) != NULL;) {
+             (lf = (const uint8_t*)memchr(lf, '\n', bytes + line.TextEnd - lf)) != NULL;) {
             uint32_t at = (uint32_t)(++lf - bytes);
             if (StandsAt(bytes, line.TextEnd, at, MARKER_BRACKET)) {
                 return record + " runs on into line " + std::to_string(LineOf(&judge->Lines, at)) +
@@ -564,9 +563,12 @@ static void JudgeUnreadLines(Judge* judge, const DumpUnreadLines& like,
                             them));
 }
 
-// Whether the decoder would read this record as the dump shows it, in sequence.
+// Whether the decoder would read this record, which the rebuild writes whole, as the dump
+// shows it, in sequence.
 static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgement* records)
 {
+    ++records->Records;
+    records->LastNumber = line.LineNumber;
     if (records->SequenceBroken ||
         FollowsInSequence(records->Started, records->Expected, (uint16_t)line.LineNumber)) {
         records->Started = true;
@@ -703,10 +705,6 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
         std::string problem = TextProblem(judge, line, records);
         if (!problem.empty()) {
             Find(judge, line.LineAt, false, problem);
-        }
-        if (!line.NumberOnly) {
-            ++records->Records;
-            records->LastNumber = line.LineNumber;
         }
         if (line.Length > 0xFFFF) {
             Find(judge, line.LineAt, true,
