@@ -588,14 +588,12 @@ static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgem
 
 // ---- Side data -----------------------------------------------------------------------------
 
-// Whether `bytes`, found under the short name a rebuild of `dump` looks for first, are another
-// dump's side data: its own side data stands with other bytes, or, with none of its own, the
-// dump of that short name is another one.
-static bool AnotherDumpsSideData(const char* dump, const uint8_t* bytes, uint32_t size)
+// Whether `bytes`, found under the short name `first` that a rebuild of `dump` looks for first,
+// are another dump's side data: its own side data `sibling` stands with other bytes, or, with
+// none of its own, the dump of that short name is another one.
+static bool AnotherDumpsSideData(const char* dump, const char* first, const char* sibling,
+                                 const uint8_t* bytes, uint32_t size)
 {
-    char first[PATH_CAPACITY];
-    char sibling[PATH_CAPACITY];
-    BuildSideDataNames(dump, first, sibling);
     std::string owner = WithEnding(first, "txt");
     if (SameFile(first, sibling)) {
         return false;
@@ -619,7 +617,7 @@ bool SplicesAnotherDumpsSideData(const char* dump)
     uint8_t* bytes = NULL;
     uint32_t size = 0;
     bool another = ReadWholeSideFile(first, &bytes, &size) == LOAD_OK &&
-                   AnotherDumpsSideData(dump, bytes, size);
+                   AnotherDumpsSideData(dump, first, sibling, bytes, size);
     free(bytes);
     return another;
 }
@@ -656,7 +654,7 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
                           std::min<uint32_t>(walk->Size - walk->TailMarkerAt, 9)) +
                   " inside a text is taken for a tail marker: the rebuild splices " + sideData +
                   " after the records, a tail this dump does not show";
-    } else if (name == first && AnotherDumpsSideData(judge->Name, bytes, size)) {
+    } else if (name == first && AnotherDumpsSideData(judge->Name, first, sibling, bytes, size)) {
         problem = std::string("the rebuild would splice ") + first + " (the side data of " +
                   WithEnding(first, "txt") + "), not this dump's own " + sibling +
                   ": the wrong tail";
