@@ -283,10 +283,9 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const std::string& 
     std::string writes = std::to_string(written);
     std::string carried = from->empty() ? "0, as no dump before it in this run had one"
                                         : writes + ", carried over from " + *from;
-    ShownValue taken = {};
-    if (value.KeywordFound) {
-        taken = ValueShownAt(judge, value.KeywordAt, value.KeywordAt + (uint32_t)keyword.size());
-    }
+    ShownValue taken = value.KeywordFound ? ValueShownAt(judge, value.KeywordAt,
+                                                         value.KeywordAt + (uint32_t)keyword.size())
+                                          : ShownValue();
     // Another line that shows a value: the first that shows one the rebuild does not write, if
     // any does.
     ShownValue other = {};
