@@ -670,8 +670,8 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
             problem = sideData + " is empty: the rebuilt file would lack its tail";
         } else if (tail.Tail !=
                    (walk->End == DUMP_UNSEQUENCED_MARKER ? UNSEQUENCED_TAIL : SHORT_TAIL)) {
-            problem = sideData + " (" + std::to_string(size) +
-                      " bytes) is not the tail this marker stands for: another version's?";
+            problem = sideData + " (" + Plural(size, "byte") +
+                      ") is not the tail this marker stands for: another version's?";
         }
     }
     free(bytes);
