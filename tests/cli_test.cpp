@@ -354,9 +354,20 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 5: the text of record 0001 is followed by a line with \"- \" before its "
          "marker: the rebuild writes this text changed (take it out)\n",
          {}},
+        // A record line deleted before an unsequenced tail: the tail continues the numbering.
+        {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("Unknown"), 7, "UNKNOWN")
+                        .replace(DUMP.find("[LINE:0001]"), 26, "[LINE:9998]")},
+          {"a.ext", BuildSpeechFile(0, 0, {{9999, "zz"}}).substr(5)}},
+         "check a.txt",
+         1,
+         "a.txt: line 6: the side data a.ext starts with record 9999, which now follows the last "
+         "record",
+         {}},
         {{{"a.txt", std::string(DUMP)
                         .erase(DUMP.find("[:::::]Unknown"), 28)
-                        .replace(DUMP.find("Speech FINISH") - 28, 13, " Speech Finish ")}},
+                        .replace(DUMP.find("Speech FINISH") - 28, 13, " Speech Finish ")
+                        .replace(DUMP.find("yo"), 2, "Finish")}},
          "check a.txt",
          1,
          "a.txt: line 6: line 7 is not read as the closing line [:::::]Speech FINISH[:::::], which "
