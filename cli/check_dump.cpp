@@ -501,12 +501,17 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         for (const uint8_t* lf = bytes + line.TextStart;
              (lf = (const uint8_t*)memchr(lf, '\n', bytes + line.TextEnd - lf)) != NULL;) {
             uint32_t at = (uint32_t)(++lf - bytes);
-            if (StandsAt(bytes, line.TextEnd, at, MARKER_BRACKET)) {
+            uint32_t end = NextLineEnd(bytes, at, line.TextEnd);
+            bool marker = StandsAt(bytes, line.TextEnd, at, MARKER_BRACKET);
+            if (marker || LooksLikeRecordLine(bytes, at, end)) {
                 return record + " runs on into line " + std::to_string(LineOf(&judge->Lines, at)) +
-                       ", " + Excerpt(bytes + at, NextLineEnd(bytes, at, line.TextEnd) - at) +
-                       ", a marker line that does not end a text there: the rebuild writes it "
-                       "into this text (marker lines keep the words and places a decode gave "
-                       "them)";
+                       ", " + Excerpt(bytes + at, end - at) +
+                       (marker ? ", a marker line that does not end a text there: the rebuild "
+                                 "writes it into this text (marker lines keep the words and "
+                                 "places a decode gave them)"
+                               : ", which is not read as a record line: the rebuild writes it "
+                                 "into this text (a record line starts with \"" RECORD_PREFIX
+                                 "nnnn]\" exactly)");
             }
         }
         if (line.LineBreaks > 1) {

@@ -273,10 +273,7 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     return true;
 }
 
-// A line that reads like a record line to a person: "[LINE:0001]" with its letters in another
-// case, blanks put inside, its bracket or colon lost or made full-width by an editor, or its
-// word translated ("[LIGNE:0001]": a colon, four digits and a bracket then tell it).
-static bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
+bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
 {
     uint32_t word = p;
     uint32_t wordEnd = p;

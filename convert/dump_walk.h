@@ -80,6 +80,12 @@ void EndDumpWalk(DumpWalk* walk);
 // End and EndAt then say how.
 bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
 
+// Whether the line [p, end) reads like a record line to a person: "[LINE:0001]" with its
+// letters in another case, blanks put inside, its bracket or colon lost or made full-width by an
+// editor, or its word translated ("[LIGNE:0001]": a colon, four digits and a bracket then tell
+// it).
+bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end);
+
 // Lines the walk never looked at, other than marker lines, header lines and empty ones: those that
 // read like a record line to a person ("[LINE:0003]", "[line:0001]", "LINE:0001]") and the others
 // (a translator's comment), each with where the first of them stands and ends.

@@ -354,6 +354,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 5: the text of record 0001 is followed by a line with \"- \" before its "
          "marker: the rebuild writes this text changed (take it out)\n",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("[LINE:0002]"), 6, "[line:")},
+          {"a.ext", "\x01"}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: the text of record 0001 runs on into line 6, \"[line:0002]yo\", which is "
+         "not read as a record line",
+         {}},
         // A record line deleted before an unsequenced tail: the tail continues the numbering.
         {{{"a.txt", std::string(DUMP)
                         .replace(DUMP.find("Unknown"), 7, "UNKNOWN")
