@@ -403,6 +403,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                RecordName(line.LineNumber) + " from it";
     }
     if (line.NumberOnly) {
+        std::string outcome = ": the rebuild writes this last record's number but not its text" +
+                              std::string(walk->WantsSideData ? ", and the side data right after "
+                                                                "that number"
+                                                              : "");
         // A closing line whose markup or letters an editor changed: the walk ran past it.
         for (uint32_t at = FindWord(bytes, walk->Size, line.LineAt, "FINISH"); at < walk->Size;
              at = FindWord(bytes, walk->Size, at + 1, "FINISH")) {
@@ -415,12 +419,12 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                 (bytes[start] == '[' || StandsAt(bytes, at, start, "\xEF\xBC\xBB"))) {
                 return "line " + std::to_string(LineOf(&judge->Lines, start)) +
                        " is not read as the closing line " MARKER_BRACKET
-                       "Speech FINISH" MARKER_BRACKET ", which must stand so exactly: the "
-                       "rebuild writes this last record's number but not its text";
+                       "Speech FINISH" MARKER_BRACKET ", which must stand so exactly" +
+                       outcome;
             }
         }
-        return "the closing line " MARKER_BRACKET "Speech FINISH" MARKER_BRACKET
-               " is missing: the rebuild writes this last record's number but not its text";
+        return "the closing line " MARKER_BRACKET "Speech FINISH" MARKER_BRACKET " is missing" +
+               outcome;
     }
     uint32_t digits = line.LineAt + 6;
     while (digits < line.LineAt + 10 && bytes[digits] >= '0' && bytes[digits] <= '9') {
