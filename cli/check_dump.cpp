@@ -526,6 +526,11 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         return "the rebuild writes " + Plural(line.Length, "byte") + " of " + record +
                ", which shows " + std::to_string(endsInCrLf ? span - 2 : span);
     }
+    if (line.LineAt > 0 && bytes[line.LineAt - 1] == '"' && line.Length > 0 &&
+        bytes[line.TextStart + line.Length - 1] == '"') {
+        return record + " stands in quotes, as a spreadsheet saves a line: the rebuild writes "
+                        "the closing quote into the text (take both quotes out)";
+    }
     if (walk->Repaired) {
         // The text runs from the record line to the next marker line, a lone LF in it included.
         const std::vector<uint32_t>& original = judge->OriginalLines;

@@ -361,6 +361,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 5: the text of record 0001 runs on into line 6, \"[line:0002]yo\", which is "
          "not read as a record line",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("[LINE:0002]yo"), 13, "\"[LINE:0002]yo\"")},
+          {"a.ext", "\x01"}},
+         "check a.txt",
+         1,
+         "a.txt: line 6: the text of record 0002 stands in quotes, as a spreadsheet saves a line: "
+         "the rebuild writes the closing quote into the text",
+         {}},
         // A record line deleted before an unsequenced tail: the tail continues the numbering.
         {{{"a.txt", std::string(DUMP)
                         .replace(DUMP.find("Unknown"), 7, "UNKNOWN")
