@@ -62,15 +62,37 @@ static bool MakeScratchFolder(fs::path* folder)
 static uint64_t Offset;
 static std::string Part;
 static std::string Cause;
-static bool CauseInDump;
 
-// The first problem the dump shows is the cause; later ones are not kept, however many.
+// The first problem the dump shows is the cause, unless the speech file already gave one;
+// later ones are not kept, however many.
 static void TakeFirstProblem(const DumpFinding& finding)
 {
-    if (!finding.Note && !CauseInDump) {
+    if (!finding.Note && Cause.empty()) {
         Cause = finding.Text;
-        CauseInDump = true;
     }
+}
+
+// Why a dump cannot give this record's text back as it is, or "": a marker in it ends the text
+// there, and a CR LF in it reads as a line break.
+static std::string TextADumpCannotCarry(const SpeechWalk& walk, const SpeechRecord& record)
+{
+    std::string text(record.TextLength, '\0');
+    MaskBytes((uint8_t*)&text[0], walk.Bytes + walk.RecordStart + RECORD_HEAD_SIZE,
+              record.TextLength);
+    std::string name = "the text of record " + std::to_string(record.LineNumber);
+    for (const char* marker : {MARKER_BRACKET "Sp", MARKER_BRACKET "UN", MARKER_BRACKET "Un"}) {
+        if (text.find(marker) != std::string::npos) {
+            return name + " holds \"" + marker + "\", where a rebuild ends it";
+        }
+    }
+    if (text.find(RECORD_PREFIX, 1) != std::string::npos) {
+        return name + " holds \"" RECORD_PREFIX "\", where a rebuild starts a new record";
+    }
+    if (text.find(DUMP_LINE_END) != std::string::npos) {
+        return name + " holds CR LF, which a dump shows as a line break: a rebuild writes the "
+                      "text two bytes short for each";
+    }
+    return "";
 }
 
 static bool NamePart(const uint8_t* bytes, uint32_t size)
@@ -85,10 +107,10 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
     StartSpeechWalk(&walk, bytes, size);
     while (NextSpeechRecord(&walk, &record)) {
         if (Offset < walk.Position) {
-            if (record.LineNumber > 9999) {
-                Cause = "a dump shows only the last four digits of the record number " +
-                        std::to_string(record.LineNumber);
-            }
+            Cause = record.LineNumber > 9999
+                        ? "a dump shows only the last four digits of the record number " +
+                              std::to_string(record.LineNumber)
+                        : TextADumpCannotCarry(walk, record);
             Part = "in record " + std::to_string(record.LineNumber) +
                    (Offset < walk.RecordStart + RECORD_HEAD_SIZE ? ", its number or length"
                                                                  : ", its text");
@@ -134,7 +156,6 @@ static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* origi
     fs::current_path(scratch, error);
     Judged = DumpJudgement();
     Judged.Emit = TakeFirstProblem;
-    CauseInDump = false;
     RunCore(name, "v.txt", JudgeLoadedDump);
     fs::current_path(previous, error);
     return true;

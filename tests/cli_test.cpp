@@ -635,11 +635,14 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
 {
     WriteFileBytes("exact.spc", BuildSpeechFile(1, 2, {{1, "a"}, {2, "b"}}, "\x07"));
     WriteFileBytes("long.spc", BuildSpeechFile(1, 12345, {{1, "a"}}));
-    WriteFileBytes("big.spc", BuildSpeechFile(1, 1, {{12345, "a"}}));
+    // The number is the cause, though the dump also shows the CR LF that comes after it.
+    WriteFileBytes("big.spc", BuildSpeechFile(1, 1, {{12345, "a\r\nb"}}));
+    WriteFileBytes("crlf.spc", BuildSpeechFile(1, 1, {{1, "a\r\n"}}));
+    WriteFileBytes("end.spc", BuildSpeechFile(1, 1, {{1, "a[:::::]Speech FINISH[:::::]"}}));
     WriteFileBytes("lone.spc", BuildSpeechFile(1, 0, {}) + "z");
     fs::create_directory(Scratch / "temp");
     auto before = SnapshotDirectory();
-    RunResult result = RunQuillmarsh("verify exact.spc long.spc big.spc lone.spc",
+    RunResult result = RunQuillmarsh("verify exact.spc long.spc big.spc lone.spc crlf.spc end.spc",
                                      "TMPDIR='" + (Scratch / "temp").string() + "'");
     EXPECT_EQ(result.Status, 1);
     EXPECT_NE(result.Out.find("exact.spc: round-trips exactly"), std::string::npos);
@@ -648,7 +651,18 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
               std::string::npos)
         << result.Out;
     EXPECT_NE(result.Out.find("big.spc: the rebuild differs from byte 5 (in record 12345, its "
-                              "number or length): a dump shows only the last four digits"),
+                              "number or length); it is 13 bytes against 15: a dump shows only "
+                              "the last four digits"),
+              std::string::npos)
+        << result.Out;
+    EXPECT_NE(result.Out.find("crlf.spc: the rebuild differs from byte 7 (in record 1, its number "
+                              "or length); it is 12 bytes against 14: the text of record 1 holds "
+                              "CR LF"),
+              std::string::npos)
+        << result.Out;
+    EXPECT_NE(result.Out.find("end.spc: the rebuild differs from byte 7 (in record 1, its number "
+                              "or length); it is 12 bytes against 39: the text of record 1 holds "
+                              "\"[:::::]Sp\", where a rebuild ends it"),
               std::string::npos)
         << result.Out;
     EXPECT_NE(result.Out.find("lone.spc: the rebuild differs from byte 5 (in its last byte, which "
