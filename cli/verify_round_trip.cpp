@@ -118,7 +118,8 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
         }
     }
     if (walk.Ended && walk.Tail == NO_TAIL) {
-        Part = "in its last byte, which a decode drops: no record comes before it";
+        Part = "in its last byte";
+        Cause = "a decode drops a byte that follows the head with no record before it";
     }
     return true;
 }

@@ -665,8 +665,9 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
                               "\"[:::::]Sp\", where a rebuild ends it"),
               std::string::npos)
         << result.Out;
-    EXPECT_NE(result.Out.find("lone.spc: the rebuild differs from byte 5 (in its last byte, which "
-                              "a decode drops: no record comes before it)"),
+    EXPECT_NE(result.Out.find("lone.spc: the rebuild differs from byte 5 (in its last byte); it is "
+                              "5 bytes against 6: a decode drops a byte that follows the head "
+                              "with no record before it\n"),
               std::string::npos)
         << result.Out;
     EXPECT_EQ(SnapshotDirectory(), before);
