@@ -2,6 +2,7 @@
 // result with the original byte for byte as it is produced; nothing is written beside it.
 #include "command_line.h"
 
+#include "dump_walk.h"
 #include "file_io.h"
 #include "speech_walk.h"
 
@@ -80,13 +81,15 @@ static std::string TextADumpCannotCarry(const SpeechWalk& walk, const SpeechReco
     MaskBytes((uint8_t*)&text[0], walk.Bytes + walk.RecordStart + RECORD_HEAD_SIZE,
               record.TextLength);
     std::string name = "the text of record " + std::to_string(record.LineNumber);
-    for (const char* marker : {MARKER_BRACKET "Sp", MARKER_BRACKET "UN", MARKER_BRACKET "Un"}) {
-        if (text.find(marker) != std::string::npos) {
-            return name + " holds \"" + marker + "\", where a rebuild ends it";
+    const uint8_t* bytes = (const uint8_t*)text.data();
+    for (size_t p = text.find('['); p != std::string::npos; p = text.find('[', p + 1)) {
+        // As the record walk reads them; "[LINE:" at the very start is not looked for.
+        if (DumpMarkerAt(bytes, record.TextLength, (uint32_t)p) != MARKER_NONE) {
+            return name + " holds \"" + text.substr(p, 9) + "\", where a rebuild ends it";
         }
-    }
-    if (text.find(RECORD_PREFIX, 1) != std::string::npos) {
-        return name + " holds \"" RECORD_PREFIX "\", where a rebuild starts a new record";
+        if (p > 0 && StandsAt(bytes, record.TextLength, (uint32_t)p, RECORD_PREFIX)) {
+            return name + " holds \"" RECORD_PREFIX "\", where a rebuild starts a new record";
+        }
     }
     if (text.find(DUMP_LINE_END) != std::string::npos) {
         return name + " holds CR LF, which a dump shows as a line break: a rebuild writes the "

@@ -197,6 +197,21 @@ static void EndWalk(DumpWalk* walk, DumpEnd end, uint32_t at)
     walk->EndAt = at;
 }
 
+DumpMarker DumpMarkerAt(const uint8_t* bytes, uint32_t size, uint32_t q)
+{
+    // Told by the two letters after the bracket: "UN" (unsequenced tail), "Un" (short tail),
+    // "Sp" (the closing line).
+    if (!StandsAt(bytes, size, q, "[:::::") || q + 8 >= size) {
+        return MARKER_NONE;
+    }
+    uint8_t first = bytes[q + 7];
+    uint8_t second = bytes[q + 8];
+    return first == 'U' && second == 'N'   ? MARKER_UNSEQUENCED_TAIL
+           : first == 'U' && second == 'n' ? MARKER_SHORT_TAIL
+           : first == 'S' && second == 'p' ? MARKER_CLOSING
+                                           : MARKER_NONE;
+}
+
 bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
 {
     const uint8_t* bytes = walk->Bytes;
@@ -231,36 +246,31 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
             return true;
         }
         walk->AtTextStart = false;
-        // A marker line is told by the two letters after its bracket: "UN" (unsequenced tail),
-        // "Un" (short tail), "Sp" (the closing line).
-        if (StandsAt(bytes, size, q, "[:::::") && q + 8 < size) {
-            uint8_t firstLetter = bytes[q + 7];
-            uint8_t secondLetter = bytes[q + 8];
-            if (firstLetter == 'U' && secondLetter == 'N') {
+        DumpMarker marker = DumpMarkerAt(bytes, size, q);
+        if (marker == MARKER_UNSEQUENCED_TAIL) {
+            CloseLine(walk, line, walk->Open.Length, q);
+            EndWalk(walk, DUMP_UNSEQUENCED_MARKER, q);
+            walk->WantsSideData = true;
+            walk->TailMarkerAt = q;
+            return true;
+        }
+        if (marker == MARKER_SHORT_TAIL) {
+            walk->ShortTailSeen = true;
+            walk->SavedLength = walk->Open.Length;
+            walk->SavedLineBreaks = walk->Open.LineBreaks;
+            walk->TailMarkerAt = q;
+        }
+        if (marker == MARKER_CLOSING) {
+            // After a short-tail marker the text ends there, at the length saved then.
+            if (walk->ShortTailSeen) {
+                walk->Open.LineBreaks = walk->SavedLineBreaks;
+                CloseLine(walk, line, walk->SavedLength, walk->TailMarkerAt);
+            } else {
                 CloseLine(walk, line, walk->Open.Length, q);
-                EndWalk(walk, DUMP_UNSEQUENCED_MARKER, q);
-                walk->WantsSideData = true;
-                walk->TailMarkerAt = q;
-                return true;
             }
-            if (firstLetter == 'U' && secondLetter == 'n') {
-                walk->ShortTailSeen = true;
-                walk->SavedLength = walk->Open.Length;
-                walk->SavedLineBreaks = walk->Open.LineBreaks;
-                walk->TailMarkerAt = q;
-            }
-            if (firstLetter == 'S' && secondLetter == 'p') {
-                // After a short-tail marker the text ends there, at the length saved then.
-                if (walk->ShortTailSeen) {
-                    walk->Open.LineBreaks = walk->SavedLineBreaks;
-                    CloseLine(walk, line, walk->SavedLength, walk->TailMarkerAt);
-                } else {
-                    CloseLine(walk, line, walk->Open.Length, q);
-                }
-                EndWalk(walk, DUMP_CLOSED, q);
-                walk->WantsSideData = walk->ShortTailSeen;
-                return true;
-            }
+            EndWalk(walk, DUMP_CLOSED, q);
+            walk->WantsSideData = walk->ShortTailSeen;
+            return true;
         }
         walk->Open.Length += 1; // the bracket itself
         p = q + 1;

@@ -76,6 +76,11 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size);
 // Frees the repaired copy.
 void EndDumpWalk(DumpWalk* walk);
 
+// The marker the record walk reads at q, if any: a bracket's first six bytes and the two letters
+// after its seventh. It ends a text, or for a short-tail marker, its length.
+enum DumpMarker { MARKER_NONE, MARKER_UNSEQUENCED_TAIL, MARKER_SHORT_TAIL, MARKER_CLOSING };
+DumpMarker DumpMarkerAt(const uint8_t* bytes, uint32_t size, uint32_t q);
+
 // The next record line in the order the rebuild writes them. False once the walk has ended;
 // End and EndAt then say how.
 bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
