@@ -107,22 +107,6 @@ static std::string RecordName(uint32_t number)
     return text;
 }
 
-// A few bytes of a text, quoted, for a message.
-static std::string Excerpt(const uint8_t* bytes, uint32_t length)
-{
-    std::string text;
-    for (uint32_t k = 0; k < length && k < 40; ++k) {
-        // Line ends and control bytes written out, so that a NUL does not cut the message.
-        uint8_t c = bytes[k];
-        char escaped[8] = {(char)c};
-        if (c < 0x20 || c == 0x7F) {
-            snprintf(escaped, sizeof escaped, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02X", c);
-        }
-        text += escaped;
-    }
-    return "\"" + text + (length > 40 ? "...\"" : "\"");
-}
-
 // ---- Header values -------------------------------------------------------------------------
 
 // Header values carry over from one dump to the next over the whole run, as in the window; the

@@ -30,6 +30,10 @@ void PrintProblem(const char* name, const std::string& text);
 std::string DescribeProblem(const ConversionReport& report, const char* name);
 // "1 record", "2 records".
 std::string Plural(uint64_t count, const char* noun);
+// A few bytes of a text, quoted, for a message.
+std::string Excerpt(const uint8_t* bytes, uint32_t length);
+// What a dump cannot show of a speech file, in words; "" for LOSS_NONE.
+std::string LossInWords(DumpLoss loss, uint32_t record, const uint8_t* shown);
 // Why a rebuild refuses a file as no dump.
 std::string NotADump(bool utf16);
 // The progress line on standard error, only on a terminal and only once a run takes a while:

@@ -131,6 +131,7 @@ static const char* NameInCurrentFolder(const char* name)
 
 FileOutcome DecodeFile(const char* name)
 {
+    LookForDumpLoss = true;
     if (!RunConverter(name, NameInCurrentFolder(name), true)) {
         return FILE_NOT_DONE;
     }
@@ -139,6 +140,14 @@ FileOutcome DecodeFile(const char* name)
         line += std::string(", ") + LastConversion.SideDataName;
     }
     PrintResult(name, line + (LastConversion.Unchanged ? " (unchanged)" : ""), false);
+    // Said now, as check reads only the dump and cannot see it.
+    if (LastConversion.Loss != LOSS_NONE) {
+        PrintProblem(name, "a rebuild of " + std::string(LastConversion.OutputName) +
+                               " will not give this file back byte for byte: " +
+                               LossInWords(LastConversion.Loss, LastConversion.LossRecord,
+                                           LastConversion.LossShown));
+        return FILE_FINDINGS;
+    }
     return FILE_DONE;
 }
 

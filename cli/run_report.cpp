@@ -119,6 +119,46 @@ void PrintProblem(const char* name, const std::string& text)
     fprintf(stderr, "quillmarsh: %s: %s\n", name, text.c_str());
 }
 
+std::string Excerpt(const uint8_t* bytes, uint32_t length)
+{
+    std::string text;
+    for (uint32_t k = 0; k < length && k < 40; ++k) {
+        // Line ends and control bytes written out, so that a NUL does not cut the message.
+        uint8_t c = bytes[k];
+        char escaped[8] = {(char)c};
+        if (c < 0x20 || c == 0x7F) {
+            snprintf(escaped, sizeof escaped, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02X", c);
+        }
+        text += escaped;
+    }
+    return "\"" + text + (length > 40 ? "...\"" : "\"");
+}
+
+std::string LossInWords(DumpLoss loss, uint32_t record, const uint8_t* shown)
+{
+    std::string text = "the text of record " + std::to_string(record) + " holds ";
+    switch (loss) {
+    case LOSS_NUMBER_PAST_9999:
+        return "a dump shows only the last four digits of the record number " +
+               std::to_string(record);
+    case LOSS_MARKER_IN_TEXT:
+        return text + Excerpt(shown, 9) + ", where a rebuild ends it";
+    case LOSS_RECORD_LINE_IN_TEXT:
+        return text + "\"" RECORD_PREFIX "\", where a rebuild starts a new record";
+    case LOSS_SHORT_TAIL_MARKER:
+        return text + Excerpt(shown, 9) +
+               ", which a rebuild takes for a short-tail marker: it writes the last record's "
+               "text as long as the text before that marker";
+    case LOSS_CR_LF_IN_TEXT:
+        return text + "CR LF, which a dump shows as a line break: a rebuild writes the text two "
+                      "bytes short for each";
+    case LOSS_LONE_BYTE:
+        return "a decode drops a byte that follows the head with no record before it";
+    default:
+        return "";
+    }
+}
+
 std::string NotADump(bool utf16)
 {
     return utf16 ? "is saved as UTF-16 (what some editors call Unicode), not as a dump's UTF-8"

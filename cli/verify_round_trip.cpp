@@ -73,31 +73,6 @@ static void TakeFirstProblem(const DumpFinding& finding)
     }
 }
 
-// Why a dump cannot give this record's text back as it is, or "": a marker in it ends the text
-// there, and a CR LF in it reads as a line break.
-static std::string TextADumpCannotCarry(const SpeechWalk& walk, const SpeechRecord& record)
-{
-    std::string text(record.TextLength, '\0');
-    MaskBytes((uint8_t*)&text[0], walk.Bytes + walk.RecordStart + RECORD_HEAD_SIZE,
-              record.TextLength);
-    std::string name = "the text of record " + std::to_string(record.LineNumber);
-    const uint8_t* bytes = (const uint8_t*)text.data();
-    for (size_t p = text.find('['); p != std::string::npos; p = text.find('[', p + 1)) {
-        // As the record walk reads them; "[LINE:" at the very start is not looked for.
-        if (DumpMarkerAt(bytes, record.TextLength, (uint32_t)p) != MARKER_NONE) {
-            return name + " holds \"" + text.substr(p, 9) + "\", where a rebuild ends it";
-        }
-        if (p > 0 && StandsAt(bytes, record.TextLength, (uint32_t)p, RECORD_PREFIX)) {
-            return name + " holds \"" RECORD_PREFIX "\", where a rebuild starts a new record";
-        }
-    }
-    if (text.find(DUMP_LINE_END) != std::string::npos) {
-        return name + " holds CR LF, which a dump shows as a line break: a rebuild writes the "
-                      "text two bytes short for each";
-    }
-    return "";
-}
-
 static bool NamePart(const uint8_t* bytes, uint32_t size)
 {
     Part = "in the tail kept as side data";
@@ -110,10 +85,10 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
     StartSpeechWalk(&walk, bytes, size);
     while (NextSpeechRecord(&walk, &record)) {
         if (Offset < walk.Position) {
-            Cause = record.LineNumber > 9999
-                        ? "a dump shows only the last four digits of the record number " +
-                              std::to_string(record.LineNumber)
-                        : TextADumpCannotCarry(walk, record);
+            uint8_t shown[9];
+            uint32_t shortTailAt = 0; // its loss shows in the last record, which check names
+            Cause = LossInWords(RecordLossInDump(&walk, record, shown, &shortTailAt),
+                                record.LineNumber, shown);
             Part = "in record " + std::to_string(record.LineNumber) +
                    (Offset < walk.RecordStart + RECORD_HEAD_SIZE ? ", its number or length"
                                                                  : ", its text");
@@ -122,7 +97,7 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
     }
     if (walk.Ended && walk.Tail == NO_TAIL) {
         Part = "in its last byte";
-        Cause = "a decode drops a byte that follows the head with no record before it";
+        Cause = LossInWords(LOSS_LONE_BYTE, 0, NULL);
     }
     return true;
 }

@@ -49,12 +49,35 @@ static void WriteRecordLines(OutputFile* dump, SpeechWalk* walk)
 {
     SpeechRecord record;
     uint32_t reported = 0;
+    // Where the last short-tail marker in a text stands in it: a rebuild takes the last
+    // record's length from there, unless the file's own tail marker follows the records.
+    uint32_t shortTailAt = UINT32_MAX;
+    uint32_t shortTailRecord = 0;
+    uint8_t shortTailShown[9];
+    uint32_t lastLength = 0;
     while (NextSpeechRecord(walk, &record)) {
+        if (LookForDumpLoss && LastConversion.Loss == LOSS_NONE) {
+            uint32_t at = UINT32_MAX;
+            LastConversion.Loss = RecordLossInDump(walk, record, LastConversion.LossShown, &at);
+            LastConversion.LossRecord = record.LineNumber;
+            if (at != UINT32_MAX) {
+                shortTailAt = at;
+                shortTailRecord = record.LineNumber;
+                memcpy(shortTailShown, LastConversion.LossShown, 9);
+            }
+        }
+        lastLength = record.TextLength;
         FieldValue = record.LineNumber;
         WriteRecordLine(dump, walk->Bytes + walk->RecordStart + RECORD_HEAD_SIZE,
                         record.TextLength);
         ++LastConversion.RecordCount;
         ReportProgress(walk->Position, walk->Size, &reported);
+    }
+    if (LastConversion.Loss == LOSS_NONE && walk->Tail == NO_TAIL && shortTailAt != UINT32_MAX &&
+        shortTailAt != lastLength) {
+        LastConversion.Loss = LOSS_SHORT_TAIL_MARKER;
+        LastConversion.LossRecord = shortTailRecord;
+        memcpy(LastConversion.LossShown, shortTailShown, 9);
     }
 }
 
@@ -105,6 +128,9 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     SpeechWalk walk;
     StartSpeechWalk(&walk, bytes, size);
     WriteRecordLines(dump, &walk);
+    if (LookForDumpLoss && walk.Tail == NO_TAIL && walk.TailStart < size) {
+        LastConversion.Loss = LOSS_LONE_BYTE;
+    }
     if (walk.Tail == UNSEQUENCED_TAIL) {
         WriteMarkerLine(dump, "UNKNOWN DATA", "");
     } else if (walk.Tail == SHORT_TAIL) {

@@ -2,8 +2,15 @@
 // before it is used.
 #include "speech_walk.h"
 
+#include "dump_walk.h"
 #include "file_io.h"
 #include "workspace.h"
+
+#include <string.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 bool HoldsSpeechHead(uint32_t size)
 {
@@ -81,4 +88,72 @@ bool NextSpeechRecord(SpeechWalk* walk, SpeechRecord* record)
     walk->RecordStart = p;
     walk->Position = p + RECORD_HEAD_SIZE + record->TextLength;
     return true;
+}
+
+// The first byte from p on that may start what a dump cannot show: a bracket before a colon
+// or an L (a marker, "[LINE:"), or CR LF. The text stays masked, and where the compiler offers
+// SSE2 it is looked at sixteen bytes at a time, each beside the byte after it, so that a
+// game's own brackets ("[A]") cost nothing.
+#if defined(__SSE2__)
+static __m128i CandidatesIn(const uint8_t* p)
+{
+    __m128i here = _mm_loadu_si128((const __m128i*)p);
+    __m128i next = _mm_loadu_si128((const __m128i*)(p + 1));
+    __m128i markers =
+        _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('[' ^ TEXT_MASK)),
+                      _mm_or_si128(_mm_cmpeq_epi8(next, _mm_set1_epi8(':' ^ TEXT_MASK)),
+                                   _mm_cmpeq_epi8(next, _mm_set1_epi8('L' ^ TEXT_MASK))));
+    __m128i lineEnds = _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('\r' ^ TEXT_MASK)),
+                                     _mm_cmpeq_epi8(next, _mm_set1_epi8('\n' ^ TEXT_MASK)));
+    return _mm_or_si128(markers, lineEnds);
+}
+#endif
+
+static const uint8_t* NextCandidate(const uint8_t* p, const uint8_t* end)
+{
+#if defined(__SSE2__)
+    for (; end - p >= 33; p += 32) {
+        if (_mm_movemask_epi8(_mm_or_si128(CandidatesIn(p), CandidatesIn(p + 16))) != 0) {
+            break;
+        }
+    }
+#endif
+    for (; end - p >= 2; ++p) {
+        uint8_t c = p[0] ^ TEXT_MASK, after = p[1] ^ TEXT_MASK;
+        if ((c == '[' && (after == ':' || after == 'L')) || (c == '\r' && after == '\n')) {
+            return p;
+        }
+    }
+    return end;
+}
+
+DumpLoss RecordLossInDump(const SpeechWalk* walk, const SpeechRecord& record, uint8_t shown[9],
+                          uint32_t* shortTailAt)
+{
+    if (record.LineNumber > 9999) {
+        return LOSS_NUMBER_PAST_9999;
+    }
+    const uint8_t* text = walk->Bytes + walk->RecordStart + RECORD_HEAD_SIZE;
+    const uint8_t* end = text + record.TextLength;
+    for (const uint8_t* p = text; (p = NextCandidate(p, end)) < end; ++p) {
+        if ((p[0] ^ TEXT_MASK) == '\r') {
+            return LOSS_CR_LF_IN_TEXT;
+        }
+        // As the record walk reads a text; "[LINE:" at its very start is not looked for.
+        uint8_t bytes[16];
+        uint32_t count = end - p < 16 ? (uint32_t)(end - p) : 16;
+        MaskBytes(bytes, p, count);
+        DumpMarker marker = DumpMarkerAt(bytes, count, 0);
+        if (marker != MARKER_NONE) {
+            memcpy(shown, bytes, 9);
+        }
+        if (marker == MARKER_SHORT_TAIL) {
+            *shortTailAt = (uint32_t)(p - text);
+        } else if (marker != MARKER_NONE) {
+            return LOSS_MARKER_IN_TEXT;
+        } else if (p > text && StandsAt(bytes, count, 0, RECORD_PREFIX)) {
+            return LOSS_RECORD_LINE_IN_TEXT;
+        }
+    }
+    return LOSS_NONE;
 }

@@ -4,6 +4,7 @@
 #define QUILLMARSH_CONVERT_SPEECH_WALK_H
 
 #include "speech_format.h"
+#include "workspace.h"
 
 #include <stdint.h>
 
@@ -40,5 +41,11 @@ void ContinueSpeechWalk(SpeechWalk* walk, const uint8_t* bytes, uint32_t size, u
 // The next record; its masked text starts at Bytes + RecordStart + RECORD_HEAD_SIZE. False once
 // the records end; Tail and TailStart then say what follows them.
 bool NextSpeechRecord(SpeechWalk* walk, SpeechRecord* record);
+
+// What a dump cannot show of the record the walk returned last (LOSS_NONE when it shows it
+// all); for a marker in its text, `shown` gets the marker's first nine bytes. A short-tail
+// marker is no loss of its own: where the last one stands in the text goes to shortTailAt.
+DumpLoss RecordLossInDump(const SpeechWalk* walk, const SpeechRecord& record, uint8_t shown[9],
+                          uint32_t* shortTailAt);
 
 #endif

@@ -11,6 +11,7 @@ uint32_t StoredLineCount;
 int32_t ConversionState = IDLE;
 ConversionReport LastConversion;
 bool GuardEdits;
+bool LookForDumpLoss;
 void (*WaitingForFolder)(const char* folder);
 void (*ConversionProgress)(uint64_t done, uint64_t total);
 

@@ -73,6 +73,20 @@ enum ConversionProblem {
 
 enum { REPORT_NAME_CAPACITY = 520 };
 
+// What a dump cannot show of a speech file as it stands, so that a rebuild of an untouched dump
+// gives back another file.
+enum DumpLoss {
+    LOSS_NONE,
+    LOSS_NUMBER_PAST_9999,    // a dump shows a record number by its last four digits
+    LOSS_MARKER_IN_TEXT,      // a marker in a text ends it there
+    LOSS_RECORD_LINE_IN_TEXT, // "[LINE:" after a text's start starts another record
+    LOSS_CR_LF_IN_TEXT,       // a CR LF in a text reads as a line break
+    // A short-tail marker in a text, where no tail follows the records: a rebuild takes the
+    // last record's length from it.
+    LOSS_SHORT_TAIL_MARKER,
+    LOSS_LONE_BYTE, // the one byte after a head, with no record, which a decode drops
+};
+
 struct ConversionReport {
     ConversionProblem Problem;
     int SystemError;                         // errno of the failing call, 0 if none
@@ -87,6 +101,9 @@ struct ConversionReport {
     bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
     bool RecordsLeftOut;  // rebuild: a line count of 0 left the dump's records or tail out
     bool Unchanged;       // guarded decode: the dump that stands is the one it would write
+    DumpLoss Loss;        // decode, asked to look: what the dump cannot show, and of which record
+    uint32_t LossRecord;
+    uint8_t LossShown[9]; // ... the marker a text holds
     bool Differs;         // compared rebuild: the result is not the file compared with
     uint64_t FirstDifference;
     uint64_t OutputSize;
@@ -100,6 +117,9 @@ extern ConversionReport LastConversion;
 // Guards a translator's work: decode leaves a dump (and its side data) that differs from the
 // one it would write as it is, and rebuild refuses a file without a "Speech START" marker.
 extern bool GuardEdits;
+
+// Has decode look for what its dump cannot show, into LastConversion's Loss.
+extern bool LookForDumpLoss;
 
 // Called when a conversion must wait for another one that works in the same folder.
 extern void (*WaitingForFolder)(const char* folder);

@@ -51,6 +51,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "export --encoding latin9 a.spc", 2, "unknown encoding 'latin9'", {}},
         {{}, "-C nowhere decode a.spc", 2, "nowhere: cannot work in this folder", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
+        {{{"n.spc", BuildSpeechFile(3, 2, {{9999, "a"}, {10000, "b"}})}},
+         "decode n.spc",
+         1,
+         "n.spc: a rebuild of n.txt will not give this file back byte for byte: a dump shows "
+         "only the last four digits of the record number 10000",
+         {}},
         {{}, "import missing.po", 2, "quillmarsh: missing.po: cannot be opened", {}},
         {{{"a", "/"}, {"b", "/"}, {"a/x.spc", SPEECH}, {"b/x.spc", SPEECH}},
          "export -o all.pot a/x.spc b/x.spc",
