@@ -57,6 +57,17 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "n.spc: a rebuild of n.txt will not give this file back byte for byte: a dump shows "
          "only the last four digits of the record number 10000",
          {}},
+        {{{"l.spc", BuildSpeechFile(3, 2, {{1, "a[LINE:0002]b"}})}},
+         "decode l.spc",
+         1,
+         "the text of record 1 holds \"[LINE:\", where a rebuild starts a new record",
+         {}},
+        {{{"u.spc", BuildSpeechFile(3, 2, {{1, "ab[:::::]Unknown"}, {2, "xyz"}})}},
+         "decode u.spc",
+         1,
+         "the text of record 1 holds \"[:::::]Un\", which a rebuild takes for a short-tail "
+         "marker: it writes the last record's text as long as the text before that marker",
+         {}},
         {{}, "import missing.po", 2, "quillmarsh: missing.po: cannot be opened", {}},
         {{{"a", "/"}, {"b", "/"}, {"a/x.spc", SPEECH}, {"b/x.spc", SPEECH}},
          "export -o all.pot a/x.spc b/x.spc",
