@@ -459,7 +459,10 @@ static void WriteThrough(OutputFile* output, const uint8_t* bytes, uint32_t coun
     if (output->Comparing) {
         CompareThrough(output, bytes, count);
     } else if (InjectedFault() || !SystemWrite(output->File, bytes, count)) {
-        ReportProblem(PROBLEM_WRITE_FAILED, output->FinalName);
+        // A write straight from an input that another program cut short fails too.
+        bool cut = SystemInputChanged();
+        ReportProblem(cut ? PROBLEM_INPUT_CHANGED : PROBLEM_WRITE_FAILED,
+                      cut ? CurrentFileName : output->FinalName);
         output->Failed = true;
     }
     output->Produced += count;

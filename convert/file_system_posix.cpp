@@ -264,6 +264,17 @@ bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got)
     return read_ >= 0 || Fail();
 }
 
+// A write straight from a mapping whose file was cut short fails with EFAULT instead of raising
+// SIGBUS: the input changed.
+static void NoteCutMapping(const uint8_t* at)
+{
+    for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
+        if (at >= MappedStart[k] && at < MappedStart[k] + MappedLength[k]) {
+            InputChanged[k == 0 ? 0 : 1] = 1;
+        }
+    }
+}
+
 bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
 {
     const uint8_t* at = (const uint8_t*)bytes;
@@ -271,6 +282,9 @@ bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
         ssize_t written = write((int)file, at, count);
         if (written < 0 && errno == EINTR) {
             continue;
+        }
+        if (written < 0 && errno == EFAULT) {
+            NoteCutMapping(at);
         }
         if (written <= 0) {
             return Fail();
