@@ -49,19 +49,30 @@ static volatile size_t MappedLength[GUARDED_MAPPINGS];
 static volatile sig_atomic_t InputChanged[2];
 static struct sigaction FormerBusAction;
 
+// The guarded mapping that holds `at`, or -1.
+static int GuardedMappingAt(uintptr_t at)
+{
+    for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
+        uintptr_t start = (uintptr_t)MappedStart[k];
+        if (start != 0 && at >= start && at < start + MappedLength[k]) {
+            return k;
+        }
+    }
+    return -1;
+}
+
 static void OnBusError(int signal, siginfo_t* info, void* context)
 {
     uintptr_t at = (uintptr_t)info->si_addr;
     uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
-    for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
-        uintptr_t start = (uintptr_t)MappedStart[k];
-        if (start != 0 && at >= start && at < start + MappedLength[k]) {
-            uintptr_t from = at & ~(page - 1);
-            if (mmap((void*)from, start + MappedLength[k] - from, PROT_READ,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
-                InputChanged[k == 0 ? 0 : 1] = 1;
-                return;
-            }
+    int k = GuardedMappingAt(at);
+    if (k >= 0) {
+        uintptr_t from = at & ~(page - 1);
+        uintptr_t end = (uintptr_t)MappedStart[k] + MappedLength[k];
+        if (mmap((void*)from, end - from, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
+                 0) != MAP_FAILED) {
+            InputChanged[k == 0 ? 0 : 1] = 1;
+            return;
         }
     }
     // Not ours: as if no handler had been installed.
@@ -264,17 +275,6 @@ bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got)
     return read_ >= 0 || Fail();
 }
 
-// A write straight from a mapping whose file was cut short fails with EFAULT instead of raising
-// SIGBUS: the input changed.
-static void NoteCutMapping(const uint8_t* at)
-{
-    for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
-        if (at >= MappedStart[k] && at < MappedStart[k] + MappedLength[k]) {
-            InputChanged[k == 0 ? 0 : 1] = 1;
-        }
-    }
-}
-
 bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
 {
     const uint8_t* at = (const uint8_t*)bytes;
@@ -283,8 +283,11 @@ bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
         if (written < 0 && errno == EINTR) {
             continue;
         }
-        if (written < 0 && errno == EFAULT) {
-            NoteCutMapping(at);
+        // A write straight from a mapping whose file was cut short fails with EFAULT instead
+        // of raising SIGBUS: the input changed.
+        int mapping = written < 0 && errno == EFAULT ? GuardedMappingAt((uintptr_t)at) : -1;
+        if (mapping >= 0) {
+            InputChanged[mapping == 0 ? 0 : 1] = 1;
         }
         if (written <= 0) {
             return Fail();

@@ -53,9 +53,10 @@ static void WriteRecordLines(OutputFile* dump, SpeechWalk* walk)
     // record's length from there, unless the file's own tail marker follows the records.
     uint32_t shortTailAt = UINT32_MAX;
     uint32_t shortTailRecord = 0;
-    uint8_t shortTailShown[9];
+    const uint8_t* shortTailMarker = NULL;
     uint32_t lastLength = 0;
     while (NextSpeechRecord(walk, &record)) {
+        const uint8_t* text = walk->Bytes + walk->RecordStart + RECORD_HEAD_SIZE;
         if (LookForDumpLoss && LastConversion.Loss == LOSS_NONE) {
             uint32_t at = UINT32_MAX;
             LastConversion.Loss = RecordLossInDump(walk, record, LastConversion.LossShown, &at);
@@ -63,13 +64,12 @@ static void WriteRecordLines(OutputFile* dump, SpeechWalk* walk)
             if (at != UINT32_MAX) {
                 shortTailAt = at;
                 shortTailRecord = record.LineNumber;
-                memcpy(shortTailShown, LastConversion.LossShown, 9);
+                shortTailMarker = text + at;
             }
         }
         lastLength = record.TextLength;
         FieldValue = record.LineNumber;
-        WriteRecordLine(dump, walk->Bytes + walk->RecordStart + RECORD_HEAD_SIZE,
-                        record.TextLength);
+        WriteRecordLine(dump, text, record.TextLength);
         ++LastConversion.RecordCount;
         ReportProgress(walk->Position, walk->Size, &reported);
     }
@@ -77,7 +77,7 @@ static void WriteRecordLines(OutputFile* dump, SpeechWalk* walk)
         shortTailAt != lastLength) {
         LastConversion.Loss = LOSS_SHORT_TAIL_MARKER;
         LastConversion.LossRecord = shortTailRecord;
-        memcpy(LastConversion.LossShown, shortTailShown, 9);
+        MaskBytes(LastConversion.LossShown, shortTailMarker, 9);
     }
 }
 

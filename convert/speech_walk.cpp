@@ -144,12 +144,10 @@ DumpLoss RecordLossInDump(const SpeechWalk* walk, const SpeechRecord& record, ui
         uint32_t count = end - p < 16 ? (uint32_t)(end - p) : 16;
         MaskBytes(bytes, p, count);
         DumpMarker marker = DumpMarkerAt(bytes, count, 0);
-        if (marker != MARKER_NONE) {
-            memcpy(shown, bytes, 9);
-        }
         if (marker == MARKER_SHORT_TAIL) {
             *shortTailAt = (uint32_t)(p - text);
         } else if (marker != MARKER_NONE) {
+            memcpy(shown, bytes, 9);
             return LOSS_MARKER_IN_TEXT;
         } else if (p > text && StandsAt(bytes, count, 0, RECORD_PREFIX)) {
             return LOSS_RECORD_LINE_IN_TEXT;

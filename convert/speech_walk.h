@@ -43,7 +43,7 @@ void ContinueSpeechWalk(SpeechWalk* walk, const uint8_t* bytes, uint32_t size, u
 bool NextSpeechRecord(SpeechWalk* walk, SpeechRecord* record);
 
 // What a dump cannot show of the record the walk returned last (LOSS_NONE when it shows it
-// all); for a marker in its text, `shown` gets the marker's first nine bytes. A short-tail
+// all); for a marker that ends its text, `shown` gets the marker's first nine bytes. A short-tail
 // marker is no loss of its own: where the last one stands in the text goes to shortTailAt.
 DumpLoss RecordLossInDump(const SpeechWalk* walk, const SpeechRecord& record, uint8_t shown[9],
                           uint32_t* shortTailAt);
