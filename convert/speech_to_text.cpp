@@ -143,8 +143,7 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     if (walk.Tail != NO_TAIL) {
         sideData = OpenOutput(sideDataName, SIDE_DATA_OUTPUT, dump->Comparing);
         if (sideData == NULL) {
-            DiscardOutput(dump);
-            return false;
+            return false; // the dump is discarded with every unfinished output
         }
         WriteOutput(sideData, bytes + walk.TailStart, size - walk.TailStart);
         LastConversion.TailSize = size - walk.TailStart;

