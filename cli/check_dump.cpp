@@ -637,20 +637,26 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
         loaded = ReadWholeSideFile(sibling, &bytes, &size);
     }
     std::string sideData = std::string("the side data ") + name;
+    std::string marker = Excerpt(walk->Bytes + walk->TailMarkerAt,
+                                 std::min<uint32_t>(walk->Size - walk->TailMarkerAt, 9));
     std::string problem;
+    judge->Result->SideData = loaded == LOAD_OK;
     if (loaded == LOAD_MISSING) {
         if (markerShown) {
             problem = "the dump ends in a tail marker, but its side data " + std::string(sibling) +
                       " is missing: the rebuilt file would lack its tail";
+        } else {
+            // Exact, but the rebuild cannot tell it from a tail that went missing, and warns.
+            Find(judge, walk->TailMarkerAt, true,
+                 marker + " inside a text asks for side data and none stands beside the dump: "
+                          "the rebuild warns that it is missing, and splices none");
         }
     } else if (loaded == LOAD_FAILED) {
         problem = sideData + " cannot be read: the rebuild would fail";
         judge->Result->RebuildFails = true;
     } else if (!markerShown) {
-        problem = Excerpt(walk->Bytes + walk->TailMarkerAt,
-                          std::min<uint32_t>(walk->Size - walk->TailMarkerAt, 9)) +
-                  " inside a text is taken for a tail marker: the rebuild splices " + sideData +
-                  " after the records, a tail this dump does not show";
+        problem = marker + " inside a text is taken for a tail marker: the rebuild splices " +
+                  sideData + " after the records, a tail this dump does not show";
     } else if (name == first && AnotherDumpsSideData(judge->Name, first, sibling, bytes, size)) {
         problem = std::string("the rebuild would splice ") + first + " (the side data of " +
                   WithEnding(first, "txt") + "), not this dump's own " + sibling +
@@ -765,7 +771,6 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                  ": the rebuild does not splice the side data");
     }
     if (walk->WantsSideData) {
-        judge->Result->SideData = true;
         // A cut-off dump has its own problem.
         if (walk->End != DUMP_CUT_OFF) {
             JudgeSideData(judge, records, StartsSeenLine(judge, walk->TailMarkerAt));

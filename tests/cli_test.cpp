@@ -446,6 +446,15 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "line 6: line 5 holds a short-tail marker before this last record line: the rebuild "
          "writes 2 bytes of the text of record 0002, as many as the text before that marker had\n",
          {}},
+        {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("Hi"), 2, "Hi[:::::]Un")
+                        .erase(DUMP.find("[:::::]Un") + 10, 28)}},
+         "check a.txt",
+         0,
+         "a.txt: line 5: note: \"[:::::]Un\" inside a text asks for side data and none stands "
+         "beside the dump: the rebuild warns that it is missing, and splices none\na.txt: ready: "
+         "a rebuild writes 2 records\n",
+         {}},
         {{{"a.txt", std::string(DUMP).insert(DUMP.find("[:::::]Un"), "  ")}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
