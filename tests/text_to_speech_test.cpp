@@ -113,6 +113,9 @@ TEST_F(RebuildTest, SideDataIsLookedForUnderTheShortNameThenBesideTheDump)
     // Names of fewer than eight characters take what stands before the extension.
     WriteFileBytes("ab.ext", "AB");
     EXPECT_EQ(Rebuild(dump, "ab.txt"), records + "AB");
+    // On Windows, "com1.ext" (the short name of "telecom1.txt") is a device, and no file.
+    WriteFileBytes("telecom1.ext", "TEL");
+    EXPECT_EQ(Rebuild(dump, "telecom1.txt"), records + "TEL");
 }
 
 } // namespace
