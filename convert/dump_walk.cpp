@@ -283,6 +283,22 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     return true;
 }
 
+bool FindFileNameValue(const uint8_t* bytes, uint32_t size, uint32_t* at, uint32_t* length)
+{
+    static const char head[] =
+        MARKER_BRACKET "Speech START" MARKER_BRACKET DUMP_LINE_END MARKER_BRACKET "FILENAME: ";
+    if (!StandsAt(bytes, size, 0, head)) {
+        return false;
+    }
+    for (uint32_t p = *at = sizeof head - 1; p < size; ++p) {
+        if (StandsAt(bytes, size, p, MARKER_BRACKET DUMP_LINE_END)) {
+            *length = p - *at;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
 {
     uint32_t word = p;

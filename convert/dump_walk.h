@@ -85,6 +85,11 @@ DumpMarker DumpMarkerAt(const uint8_t* bytes, uint32_t size, uint32_t q);
 // End and EndAt then say how.
 bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
 
+// Where the FILENAME value stands in a dump's head as a decode writes it: right after the START
+// line and "[:::::]FILENAME: ", up to the "[:::::]" and CR LF that end its line. False when the
+// head is not so.
+bool FindFileNameValue(const uint8_t* bytes, uint32_t size, uint32_t* at, uint32_t* length);
+
 // Whether the line [p, end) reads like a record line to a person: "[LINE:0001]" with its
 // letters in another case, blanks put inside, its bracket or colon lost or made full-width by an
 // editor, or its word translated ("[LIGNE:0001]": a colon, four digits and a bracket then tell

@@ -346,6 +346,22 @@ void CloseInputFile(InputFile* file)
     SystemCloseInput(file);
 }
 
+uint32_t ReadComparedHead(const OutputFile* output, uint8_t* bytes, uint32_t capacity)
+{
+    SystemFile file;
+    uint64_t size = 0;
+    uint32_t have = 0;
+    uint32_t got = 1;
+    if (!output->Comparing || !SystemOpenFile(output->FinalName, &file, &size)) {
+        return 0;
+    }
+    while (have < capacity && got != 0 && SystemRead(file, bytes + have, capacity - have, &got)) {
+        have += got;
+    }
+    SystemClose(file);
+    return have;
+}
+
 LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size)
 {
     *bytes = NULL;

@@ -115,6 +115,10 @@ void DiscardOutput(OutputFile* output);
 // several files). False, with the problem reported, when they cannot be.
 bool PublishBytes(const char* name, const void* bytes, uint64_t size);
 
+// The first bytes, up to capacity, of the file a comparing output is compared with (what an
+// existing dump's head says); 0 when there are none or they cannot be read.
+uint32_t ReadComparedHead(const OutputFile* output, uint8_t* bytes, uint32_t capacity);
+
 // A whole small file read into memory the caller frees (side data that check looks at).
 LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size);
 

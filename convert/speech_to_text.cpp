@@ -10,6 +10,7 @@
 //   [:::::]Unknown DATA[:::::]              after a short tail
 //   [:::::]Speech FINISH[:::::]             no line end after it
 // A tail goes, still masked, into the side-data file (the name ending in "ext").
+#include "dump_walk.h"
 #include "file_io.h"
 #include "file_names.h"
 #include "speech_format.h"
@@ -81,6 +82,24 @@ static void WriteRecordLines(OutputFile* dump, SpeechWalk* walk)
     }
 }
 
+// The name the FILENAME line shows. No rebuild reads that line, so a dump standing under the
+// output's name that differs from this one only there (the same file decoded under another
+// path, or by the window, which gives full paths) is no edited one: its own line is compared.
+static const char* NameShownIn(const OutputFile* dump)
+{
+    static char shown[FILE_NAME_CAPACITY];
+    uint8_t head[FILE_NAME_CAPACITY + 64];
+    uint32_t size = ReadComparedHead(dump, head, sizeof head);
+    uint32_t at = 0;
+    uint32_t length = 0;
+    if (!FindFileNameValue(head, size, &at, &length) || length >= sizeof shown) {
+        return CurrentFileName;
+    }
+    memcpy(shown, head + at, length);
+    shown[length] = '\0';
+    return shown;
+}
+
 // A guarded decode found a dump standing under its name: nothing is replaced unless the dump,
 // and the side data beside it, are the very ones this decode writes.
 static bool KeepUnchangedPair(OutputFile* dump, OutputFile* sideData)
@@ -114,7 +133,7 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
         return false;
     }
     WriteMarkerLine(dump, "Speech START", "");
-    WriteMarkerLine(dump, "FILENAME: ", CurrentFileName);
+    WriteMarkerLine(dump, "FILENAME: ", NameShownIn(dump));
 
     SpeechHeader header;
     header.HeaderByte = bytes[0];

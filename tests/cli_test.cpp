@@ -34,6 +34,9 @@ static const std::string DUMP = "[:::::]Speech START[:::::]\r\n[:::::]FILENAME: 
                                 "[LINE:0001]Hi\r\n[LINE:0002]yo\r\n[:::::]Unknown DATA[:::::]\r\n"
                                 "[:::::]Speech FINISH[:::::]";
 static const std::string EDITED = std::string(DUMP).replace(DUMP.find("Hi"), 2, "Salut");
+// The same dump, decoded by another path to its speech file: no rebuild reads that line.
+static const std::string FROM_ELSEWHERE =
+    std::string(DUMP).replace(DUMP.find("a.txt"), 5, "/games/a.txt");
 
 TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
 {
@@ -169,6 +172,11 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "./a.spc: 2 records, short tail 2 bytes -> a.txt, a.ext (unchanged)",
          {{"a.txt", DUMP}}},
+        {{{"a.spc", SPEECH}, {"a.txt", FROM_ELSEWHERE}, {"a.ext", "\x01\x02"}},
+         "decode a.spc",
+         0,
+         "a.spc: 2 records, short tail 2 bytes -> a.txt, a.ext (unchanged)",
+         {{"a.txt", FROM_ELSEWHERE}}},
         {{{"a.spc", SPEECH}, {"a.txt", EDITED}, {"a.ext", "\x01\x02"}},
          "decode a.spc",
          2,
