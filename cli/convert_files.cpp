@@ -220,7 +220,7 @@ FileOutcome RebuildFile(const char* name)
         return FILE_FINDINGS;
     }
     if (LastConversion.SideDataMissing) {
-        PrintProblem(name, "the dump ends in a tail marker, but its side data " +
+        PrintProblem(name, "the dump holds a tail marker, but its side data " +
                                WithEnding(name, "ext") + " is missing: " +
                                LastConversion.OutputName + " was written without its tail");
         return FILE_FINDINGS;
