@@ -90,10 +90,17 @@ bool NextSpeechRecord(SpeechWalk* walk, SpeechRecord* record)
     return true;
 }
 
-// The first byte from p on that may start what a dump cannot show: a bracket before a colon
-// or an L (a marker, "[LINE:"), or CR LF. The text stays masked, and where the compiler offers
-// SSE2 it is looked at sixteen bytes at a time, each beside the byte after it, so that a
-// game's own brackets ("[A]") cost nothing.
+// Whether the pair at p may start what a dump cannot show: a bracket before a colon or an L (a
+// marker, "[LINE:"), or CR LF. The text stays masked.
+static bool IsCandidate(const uint8_t* p)
+{
+    uint8_t c = p[0] ^ TEXT_MASK, after = p[1] ^ TEXT_MASK;
+    return (c == '[' && (after == ':' || after == 'L')) || (c == '\r' && after == '\n');
+}
+
+// Where the compiler offers SSE2, sixteen pairs at a time, so that a game's own brackets
+// ("[A]") cost nothing; without it (the 32-bit release), eight bytes at a time for a bracket or
+// a CR, the bytes a candidate starts with.
 #if defined(__SSE2__)
 static __m128i CandidatesIn(const uint8_t* p)
 {
@@ -107,6 +114,17 @@ static __m128i CandidatesIn(const uint8_t* p)
                                      _mm_cmpeq_epi8(next, _mm_set1_epi8('\n' ^ TEXT_MASK)));
     return _mm_or_si128(markers, lineEnds);
 }
+#else
+static bool MayHoldCandidate(const uint8_t* p)
+{
+    const uint64_t ones = 0x0101010101010101ull;
+    uint64_t word;
+    memcpy(&word, p, 8);
+    uint64_t bracket = word ^ (ones * (uint8_t)('[' ^ TEXT_MASK));
+    uint64_t cr = word ^ (ones * (uint8_t)('\r' ^ TEXT_MASK));
+    // Non-zero exactly when a byte was equal, that is, is zero now.
+    return (((bracket - ones) & ~bracket) | ((cr - ones) & ~cr)) & (ones << 7);
+}
 #endif
 
 static const uint8_t* NextCandidate(const uint8_t* p, const uint8_t* end)
@@ -117,10 +135,20 @@ static const uint8_t* NextCandidate(const uint8_t* p, const uint8_t* end)
             break;
         }
     }
+#else
+    for (; end - p >= 9; p += 8) {
+        if (!MayHoldCandidate(p)) {
+            continue;
+        }
+        for (int k = 0; k < 8; ++k) {
+            if (IsCandidate(p + k)) {
+                return p + k;
+            }
+        }
+    }
 #endif
     for (; end - p >= 2; ++p) {
-        uint8_t c = p[0] ^ TEXT_MASK, after = p[1] ^ TEXT_MASK;
-        if ((c == '[' && (after == ':' || after == 'L')) || (c == '\r' && after == '\n')) {
+        if (IsCandidate(p)) {
             return p;
         }
     }
