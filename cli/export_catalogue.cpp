@@ -189,6 +189,14 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
             return;
         }
     }
+    // Said before any file is read, and again before the catalogue is replaced, as an editor
+    // may save translations into it meanwhile.
+    std::string kept = KeptInPlace(catalogue);
+    if (!kept.empty()) {
+        PrintProblem(catalogue, kept);
+        counts[FILE_NOT_DONE] = files.size();
+        return;
+    }
     Catalogue.clear();
     AppendCatalogueHeader(&Catalogue, BaseNameOf(catalogue), "quillmarsh " QUILLMARSH_VERSION);
     bool whole = true;
@@ -202,7 +210,7 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         ++counts[outcome];
         whole = whole && outcome != FILE_NOT_DONE;
     }
-    std::string kept = whole ? KeptInPlace(catalogue) : "";
+    kept = whole ? KeptInPlace(catalogue) : "";
     bool published = false;
     if (!whole) {
         PrintProblem(catalogue, "not written, as not every speech file could be exported");
