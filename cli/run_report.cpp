@@ -123,10 +123,13 @@ std::string Excerpt(const uint8_t* bytes, uint32_t length)
 {
     std::string text;
     for (uint32_t k = 0; k < length && k < 40; ++k) {
-        // Line ends and control bytes written out, so that a NUL does not cut the message.
+        // Written out as in C: line ends and control bytes, so that a NUL does not cut the
+        // message, and quotes and backslashes, so that a lone quote reads "\"", not """.
         uint8_t c = bytes[k];
         char escaped[8] = {(char)c};
-        if (c < 0x20 || c == 0x7F) {
+        if (c == '"' || c == '\\') {
+            snprintf(escaped, sizeof escaped, "\\%c", c);
+        } else if (c < 0x20 || c == 0x7F) {
             snprintf(escaped, sizeof escaped, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02X", c);
         }
         text += escaped;
