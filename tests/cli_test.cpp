@@ -121,8 +121,10 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "n.spc: 1 text -> n.pot",
          {}},
-        {{{"e.spc", BuildSpeechFile(3, 2, {{1, ""}, {2, std::string("a\0b", 3)}})}},
-         "export e.spc",
+        // After a file with texts, whose count does not carry over.
+        {{{"a.spc", SPEECH},
+          {"e.spc", BuildSpeechFile(3, 2, {{1, ""}, {2, std::string("a\0b", 3)}})}},
+         "export -o all.pot a.spc e.spc",
          1,
          "e.spc: has no text a catalogue can carry, so an import will not write it",
          {}},
