@@ -189,8 +189,8 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
             return;
         }
     }
-    // Said before any file is read, and again before the catalogue is replaced, as an editor
-    // may save translations into it meanwhile.
+    // Judged once, before any file is read, and outside the folder's lock: translations saved
+    // into it while the files are read are not seen.
     std::string kept = KeptInPlace(catalogue);
     if (!kept.empty()) {
         PrintProblem(catalogue, kept);
@@ -210,12 +210,9 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         ++counts[outcome];
         whole = whole && outcome != FILE_NOT_DONE;
     }
-    kept = whole ? KeptInPlace(catalogue) : "";
     bool published = false;
     if (!whole) {
         PrintProblem(catalogue, "not written, as not every speech file could be exported");
-    } else if (!kept.empty()) {
-        PrintProblem(catalogue, kept);
     } else if (!(published = PublishBytes(catalogue, Catalogue.data(), Catalogue.size()))) {
         PrintProblem(catalogue, DescribeProblem(LastConversion, catalogue));
     }
