@@ -114,7 +114,8 @@ static std::string RecordName(uint32_t number)
 static std::string HeaderFrom;
 static std::string LineCountFrom;
 
-// Blanks and tabs, and the no-break spaces a word processor puts around a colon.
+// Blanks and tabs, and the no-break and thin spaces a word processor puts around a colon or
+// between thousands.
 static uint32_t SkipBlanks(const uint8_t* bytes, uint32_t size, uint32_t p)
 {
     for (;;) {
@@ -122,8 +123,9 @@ static uint32_t SkipBlanks(const uint8_t* bytes, uint32_t size, uint32_t p)
             ++p;
         } else if (StandsAt(bytes, size, p, "\xC2\xA0")) {
             p += 2;
-        } else if (StandsAt(bytes, size, p, "\xE2\x80\xAF")) {
-            p += 3;
+        } else if (p + 2 < size && bytes[p] == 0xE2 && bytes[p + 1] == 0x80 &&
+                   ((bytes[p + 2] >= 0x80 && bytes[p + 2] <= 0x8B) || bytes[p + 2] == 0xAF)) {
+            p += 3; // the typographic spaces, the zero-width one among them
         } else {
             return p;
         }
@@ -156,7 +158,9 @@ static bool StartsSeenLine(const Judge* judge, uint32_t p)
 }
 
 // Where the markup a person may put before a header keyword starts, going back from q: blanks,
-// brackets, colons, quotes, list marks, no-break spaces, full-width forms and CJK brackets.
+// brackets, colons, quotes, list marks, no-break spaces, full-width forms, CJK brackets, and
+// typographic punctuation and spaces (curly quotes, bullets, a zero-width space), which a
+// person does not read as text.
 static uint32_t MarkupBefore(const uint8_t* bytes, uint32_t q)
 {
     for (;;) {
@@ -165,7 +169,8 @@ static uint32_t MarkupBefore(const uint8_t* bytes, uint32_t q)
         } else if (q >= 2 && bytes[q - 2] == 0xC2 && bytes[q - 1] == 0xA0) {
             q -= 2;
         } else if (q >= 3 &&
-                   (bytes[q - 3] == 0xEF || (bytes[q - 3] == 0xE3 && bytes[q - 2] == 0x80)) &&
+                   (bytes[q - 3] == 0xEF ||
+                    ((bytes[q - 3] & 0xFE) == 0xE2 && bytes[q - 2] == 0x80)) &&
                    (bytes[q - 2] & 0xC0) == 0x80 && (bytes[q - 1] & 0xC0) == 0x80) {
             q -= 3;
         } else {
@@ -218,7 +223,7 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     shown.Value = negative ? -shown.Value : shown.Value;
     shown.Shown = p > digits && StartsHeaderLine(judge, keywordAt);
     uint32_t after =
-        p + 1 < size && memchr(",'_xX", bytes[p], 5) != NULL ? p + 1 : SkipBlanks(bytes, size, p);
+        p + 1 < size && memchr(",.'_xX", bytes[p], 6) != NULL ? p + 1 : SkipBlanks(bytes, size, p);
     shown.Whole = !(after < size && bytes[after] >= '0' && bytes[after] <= '9');
     return shown;
 }
@@ -364,6 +369,21 @@ static std::vector<uint32_t> LineStarts(const uint8_t* bytes, uint32_t size, uin
     return starts;
 }
 
+// Whether the marker line that ends the records stands whole at p, joined to the end of the
+// last text: a person reads it as that line, and so does the rebuild.
+static bool JoinedMarkerLine(const DumpWalk* walk, uint32_t p)
+{
+    if (walk->End == DUMP_CLOSED && walk->EndAt == p) {
+        return StandsAt(walk->Bytes, walk->Size, p, MARKER_BRACKET "Speech FINISH" MARKER_BRACKET);
+    }
+    const char* marker = walk->ShortTailSeen ? MARKER_BRACKET "Unknown DATA" MARKER_BRACKET
+                                             : MARKER_BRACKET "UNKNOWN DATA" MARKER_BRACKET;
+    uint32_t end = p + (uint32_t)strlen(marker);
+    return walk->WantsSideData && walk->TailMarkerAt == p &&
+           StandsAt(walk->Bytes, walk->Size, p, marker) && end < walk->Size &&
+           (walk->Bytes[end] == '\r' || walk->Bytes[end] == '\n');
+}
+
 struct RecordJudgement {
     uint32_t Records;    // written whole
     uint32_t LastNumber; // of the last one
@@ -441,23 +461,22 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         if (bytes[line.TextEnd - 1] == '\r') {
             return record + " ends in CR alone, not CR LF: the rebuild writes the CR into it";
         }
-        if (walk->End == DUMP_CLOSED && walk->EndAt == line.TextEnd && line.LineBreaks == 0 &&
-            StandsAt(bytes, walk->Size, line.TextEnd,
-                     MARKER_BRACKET "Speech FINISH" MARKER_BRACKET)) {
-            return ""; // the closing line joined to the last record line
-        }
         // A list mark, a quote or a pasted byte-order mark before the next line's marker.
         uint32_t markup = MarkupBefore(bytes, line.TextEnd);
         if (StartsSeenLine(judge, markup)) {
             uint32_t from = SkipBlanksBack(bytes, markup);
             bool blanks = SkipBlanksBack(bytes, line.TextEnd) == from;
             return record + " is followed by a line with " +
-                   (blanks ? "blanks"
-                    : StandsAt(bytes, line.TextEnd, from, "\xEF\xBB\xBF")
-                        ? "a byte-order mark"
+                   (blanks                                                ? "blanks"
+                    : StandsAt(bytes, line.TextEnd, from, "\xEF\xBB\xBF") ? "a byte-order mark"
+                    : StandsAt(bytes, line.TextEnd, from, "\xE2\x80\x8B")
+                        ? "a zero-width space"
                         : Excerpt(bytes + from, line.TextEnd - from)) +
                    " before its marker: the rebuild writes this text changed (take " +
                    (blanks ? "the blanks" : "it") + " out)";
+        }
+        if (line.LineBreaks == 0 && JoinedMarkerLine(walk, line.TextEnd)) {
+            return "";
         }
         bool recordLine = StandsAt(bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
         uint32_t shown = recordLine ? (uint32_t)strlen(RECORD_PREFIX) : 9;
@@ -773,7 +792,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     if (walk->WantsSideData) {
         // A cut-off dump has its own problem.
         if (walk->End != DUMP_CUT_OFF) {
-            JudgeSideData(judge, records, StartsSeenLine(judge, walk->TailMarkerAt));
+            JudgeSideData(judge, records,
+                          StartsSeenLine(judge, walk->TailMarkerAt) ||
+                              JoinedMarkerLine(walk, walk->TailMarkerAt));
         }
     }
     if (lines != StoredLineCount && walk->LineCount.DigitsFound) {

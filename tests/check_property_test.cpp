@@ -202,11 +202,11 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->Lines.pop_back();
          }
      }},
-    {"the closing line joined to the last record line, or the first record line to the head by a "
-     "CR alone",
+    {"the closing or tail marker line joined to the last record line, or the first record line "
+     "to the head by a CR alone",
      [](Case* c) {
-         if (!c->What.Records.empty() && c->What.Marker.empty()) {
-             size_t at = c->Pick(2) ? c->Closing() - 1 : 3;
+         if (!c->What.Records.empty()) {
+             size_t at = c->Pick(2) ? c->Closing() - 1 - !c->What.Marker.empty() : 3;
              if (at != 3 && c->Pick(2)) {
                  SetText(c, c->What.Records.size() - 1, "x\r\ny"); // the rebuild cuts it
              }
@@ -296,7 +296,9 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->Lines[0] += " HEADER: " + value;
              break;
          case 2:
-             c->Lines[3] = "[:::::]LINECOUNT: 2,000[:::::]";
+             c->Lines[3] = "[:::::]LINECOUNT: 2" +
+                           std::vector<std::string>{",", ".", "\xE2\x80\x89"}[c->Pick(3)] +
+                           "000[:::::]";
              c->What.Count = 2000;
              break;
          case 3:
@@ -317,6 +319,11 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
                  "# [LINE:" + Digits(LastNumber(c) == 0 ? 7 : c->What.Records[0].first + 9999) +
                      "] a");
          }
+     }},
+    {"a zero-width space or a curly quote typed before a record line or the closing line",
+     [](Case* c) {
+         size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));
+         c->Lines[at] = (c->Pick(2) ? "\xE2\x80\x8B" : "\xE2\x80\x9C") + c->Lines[at];
      }},
     {"every record line written \"[LINE 0001 ]\"",
      [](Case* c) {
