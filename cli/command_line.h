@@ -65,12 +65,15 @@ bool RunConverter(const char* name, const char* input, bool decoding);
 
 // ---- Commands -----------------------------------------------------------------------------
 
-// The dump rebuilt earlier in this run into the mod file that `name`'s rebuild would write, or
-// NULL: a run writes each mod file once. RememberRebuild notes that `name` wrote its file.
+// The input (another file than `name`) that wrote `output` earlier in this run, or NULL: a run
+// writes each file once. RememberOutput notes that `name` wrote `output`.
+const char* EarlierInputOf(const std::string& output, const char* name);
+void RememberOutput(const std::string& output, const char* name);
+// The same for the mod file that `name`'s rebuild writes.
 const char* EarlierDumpOfTheSameOutput(const char* name);
+void RememberRebuild(const char* name);
 // A file name as the file system tells names apart: on Windows, in one letter case.
 std::string NameKey(std::string name);
-void RememberRebuild(const char* name);
 // Whether side data found under the short name that a rebuild of `dump` looks for first is
 // another dump's: its own side data stands with other bytes, or, with none of its own, the
 // dump of that short name is another one.

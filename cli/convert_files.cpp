@@ -151,9 +151,10 @@ FileOutcome DecodeFile(const char* name)
     return FILE_DONE;
 }
 
-// Every rebuild of a run writes into the one "mod" folder: a second dump of the same name, from
-// another folder, would replace the first one's speech file without a word.
-static std::unordered_map<std::string, std::string> RebuiltInThisRun; // output, dump
+// Every file a run writes, and the input it came from: a second input of the same output (a
+// dump of the same name from another folder, whose rebuild writes into the one "mod" folder;
+// a.SPC after a.spc) would replace the first one's without a word.
+static std::unordered_map<std::string, std::string> WrittenInThisRun; // output, input
 
 std::string NameKey(std::string name)
 {
@@ -164,22 +165,27 @@ std::string NameKey(std::string name)
     return name;
 }
 
-static std::string ModFileKey(const char* name)
+const char* EarlierInputOf(const std::string& output, const char* name)
 {
-    return NameKey(WithEnding(BaseNameOf(name), "spc"));
-}
-
-const char* EarlierDumpOfTheSameOutput(const char* name)
-{
-    auto earlier = RebuiltInThisRun.find(ModFileKey(name));
-    return earlier != RebuiltInThisRun.end() && !SameFile(earlier->second.c_str(), name)
+    auto earlier = WrittenInThisRun.find(NameKey(output));
+    return earlier != WrittenInThisRun.end() && !SameFile(earlier->second.c_str(), name)
                ? earlier->second.c_str()
                : NULL;
 }
 
+void RememberOutput(const std::string& output, const char* name)
+{
+    WrittenInThisRun.emplace(NameKey(output), name);
+}
+
+const char* EarlierDumpOfTheSameOutput(const char* name)
+{
+    return EarlierInputOf(WithEnding(BaseNameOf(name), "spc"), name);
+}
+
 void RememberRebuild(const char* name)
 {
-    RebuiltInThisRun.emplace(ModFileKey(name), name);
+    RememberOutput(WithEnding(BaseNameOf(name), "spc"), name);
 }
 
 FileOutcome RebuildFile(const char* name)

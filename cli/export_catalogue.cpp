@@ -165,10 +165,20 @@ static bool StartFile(const char* name)
 
 FileOutcome ExportFile(const char* name)
 {
+    std::string output = WithEnding(name, "pot");
+    const char* earlier = EarlierInputOf(output, name);
+    if (earlier != NULL) {
+        PrintProblem(name, "would be exported into the same " + output + " as " + earlier +
+                               " in this run; not exported (export it in a run of its own)");
+        return FILE_NOT_DONE;
+    }
     if (!StartFile(name)) {
         return FILE_NOT_DONE;
     }
     bool converted = RunCore(name, name, WriteTemplate, INPUT_FOLDER);
+    if (converted) {
+        RememberOutput(output, name);
+    }
     return Exported(name, converted, LastConversion.OutputName);
 }
 

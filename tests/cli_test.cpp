@@ -109,6 +109,11 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a catalogue cannot carry this name",
          {{"all.pot", "-"}}},
         {{{"a\\b.spc", SPEECH}}, "export 'a\\b.spc'", 2, "a catalogue cannot carry this name", {}},
+        {{{"a.spc", SPEECH}, {"a.bin", BuildSpeechFile(3, 1, {{1, "Other"}})}},
+         "export a.spc a.bin",
+         2,
+         "a.bin: would be exported into the same a.pot as a.spc in this run; not exported",
+         {}},
         {{{"a.spc", SPEECH},
           {"x.po", "msgid \"Hi\"\nmsgstr \"Salut\"\n\nmsgctxt \"a.spc:1\"\nmsgid \"H\" \"i\"\n"
                    "msgstr \"Y\" \"o\"\n"}},
