@@ -197,7 +197,10 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             !CatalogueTextIs(BytesOf(entry), e.Id, original->data(), original->size())) {
             bool notUtf8 = GameEncoding == ENCODING_UTF8 &&
                            !IsValidUtf8((const uint8_t*)Scratch.data(), record.TextLength);
-            if (original != NULL && !notUtf8) {
+            // A msgid that is the game's bytes as UTF-8: exported without this --encoding.
+            bool asUtf8 = GameEncoding != ENCODING_UTF8 &&
+                          CatalogueTextIs(BytesOf(entry), e.Id, Scratch.data(), Scratch.size());
+            if (original != NULL && !notUtf8 && !asUtf8) {
                 PrintProblem(Where(entry).c_str(),
                              e.Context + ": the entry's msgid is no longer the text of the "
                                          "speech file (the game was patched?); the text is kept "
@@ -205,7 +208,9 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             } else if (!EncodingHinted) {
                 // No msgid can match such a text: said once per file, not once per entry.
                 PrintProblem(name, "record " + std::to_string(record.LineNumber) +
-                                       " is not valid " + TextEncodingName(GameEncoding) +
+                                       (asUtf8 ? " stands in the catalogue as UTF-8, not as "
+                                               : " is not valid ") +
+                                       TextEncodingName(GameEncoding) +
                                        " text; it and every such text are kept, as no entry "
                                        "can match them (import with the --encoding the "
                                        "catalogue was exported with)");
