@@ -290,7 +290,9 @@ bool FindFileNameValue(const uint8_t* bytes, uint32_t size, uint32_t* at, uint32
     if (!StandsAt(bytes, size, 0, head)) {
         return false;
     }
-    for (uint32_t p = *at = sizeof head - 1; p < size; ++p) {
+    // The value ends on its own line: an edit that split the line is no name.
+    for (uint32_t p = *at = sizeof head - 1; p < size && bytes[p] != '\r' && bytes[p] != '\n';
+         ++p) {
         if (StandsAt(bytes, size, p, MARKER_BRACKET DUMP_LINE_END)) {
             *length = p - *at;
             return true;
