@@ -140,7 +140,7 @@ FileOutcome DecodeFile(const char* name)
         line += std::string(", ") + LastConversion.SideDataName;
     }
     PrintResult(name, line + (LastConversion.Unchanged ? " (unchanged)" : ""), false);
-    // Said now, as check reads only the dump and cannot see it.
+    // Said now: no edit of the dump can mend it, and check cannot see most of it.
     if (LastConversion.Loss != LOSS_NONE) {
         PrintProblem(name, "a rebuild of " + std::string(LastConversion.OutputName) +
                                " will not give this file back byte for byte: " +

@@ -143,6 +143,10 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     WriteMarkerLine(dump, "HEADER: ", DigitScratch);
     snprintf(DigitScratch, sizeof DigitScratch, "%d", (int)(int32_t)header.LineCount);
     WriteMarkerLine(dump, "LINECOUNT: ", DigitScratch);
+    if (LookForDumpLoss && header.LineCount > 9999) {
+        LastConversion.Loss = LOSS_LINE_COUNT;
+        LastConversion.LossRecord = header.LineCount;
+    }
 
     SpeechWalk walk;
     StartSpeechWalk(&walk, bytes, size);

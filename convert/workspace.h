@@ -85,6 +85,7 @@ enum DumpLoss {
     // last record's length from it.
     LOSS_SHORT_TAIL_MARKER,
     LOSS_LONE_BYTE, // the one byte after a head, with no record, which a decode drops
+    LOSS_LINE_COUNT, // past 9999 or signed, of which a rebuild reads four digits and no sign
 };
 
 struct ConversionReport {

@@ -60,6 +60,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "n.spc: a rebuild of n.txt will not give this file back byte for byte: a dump shows "
          "only the last four digits of the record number 10000",
          {}},
+        {{{"c.spc", BuildSpeechFile(3, 0xFFFFFFFF, {{1, "a"}})}},
+         "decode c.spc",
+         1,
+         "c.spc: a rebuild of c.txt will not give this file back byte for byte: a rebuild reads "
+         "four digits and no sign of its LINECOUNT, -1",
+         {}},
         {{{"l.spc", BuildSpeechFile(3, 2, {{1, "a[LINE:0002]b"}})}},
          "decode l.spc",
          1,
