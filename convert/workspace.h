@@ -84,7 +84,7 @@ enum DumpLoss {
     // A short-tail marker in a text, where no tail follows the records: a rebuild takes the
     // last record's length from it.
     LOSS_SHORT_TAIL_MARKER,
-    LOSS_LONE_BYTE, // the one byte after a head, with no record, which a decode drops
+    LOSS_LONE_BYTE,  // the one byte after a head, with no record, which a decode drops
     LOSS_LINE_COUNT, // past 9999 or signed, of which a rebuild reads four digits and no sign
 };
 
