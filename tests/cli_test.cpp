@@ -47,6 +47,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         int Status;
         std::string Message;                                    // on either stream
         std::vector<std::pair<std::string, std::string>> After; // "-": no such file
+        std::string Environment = "";
     } cases[] = {
         {{}, "", 2, "quillmarsh: no command given", {}},
         {{}, "unpack a.spc", 2, "unknown command 'unpack'", {}},
@@ -60,6 +61,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "n.spc: a rebuild of n.txt will not give this file back byte for byte: a dump shows "
          "only the last four digits of the record number 10000",
          {}},
+        // Past a file-size limit: a failed write, not a signal that leaves the temporary file.
+        {{{"big.spc", BuildSpeechFile(3, 1, {{1, std::string(4096, 'a')}})}},
+         "decode big.spc",
+         2,
+         "big.spc: writing big.txt failed (File too large); nothing was written",
+         {{"big.txt", "-"}, {"~qm-out.tmp", "-"}},
+         "ulimit -f 1;"},
         {{{"c.spc", BuildSpeechFile(3, 0xFFFFFFFF, {{1, "a"}})}},
          "decode c.spc",
          1,
@@ -653,7 +661,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
             file.second == "/" ? (void)fs::create_directory(file.first)
                                : WriteFileBytes(file.first, file.second);
         }
-        RunResult result = RunQuillmarsh(c.Arguments);
+        RunResult result = RunQuillmarsh(c.Arguments, c.Environment);
         EXPECT_EQ(result.Status, c.Status) << c.Arguments << "\n" << result.Err;
         EXPECT_NE((result.Out + result.Err).find(c.Message), std::string::npos)
             << c.Arguments << "\n"
