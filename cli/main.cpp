@@ -218,5 +218,10 @@ int main(int argc, char** argv)
                (unsigned long)counts[FILE_FINDINGS], command->Words[FILE_FINDINGS],
                (unsigned long)counts[FILE_NOT_DONE], command->Words[FILE_NOT_DONE]);
     }
+    // A report that did not reach its file (a full disk) is not to be trusted by a script.
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "quillmarsh: the report cannot be written (%s)\n", strerror(errno));
+        return 2;
+    }
     return counts[FILE_NOT_DONE] != 0 ? 2 : counts[FILE_FINDINGS] != 0 ? 1 : 0;
 }

@@ -673,6 +673,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
     }
 }
 
+// A report lost on a full disk: the run is not to be trusted.
+TEST_F(ScratchDirectoryTest, AReportThatCannotBeWrittenIsARunNotDone)
+{
+    WriteFileBytes("a.spc", SPEECH);
+    int status = std::system("'" QUILLMARSH_PROGRAM "' verify a.spc >/dev/full 2>/dev/null");
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
 // Same inputs, same order: the same files as the window's converters write, header values
 // carried from one dump to the next included.
 TEST_F(ScratchDirectoryTest, WritesWhatTheCoreWritesInTheSameOrder)
