@@ -265,7 +265,8 @@ static bool LockFolders(const char* path, bool rebuild)
         open =
             !InjectedFault() && SystemTakeFolderLock(&HeldFolders[k].Lock, HeldFolders[k].Prefix);
         if (!open) {
-            ReportProblem(PROBLEM_CANNOT_LOCK, HeldFolders[k].Prefix);
+            ReportProblem(PROBLEM_CANNOT_LOCK,
+                          HeldFolders[k].Prefix[0] != 0 ? HeldFolders[k].Prefix : ".");
         }
         HeldFolderCount += open;
     }
