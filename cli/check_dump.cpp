@@ -611,7 +611,8 @@ static bool AnotherDumpsSideData(const char* dump, const char* first, const char
                                  const uint8_t* bytes, uint32_t size)
 {
     std::string owner = WithEnding(first, "txt");
-    if (SameFile(first, sibling)) {
+    // One name is one file, though a decode may replace it between two looks at it.
+    if (strcmp(first, sibling) == 0 || SameFile(first, sibling)) {
         return false;
     }
     if (!FileStands(sibling)) {
