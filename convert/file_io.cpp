@@ -92,8 +92,7 @@ static bool WriteJournal(const char* name, const Journal* journal)
         return false;
     }
     bool written = !InjectedFault() && SystemWrite(file, text, (uint32_t)length);
-    SystemClose(file);
-    return written;
+    return SystemClose(file) && written;
 }
 
 // False when the journal cannot be read; *whole is false when it was cut short while written,
@@ -562,12 +561,16 @@ LoadResult AppendFileToOutput(OutputFile* output, const char* name, uint64_t* si
 }
 
 // Lets go of the temporary file (or the compared one); the file itself stays where it is.
-static void ReleaseOutput(OutputFile* output)
+// False when closing it failed, which for a written file means its bytes may not be there.
+static bool ReleaseOutput(OutputFile* output)
 {
-    if (output->Taken) {
-        SystemClose(output->File);
-        output->Taken = false;
+    bool closed = true;
+    if (output->Taken && output->File != -1) {
+        closed = SystemClose(output->File) && !InjectedFault();
+        output->File = -1; // a failed publication discards it later: closed once
     }
+    output->Taken = false;
+    return closed;
 }
 
 void DiscardOutput(OutputFile* output)
@@ -614,7 +617,11 @@ bool PublishOutput(OutputFile* output)
 {
     bool finished = Finished(output);
     bool comparing = output->Comparing;
-    ReleaseOutput(output); // Windows renames only files nobody holds open
+    // Windows renames only files nobody holds open.
+    if (!ReleaseOutput(output) && finished && !comparing) {
+        ReportProblem(PROBLEM_WRITE_FAILED, output->FinalName);
+        finished = false;
+    }
     if (!finished || (!comparing && !PutInPlace(output->TemporaryName, output->FinalName))) {
         output->Taken = !comparing;
         DiscardOutput(output);
@@ -627,8 +634,12 @@ bool PublishOutput(OutputFile* output)
 bool PublishPair(OutputFile* dump, OutputFile* sideData)
 {
     bool finished = Finished(dump) && Finished(sideData);
-    ReleaseOutput(dump);
-    ReleaseOutput(sideData);
+    bool dumpClosed = ReleaseOutput(dump);
+    bool sideDataClosed = ReleaseOutput(sideData);
+    if (finished && !(dumpClosed && sideDataClosed)) {
+        ReportProblem(PROBLEM_WRITE_FAILED, dumpClosed ? sideData->FinalName : dump->FinalName);
+        finished = false;
+    }
     dump->Taken = sideData->Taken = true; // the temporary files are still there
     char prefix[PATH_CAPACITY];
     char journalName[PATH_CAPACITY];

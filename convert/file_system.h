@@ -27,7 +27,8 @@ bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size);
 // Reads up to count bytes; *got is 0 at the end of the file.
 bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got);
 bool SystemWrite(SystemFile file, const void* bytes, uint32_t count);
-void SystemClose(SystemFile file);
+// False when the system reports, only as it closes the file, that a write failed (NFS, quotas).
+bool SystemClose(SystemFile file);
 
 // Renames from over to (replacing it); both in one folder.
 bool SystemReplace(const char* from, const char* to);

@@ -301,9 +301,9 @@ bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
     return true;
 }
 
-void SystemClose(SystemFile file)
+bool SystemClose(SystemFile file)
 {
-    close((int)file);
+    return close((int)file) == 0 || Fail();
 }
 
 bool SystemReplace(const char* from, const char* to)

@@ -243,9 +243,9 @@ bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
     return (WriteFile((HANDLE)file, bytes, count, &written, NULL) && written == count) || Fail();
 }
 
-void SystemClose(SystemFile file)
+bool SystemClose(SystemFile file)
 {
-    CloseHandle((HANDLE)file);
+    return CloseHandle((HANDLE)file) || Fail();
 }
 
 bool SystemReplace(const char* from, const char* to)
