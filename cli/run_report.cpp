@@ -245,6 +245,9 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
         return "writing " + file + " failed" + reason + "; nothing was written";
     case PROBLEM_CANNOT_REPLACE:
         return file + " cannot be replaced" + reason + "; it was left as it was";
+    case PROBLEM_SIDE_DATA_CHANGED:
+        return "the side data " + file +
+               " changed while it was being read (another program wrote it); nothing was written";
     case PROBLEM_SIDE_DATA_UNREADABLE:
         if (report.SystemError == EISDIR || report.SystemError == EINVAL) {
             return "the side data " + file + " is not a regular file; nothing was written";

@@ -557,6 +557,10 @@ LoadResult AppendFileToOutput(OutputFile* output, const char* name, uint64_t* si
         }
     }
     SystemClose(file);
+    if (!output->Failed && *size != length) {
+        ReportProblem(PROBLEM_SIDE_DATA_CHANGED, name);
+        output->Failed = true;
+    }
     return output->Failed ? LOAD_FAILED : LOAD_OK;
 }
 

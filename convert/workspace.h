@@ -69,6 +69,7 @@ enum ConversionProblem {
     PROBLEM_WRITE_FAILED,         // the disk is full, or another I/O error while writing
     PROBLEM_CANNOT_REPLACE,       // the finished output cannot take its final name
     PROBLEM_SIDE_DATA_UNREADABLE, // the dump asks for side data that exists but cannot be read
+    PROBLEM_SIDE_DATA_CHANGED,    // ... and another program cut or lengthened it meanwhile
 };
 
 enum { REPORT_NAME_CAPACITY = 520 };
