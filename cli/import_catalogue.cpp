@@ -8,6 +8,7 @@
 #include "speech_walk.h"
 
 #include <algorithm>
+#include <ctype.h>
 #include <iterator>
 #include <map>
 #include <stdio.h>
@@ -57,12 +58,16 @@ static bool ContextOf(const CatalogueEntry& entry, std::string* file, uint32_t* 
     return number <= 0xFFFF;
 }
 
-// A catalogue's charset, as gettext writes it or in any letter case.
+// A catalogue's charset, as gettext writes it or in any letter case; ASCII, which msgconv
+// writes for a catalogue without other characters, is UTF-8 too.
 static bool NamesUtf8(const char* charset)
 {
     TextEncoding encoding;
     std::string name(charset, strcspn(charset, " \n;\\"));
-    return FindTextEncoding(name.c_str(), &encoding) && encoding == ENCODING_UTF8;
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](char c) { return (char)tolower((uint8_t)c); });
+    return (FindTextEncoding(name.c_str(), &encoding) && encoding == ENCODING_UTF8) ||
+           name == "ascii" || name == "us-ascii";
 }
 
 static std::string Where(size_t entry)

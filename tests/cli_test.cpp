@@ -129,6 +129,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "u.spc: record 1 stands in the catalogue as UTF-8, not as Windows-1252 text",
          {}},
+        {{{"a.spc", SPEECH},
+          {"a.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=US-ASCII\\n\"\n\n"
+                   "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
+         "import a.po",
+         0,
+         "a.spc: 2 records, 1 translated",
+         {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
         {{{"a.spc", SPEECH}, {"a.bin", BuildSpeechFile(3, 1, {{1, "Other"}})}},
          "export a.spc a.bin",
          2,
