@@ -608,10 +608,12 @@ static bool Finished(OutputFile* output)
     return !output->Failed;
 }
 
-static bool PutInPlace(const char* from, const char* to)
+// Renames from over to; a failure names the file the user knows: to, or from when it is the
+// old side data going aside.
+static bool PutInPlace(const char* from, const char* to, const char* named)
 {
     if (InjectedFault() || !SystemReplace(from, to)) {
-        ReportProblem(PROBLEM_CANNOT_REPLACE, to);
+        ReportProblem(PROBLEM_CANNOT_REPLACE, named);
         return false;
     }
     return true;
@@ -626,7 +628,8 @@ bool PublishOutput(OutputFile* output)
         ReportProblem(PROBLEM_WRITE_FAILED, output->FinalName);
         finished = false;
     }
-    if (!finished || (!comparing && !PutInPlace(output->TemporaryName, output->FinalName))) {
+    if (!finished ||
+        (!comparing && !PutInPlace(output->TemporaryName, output->FinalName, output->FinalName))) {
         output->Taken = !comparing;
         DiscardOutput(output);
         return false;
@@ -667,7 +670,8 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
         RemoveIfThere(journalName);
         finished = false;
     }
-    if (!finished || (journal.OldSideDataAside && !PutInPlace(sideData->FinalName, aside))) {
+    if (!finished || (journal.OldSideDataAside &&
+                      !PutInPlace(sideData->FinalName, aside, sideData->FinalName))) {
         if (finished) {
             RemoveIfThere(journalName); // nothing was moved yet
         }
@@ -675,8 +679,8 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
         DiscardOutput(dump);
         return false;
     }
-    if (!PutInPlace(sideData->TemporaryName, sideData->FinalName) ||
-        !PutInPlace(dump->TemporaryName, dump->FinalName)) {
+    if (!PutInPlace(sideData->TemporaryName, sideData->FinalName, sideData->FinalName) ||
+        !PutInPlace(dump->TemporaryName, dump->FinalName, dump->FinalName)) {
         // The old pair goes back; if even that fails, the journal stays for the next conversion
         // in this folder to settle.
         if (RollBack(prefix, &journal)) {
