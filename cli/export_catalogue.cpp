@@ -156,8 +156,9 @@ static bool StartFile(const char* name)
         carried = carried && c >= 0x20 && c != 0x7F && c != '\\';
     }
     if (!carried) {
-        PrintProblem(name, "a catalogue cannot carry this name (it holds a line break, a "
-                           "backslash or bytes that are not UTF-8); rename the file");
+        PrintProblem(name, "a catalogue cannot carry this name (it holds a control character such "
+                           "as a tab or a line break, a backslash or bytes that are not UTF-8); "
+                           "rename the file");
         return false;
     }
     return true;
