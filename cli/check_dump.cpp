@@ -395,6 +395,35 @@ struct RecordJudgement {
     bool TextChanged; // by the repair pass
 };
 
+// How the repair pass that puts the markup's blanks back changed this record's text, or "":
+// the lines it stands on, as read, must end in the text the rebuild writes, a marker line
+// joined to its end (`joined` bytes, which the repair must have left as they were) aside.
+static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, RecordJudgement* records,
+                                 bool lone, uint32_t joined)
+{
+    const DumpWalk* walk = judge->Walk;
+    const std::vector<uint32_t>& original = judge->OriginalLines;
+    uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
+    uint32_t last = joined > 0 ? first + 1 : LineOf(&judge->Lines, line.TextEnd) - 1;
+    if (!walk->Repaired || last >= original.size()) {
+        return "";
+    }
+    const uint8_t* read = walk->Original + original[first];
+    uint32_t size = original[last] - original[first];
+    bool kept =
+        size >= joined && memcmp(read + size - joined, walk->Bytes + line.TextEnd, joined) == 0;
+    if (kept && ShowsTheWrittenText(read, size - joined, walk->Bytes + line.TextStart, line.Length,
+                                    lone || joined > 0)) {
+        return "";
+    }
+    records->TextChanged = true;
+    return "the repair pass that puts the markup's blanks back changes the text of " +
+           RecordName(line.LineNumber) + ": the rebuild writes " +
+           Excerpt(walk->Bytes + line.TextStart, line.Length) +
+           " (remove the blanks from the markup yourself, the first line included, and the "
+           "text is taken as it stands)";
+}
+
 // Why the text the rebuild writes for this line is not the one the dump shows, or "".
 static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJudgement* records)
 {
@@ -476,7 +505,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                    (blanks ? "the blanks" : "it") + " out)";
         }
         if (line.LineBreaks == 0 && JoinedMarkerLine(walk, line.TextEnd)) {
-            return "";
+            uint32_t end = line.TextEnd; // of the joined line, its line end included
+            while (end < walk->Size && bytes[end++] != judge->Lines.Break) {
+            }
+            return RepairProblem(judge, line, records, false, end - line.TextEnd);
         }
         bool recordLine = StandsAt(bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
         uint32_t shown = recordLine ? (uint32_t)strlen(RECORD_PREFIX) : 9;
@@ -534,20 +566,9 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         return record + " stands in quotes, as a spreadsheet saves a line: the rebuild writes "
                         "the closing quote into the text (take both quotes out)";
     }
-    if (walk->Repaired) {
-        // The text runs from the record line to the next marker line, a lone LF in it included.
-        const std::vector<uint32_t>& original = judge->OriginalLines;
-        uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
-        uint32_t last = LineOf(&judge->Lines, line.TextEnd) - 1;
-        if (last < original.size() &&
-            !ShowsTheWrittenText(walk->Original + original[first], original[last] - original[first],
-                                 bytes + line.TextStart, line.Length, lone)) {
-            records->TextChanged = true;
-            return "the repair pass that puts the markup's blanks back changes " + record +
-                   ": the rebuild writes " + Excerpt(bytes + line.TextStart, line.Length) +
-                   " (remove the blanks from the markup yourself, the first line included, "
-                   "and the text is taken as it stands)";
-        }
+    std::string repaired = RepairProblem(judge, line, records, lone, 0);
+    if (!repaired.empty()) {
+        return repaired;
     }
     if (lone && records->LoneBreaks++ == 0) {
         records->FirstLoneBreak = line.LineAt;

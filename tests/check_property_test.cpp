@@ -207,8 +207,15 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      [](Case* c) {
          if (!c->What.Records.empty()) {
              size_t at = c->Pick(2) ? c->Closing() - 1 - !c->What.Marker.empty() : 3;
-             if (at != 3 && c->Pick(2)) {
+             uint32_t also = at == 3 ? 0 : c->Pick(3);
+             if (also == 1) {
                  SetText(c, c->What.Records.size() - 1, "x\r\ny"); // the rebuild cuts it
+             } else if (also == 2) {
+                 // The repair runs, and may change only the last text, the joined one.
+                 c->Lines[0] = "[:::::] Speech START[:::::]";
+                 for (size_t k = 0; k < c->What.Records.size(); ++k) {
+                     SetText(c, k, k + 1 == c->What.Records.size() && c->Pick(2) ? "NOTE: x" : "a");
+                 }
              }
              c->Lines[at] += (at == 3 ? "\r" : "") + c->Lines[at + 1];
              c->Lines.erase(c->Lines.begin() + (long)at + 1);
