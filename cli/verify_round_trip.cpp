@@ -83,12 +83,14 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
     SpeechWalk walk;
     SpeechRecord record;
     StartSpeechWalk(&walk, bytes, size);
+    // With LINECOUNT 0 the rebuild writes no record at all: check names that cause.
+    bool recordsWritten = (bytes[1] | bytes[2] | bytes[3] | bytes[4]) != 0;
     while (NextSpeechRecord(&walk, &record)) {
         if (Offset < walk.Position) {
             uint8_t shown[9];
             uint32_t shortTailAt = 0; // its loss shows in the last record, which check names
-            Cause = LossInWords(RecordLossInDump(&walk, record, shown, &shortTailAt),
-                                record.LineNumber, shown);
+            DumpLoss loss = RecordLossInDump(&walk, record, shown, &shortTailAt);
+            Cause = recordsWritten ? LossInWords(loss, record.LineNumber, shown) : "";
             Part = "in record " + std::to_string(record.LineNumber) +
                    (Offset < walk.RecordStart + RECORD_HEAD_SIZE ? ", its number or length"
                                                                  : ", its text");
