@@ -18,10 +18,19 @@
 // The dump and where its lines start, counted as far as a finding needs.
 struct LineCounter {
     const uint8_t* Bytes;
+    uint32_t Size;
     uint32_t At;   // counted up to here
     uint32_t Line; // the line that holds At
-    uint8_t Break; // the byte that ends a line
+    uint8_t Break; // the byte that ends a line in the dump as saved
 };
+
+// Whether the byte at p ends a line as editors show it, however the dump was saved: an LF, or
+// a CR that no LF follows.
+static bool EndsLine(const uint8_t* bytes, uint32_t size, uint32_t p)
+{
+    return bytes[p] <= '\r' &&
+           (bytes[p] == '\n' || (bytes[p] == '\r' && (p + 1 == size || bytes[p + 1] != '\n')));
+}
 
 static uint32_t LineOf(LineCounter* lines, uint32_t offset)
 {
@@ -29,9 +38,9 @@ static uint32_t LineOf(LineCounter* lines, uint32_t offset)
         lines->At = 0;
         lines->Line = 1;
     }
-    lines->Line +=
-        (uint32_t)std::count(lines->Bytes + lines->At, lines->Bytes + offset, lines->Break);
-    lines->At = offset;
+    for (; lines->At < offset; ++lines->At) {
+        lines->Line += EndsLine(lines->Bytes, lines->Size, lines->At);
+    }
     return lines->Line;
 }
 
@@ -358,12 +367,13 @@ static bool OnlyLineBreaks(const uint8_t* bytes, uint32_t from, uint32_t to)
 }
 
 // Where the lines of the dump as read start, for comparing a repaired dump with the original.
-static std::vector<uint32_t> LineStarts(const uint8_t* bytes, uint32_t size, uint8_t lineBreak)
+static std::vector<uint32_t> LineStarts(const uint8_t* bytes, uint32_t size)
 {
     std::vector<uint32_t> starts(1, 0);
-    for (const uint8_t* at = bytes;
-         (at = (const uint8_t*)memchr(at, lineBreak, size - (at - bytes)));) {
-        starts.push_back((uint32_t)(++at - bytes));
+    for (uint32_t p = 0; p < size; ++p) {
+        if (EndsLine(bytes, size, p)) {
+            starts.push_back(p + 1);
+        }
     }
     starts.push_back(size);
     return starts;
@@ -404,7 +414,8 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
     const DumpWalk* walk = judge->Walk;
     const std::vector<uint32_t>& original = judge->OriginalLines;
     uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
-    uint32_t last = joined > 0 ? first + 1 : LineOf(&judge->Lines, line.TextEnd) - 1;
+    // The line that holds the text's end, or the joined marker line, is the last compared.
+    uint32_t last = LineOf(&judge->Lines, line.TextEnd) - (joined > 0 ? 0 : 1);
     if (!walk->Repaired || last >= original.size()) {
         return "";
     }
@@ -762,7 +773,7 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
 static void JudgeRecords(Judge* judge, DumpWalk* walk)
 {
     if (walk->Repaired) {
-        judge->OriginalLines = LineStarts(walk->Original, walk->OriginalSize, judge->Lines.Break);
+        judge->OriginalLines = LineStarts(walk->Original, walk->OriginalSize);
     }
     RecordJudgement records = {};
     judge->Stage = FIRST_WALK;
@@ -837,7 +848,8 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
         return;
     }
     const DumpWalk start = walk;
-    Judge judge = {name, &walk, {walk.Bytes, 0, 1, LineBreakOf(walk.Bytes, walk.Size)}, result};
+    Judge judge = {
+        name, &walk, {walk.Bytes, walk.Size, 0, 1, LineBreakOf(walk.Bytes, walk.Size)}, result};
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
         result->RebuildFails = true;

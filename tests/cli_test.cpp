@@ -304,6 +304,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "before the first record line, where the rebuild does not read: a decode of the rebuilt "
          "file will not show it\na.txt: line 9: note: \"\\x00 Ann\" stands after the closing line",
          {}},
+        // A CR alone ends a line in an editor, and in the line numbers check gives.
+        {{{"a.txt",
+           std::string(DUMP).replace(DUMP.find("Hi\r\n[LINE:0002]"), 17, "Hi\r[LINE:0004]")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 6: record 0004 follows record 0001",
+         {}},
         {{{"a.txt", DUMP.substr(7)}},
          "check a.txt",
          1,
