@@ -17,7 +17,8 @@ TextEncoding GameEncoding = ENCODING_UTF8;
 // catalogue knows it, and the scratch the texts pass through.
 static std::string Catalogue;
 static const char* ExportedName;
-static const char* ExportedBase;
+static const char* ExportedBase; // in UTF-8
+static std::string ExportedBaseUtf8;
 static uint32_t ExportedTexts;
 static bool ExportWarned;
 static std::string Unmasked;
@@ -141,16 +142,17 @@ static FileOutcome Exported(const char* name, bool converted, const std::string&
 }
 
 // False, with the reason said, for a speech file whose name a catalogue cannot carry in its
-// references and contexts: one that is not UTF-8 text on one line, or that holds the
-// backslash import takes for a folder.
+// references and contexts: one that is not UTF-8 text on one line (on Windows, once taken from
+// the code page), or that holds the backslash import takes for a folder.
 static bool StartFile(const char* name)
 {
     ExportedName = name;
-    ExportedBase = BaseNameOf(name);
+    bool carried = FileNameAsUtf8(BaseNameOf(name), &ExportedBaseUtf8);
+    ExportedBase = ExportedBaseUtf8.c_str();
     ExportedTexts = 0;
     ExportWarned = false;
     size_t length = strlen(ExportedBase);
-    bool carried = length > 0 && IsValidUtf8((const uint8_t*)ExportedBase, (uint32_t)length);
+    carried = carried && length > 0 && IsValidUtf8((const uint8_t*)ExportedBase, (uint32_t)length);
     for (size_t k = 0; k < length; ++k) {
         uint8_t c = (uint8_t)ExportedBase[k];
         carried = carried && c >= 0x20 && c != 0x7F && c != '\\';
@@ -190,7 +192,7 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     // at all, and one that lacked a file's texts would delete them there.
     std::map<std::string, const char*> byBaseName;
     for (const char* file : files) {
-        auto found = byBaseName.emplace(BaseNameOf(file), file);
+        auto found = byBaseName.emplace(NameKey(BaseNameOf(file)), file);
         if (!found.second || SameFile(file, catalogue)) {
             PrintProblem(file, !found.second
                                    ? std::string("has the same name as ") + found.first->second +
@@ -209,7 +211,11 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         return;
     }
     Catalogue.clear();
-    AppendCatalogueHeader(&Catalogue, BaseNameOf(catalogue), "quillmarsh " QUILLMARSH_VERSION);
+    std::string title;
+    if (!FileNameAsUtf8(BaseNameOf(catalogue), &title)) {
+        title = "messages";
+    }
+    AppendCatalogueHeader(&Catalogue, title.c_str(), "quillmarsh " QUILLMARSH_VERSION);
     bool whole = true;
     for (size_t i = 0; i < files.size(); ++i) {
         ShowProgress(i, files[i]);

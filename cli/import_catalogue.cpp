@@ -110,11 +110,18 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
         }
         EntryCatalogue.resize(Entries.size(), Catalogues.size() - 1);
         for (size_t k = before; k < Entries.size(); ++k) {
+            std::string context;
             std::string file;
             uint32_t record = 0;
-            if (!ContextOf(Entries[k], &file, &record)) {
+            if (!ContextOf(Entries[k], &context, &record)) {
                 PrintProblem(Where(k).c_str(), "the entry names no speech file and record "
                                                "(msgctxt \"NAME.spc:0042\"); it is skipped");
+                *warned = true;
+                continue;
+            }
+            if (!FileNameFromUtf8(context, &file)) {
+                PrintProblem(Where(k).c_str(), "the speech file's name holds a character that "
+                                               "this system's code page lacks; it is skipped");
                 *warned = true;
                 continue;
             }
@@ -287,7 +294,11 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         Current = &Files[f];
         Records = Translated = 0;
         FileWarned = EncodingHinted = false;
-        bool elsewhere = strchr(name, '/') != NULL || strchr(name, '\\') != NULL;
+#ifdef _WIN32
+        bool elsewhere = strpbrk(name, "/\\:") != NULL; // a drive's current folder too
+#else
+        bool elsewhere = strpbrk(name, "/\\") != NULL;
+#endif
         if (elsewhere) {
             PrintProblem(name, "a catalogue names a speech file in another folder; import "
                                "reads them from this one");

@@ -24,6 +24,17 @@
 // when none does. (The C runtime's own expansion would also take "[a].spc" for a pattern.)
 static std::vector<std::string> ExpandedNames; // for the whole run: the file list points here
 
+// Whether a name matches a pattern as a shell matches it ('*' any run, '?' one character).
+// FindFirstFileA also matches a file by its short 8.3 name: "*.txt" takes "a.txtold" (A~1.TXT).
+static bool Matches(const char* pattern, const char* name)
+{
+    if (*pattern == '*') {
+        return Matches(pattern + 1, name) || (*name != 0 && Matches(pattern, name + 1));
+    }
+    return *name != 0 ? (*pattern == '?' || *pattern == *name) && Matches(pattern + 1, name + 1)
+                      : *pattern == 0;
+}
+
 static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& arguments)
 {
     for (const char* argument : arguments) {
@@ -34,7 +45,8 @@ static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& a
                                                         : INVALID_HANDLE_VALUE;
         for (bool more = search != INVALID_HANDLE_VALUE; more;
              more = FindNextFileA(search, &found) != 0) {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                Matches(NameKey(BaseNameOf(argument)).c_str(), NameKey(found.cFileName).c_str())) {
                 ExpandedNames.push_back(folder + found.cFileName);
             }
         }

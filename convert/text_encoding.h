@@ -44,6 +44,11 @@ const std::string* GameTextAsUtf8(TextEncoding encoding, const std::string& text
 // character the encoding cannot represent; *text is then as it was.
 bool EncodeGameText(TextEncoding encoding, const uint8_t* utf8, uint32_t length, std::string* text);
 
+// A file name as a catalogue carries it, in UTF-8, from the name the system's "A" calls take
+// (on Windows, in the ANSI code page), and back. False when the name has no such form.
+bool FileNameAsUtf8(const std::string& name, std::string* utf8);
+bool FileNameFromUtf8(const std::string& utf8, std::string* name);
+
 // ---- What each system's file gives the two conversions above ------------------------------
 // Called for the encodings other than UTF-8 only, with text that is not all ASCII; the
 // input of SystemEncodeText is valid UTF-8. Append, or return false.

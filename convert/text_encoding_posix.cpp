@@ -4,6 +4,19 @@
 
 #include <iconv.h>
 
+// Names are bytes, which catalogues take as UTF-8.
+bool FileNameAsUtf8(const std::string& name, std::string* utf8)
+{
+    *utf8 = name;
+    return true;
+}
+
+bool FileNameFromUtf8(const std::string& utf8, std::string* name)
+{
+    *name = utf8;
+    return true;
+}
+
 // The Windows code pages by their iconv names (not SHIFT_JIS or BIG5, which map some
 // characters differently), so that both systems convert alike.
 static const char* const ICONV_NAMES[ENCODING_COUNT] = {

@@ -78,4 +78,36 @@ bool SystemEncodeText(TextEncoding encoding, const uint8_t* utf8, uint32_t lengt
     text->resize(before + (done ? made : 0));
     return done;
 }
+// A name from one code page to another through UTF-16; no default character or best-fit
+// look-alike stands in for a character the target lacks: such a name fails.
+static bool ConvertName(UINT from, UINT to, const std::string& name, std::string* converted)
+{
+    converted->clear();
+    int length = (int)name.size();
+    int units = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, name.data(), length, NULL, 0);
+    std::wstring wide((size_t)(units > 0 ? units : 0), L'\0');
+    if (length == 0 || MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, name.data(), length,
+                                           &wide[0], units) <= 0) {
+        return length == 0;
+    }
+    bool toUtf8 = to == CP_UTF8 || GetACP() == CP_UTF8; // which takes no default character
+    BOOL usedDefault = FALSE;
+    DWORD flags = toUtf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int bytes = WideCharToMultiByte(to, flags, wide.data(), units, NULL, 0, NULL, NULL);
+    converted->resize((size_t)(bytes > 0 ? bytes : 0));
+    return bytes > 0 &&
+           WideCharToMultiByte(to, flags, wide.data(), units, &(*converted)[0], bytes, NULL,
+                               toUtf8 ? NULL : &usedDefault) == bytes &&
+           !usedDefault;
+}
+
+bool FileNameAsUtf8(const std::string& name, std::string* utf8)
+{
+    return ConvertName(CP_ACP, CP_UTF8, name, utf8);
+}
+
+bool FileNameFromUtf8(const std::string& utf8, std::string* name)
+{
+    return ConvertName(CP_UTF8, CP_ACP, utf8, name);
+}
 #endif

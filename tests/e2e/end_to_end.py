@@ -199,12 +199,17 @@ def command_line_guards_and_exit_statuses(program, folder):
 
 
 def windows_names_and_files(cli, folder):
-    # What Windows does differently: cmd.exe leaves "*.spc" to the program, names are one file
-    # in any case and spelling, a name may end in a dot that the system drops, side data may be
-    # read-only, and the code page has letters of its own.
+    # What Windows does differently: cmd.exe leaves "*.spc" to the program, which must not take
+    # "x.spcold" for its short name X~1.SPC, names are one file in any case and spelling, a name
+    # may end in a dot that the system drops, side data may be read-only, the code page has
+    # letters of its own, which a catalogue holds in UTF-8, and "C:0001.spc" is on a drive.
     os.makedirs(os.path.join(folder, "sub"))
     shutil.copy(os.path.join(folder, "0001.spc"), os.path.join(folder, "\u00c9.spc"))
     shutil.copy(os.path.join(folder, "0002.spc"), os.path.join(folder, "sub", "\u00e9.spc"))
+    with open(os.path.join(folder, "x.spcold"), "wb") as junk:
+        junk.write(b"junk")
+    with open(os.path.join(folder, "drive.po"), "wb") as po:
+        po.write(b'msgctxt "C:0001.spc:0001"\nmsgid "a"\nmsgstr "b"\n')
     run(cli + ["export", "0001.spc"], cwd=folder)
     catalogue = read(folder, "0001.pot").replace(b'msgstr ""\n\n', b'msgstr "X"\n\n')
     with open(os.path.join(folder, "case.po"), "wb") as po:
@@ -213,6 +218,8 @@ def windows_names_and_files(cli, folder):
                                          ".\\0001.spc"], 0),
              (["decode", "0001.spc."], 2), (["decode", "sub\\\u00e9.spc"], 0),
              (["rebuild", "\u00c9.txt", "sub\\\u00e9.txt"], 2), (["import", "case.po"], 0),
+             (["export", "\u00c9.spc"], 0), (["import", "\u00c9.pot"], 0),
+             (["import", "drive.po"], 2),
              ("read-only", 0), (["-f", "decode", "0003.spc"], 0), (["decode", "0002.spc"], 0)]
     # The input reached through its folder's short 8.3 name is still the input.
     inner = os.path.join(folder, "longfoldername")
@@ -227,7 +234,7 @@ def windows_names_and_files(cli, folder):
             continue
         arguments, where = arguments if isinstance(arguments[0], list) else (arguments, folder)
         done = run(cli + arguments, text=False, cwd=where) # names in the code page's bytes
-        if done.returncode != status or (arguments[0] == "import" and
+        if done.returncode != status or (arguments[0] == "import" and status == 0 and
                                          done.stdout.count(b"->") != 1) or (
                 where == inner and b"would be the input itself" not in done.stderr):
             fail("quillmarsh %s: exit code %d, not %d: %r%r" % (
