@@ -303,9 +303,10 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->Lines[0] += " HEADER: " + value;
              break;
          case 2:
-             c->Lines[3] = "[:::::]LINECOUNT: 2" +
-                           std::vector<std::string>{",", ".", "\xE2\x80\x89"}[c->Pick(3)] +
-                           "000[:::::]";
+             c->Lines[3] =
+                 "[:::::]LINECOUNT: 2" +
+                 std::vector<std::string>{",", ".", "\xE2\x80\x89", "\xE2\x80\x8B"}[c->Pick(4)] +
+                 "000[:::::]";
              c->What.Count = 2000;
              break;
          case 3:
