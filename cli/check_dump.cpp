@@ -32,15 +32,27 @@ static bool EndsLine(const uint8_t* bytes, uint32_t size, uint32_t p)
            (bytes[p] == '\n' || (bytes[p] == '\r' && (p + 1 == size || bytes[p + 1] != '\n')));
 }
 
+// The line ends in [from, to): each LF, found as fast as memchr finds, and each CR alone.
+static uint32_t CountLineEnds(const uint8_t* bytes, uint32_t size, uint32_t from, uint32_t to)
+{
+    uint32_t count = (uint32_t)std::count(bytes + from, bytes + to, '\n');
+    for (const uint8_t* cr = bytes + from;
+         (cr = (const uint8_t*)memchr(cr, '\r', (size_t)(bytes + to - cr))) != NULL; ++cr) {
+        count += EndsLine(bytes, size, (uint32_t)(cr - bytes));
+    }
+    return count;
+}
+
+// Counted from the last offset asked for, either way: findings come in line order, and a
+// record's note may ask again for a line before the one its text ended on.
 static uint32_t LineOf(LineCounter* lines, uint32_t offset)
 {
     if (offset < lines->At) {
-        lines->At = 0;
-        lines->Line = 1;
+        lines->Line -= CountLineEnds(lines->Bytes, lines->Size, offset, lines->At);
+    } else {
+        lines->Line += CountLineEnds(lines->Bytes, lines->Size, lines->At, offset);
     }
-    for (; lines->At < offset; ++lines->At) {
-        lines->Line += EndsLine(lines->Bytes, lines->Size, lines->At);
-    }
+    lines->At = offset;
     return lines->Line;
 }
 
@@ -413,18 +425,34 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
 {
     const DumpWalk* walk = judge->Walk;
     const std::vector<uint32_t>& original = judge->OriginalLines;
+    if (!walk->Repaired) {
+        return "";
+    }
     uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
     // The line that holds the text's end, or the joined marker line, is the last compared.
     uint32_t last = LineOf(&judge->Lines, line.TextEnd) - (joined > 0 ? 0 : 1);
-    if (!walk->Repaired || last >= original.size()) {
+    if (last >= original.size()) {
         return "";
     }
     const uint8_t* read = walk->Original + original[first];
     uint32_t size = original[last] - original[first];
-    bool kept =
-        size >= joined && memcmp(read + size - joined, walk->Bytes + line.TextEnd, joined) == 0;
-    if (kept && ShowsTheWrittenText(read, size - joined, walk->Bytes + line.TextStart, line.Length,
-                                    lone || joined > 0)) {
+    // The joined marker line as read: its bytes are the repaired one's, blanks aside, and the
+    // blanks before it are its markup's.
+    const uint8_t* marker = walk->Bytes + line.TextEnd;
+    for (uint32_t k = joined; k > 0; --k) {
+        while (size > 0 && read[size - 1] == ' ' && marker[k - 1] != ' ') {
+            --size;
+        }
+        if (marker[k - 1] != ' ' && (size == 0 || read[--size] != marker[k - 1])) {
+            size = UINT32_MAX;
+            break;
+        }
+    }
+    while (joined > 0 && size != UINT32_MAX && size > 0 && read[size - 1] == ' ') {
+        --size;
+    }
+    if (size != UINT32_MAX && ShowsTheWrittenText(read, size, walk->Bytes + line.TextStart,
+                                                  line.Length, lone || joined > 0)) {
         return "";
     }
     records->TextChanged = true;
@@ -517,7 +545,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         }
         if (line.LineBreaks == 0 && JoinedMarkerLine(walk, line.TextEnd)) {
             uint32_t end = line.TextEnd; // of the joined line, its line end included
-            while (end < walk->Size && bytes[end++] != judge->Lines.Break) {
+            while (end < walk->Size && !EndsLine(bytes, walk->Size, end++)) {
             }
             return RepairProblem(judge, line, records, false, end - line.TextEnd);
         }

@@ -216,6 +216,9 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
                  for (size_t k = 0; k < c->What.Records.size(); ++k) {
                      SetText(c, k, k + 1 == c->What.Records.size() && c->Pick(2) ? "NOTE: x" : "a");
                  }
+                 std::string& marker = c->Lines[at + 1]; // blanks the repair takes out
+                 marker = (c->Pick(2) ? " [:::::] " : "[:::::] ") +
+                          marker.substr(7, marker.size() - 14) + " [:::::]";
              }
              c->Lines[at] += (at == 3 ? "\r" : "") + c->Lines[at + 1];
              c->Lines.erase(c->Lines.begin() + (long)at + 1);
