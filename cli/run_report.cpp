@@ -156,8 +156,9 @@ std::string LossInWords(DumpLoss loss, uint32_t record, const uint8_t* shown)
         return text + "CR LF, which a dump shows as a line break: a rebuild writes the text two "
                       "bytes short for each";
     case LOSS_LINE_COUNT:
-        return "a rebuild reads four digits and no sign of its LINECOUNT, " +
-               std::to_string((int32_t)record);
+        return record == 0 ? "its LINECOUNT is 0, so a rebuild writes no record and no tail"
+                           : "a rebuild reads four digits and no sign of its LINECOUNT, " +
+                                 std::to_string((int32_t)record);
     case LOSS_LONE_BYTE:
         return "a decode drops a byte that follows the head with no record before it";
     default:

@@ -143,7 +143,11 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     WriteMarkerLine(dump, "HEADER: ", DigitScratch);
     snprintf(DigitScratch, sizeof DigitScratch, "%d", (int)(int32_t)header.LineCount);
     WriteMarkerLine(dump, "LINECOUNT: ", DigitScratch);
-    if (LookForDumpLoss && header.LineCount > 9999) {
+    // Past four digits or signed, or 0 with anything after the head, which a rebuild then
+    // leaves out: no dump gives such a file back, and the head is the first cause.
+    bool lineCountLost =
+        header.LineCount > 9999 || (header.LineCount == 0 && size > SPEECH_HEADER_SIZE);
+    if (LookForDumpLoss && lineCountLost) {
         LastConversion.Loss = LOSS_LINE_COUNT;
         LastConversion.LossRecord = header.LineCount;
     }
@@ -151,7 +155,8 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     SpeechWalk walk;
     StartSpeechWalk(&walk, bytes, size);
     WriteRecordLines(dump, &walk);
-    if (LookForDumpLoss && walk.Tail == NO_TAIL && walk.TailStart < size) {
+    if (LookForDumpLoss && LastConversion.Loss == LOSS_NONE && walk.Tail == NO_TAIL &&
+        walk.TailStart < size) {
         LastConversion.Loss = LOSS_LONE_BYTE;
     }
     if (walk.Tail == UNSEQUENCED_TAIL) {

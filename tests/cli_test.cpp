@@ -68,11 +68,18 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "big.spc: writing big.txt failed (File too large); nothing was written",
          {{"big.txt", "-"}, {"~qm-out.tmp", "-"}},
          "ulimit -f 1;"},
-        {{{"c.spc", BuildSpeechFile(3, 0xFFFFFFFF, {{1, "a"}})}},
+        // The head is the first cause, before the byte a decode drops.
+        {{{"c.spc", BuildSpeechFile(3, 0xFFFFFFFF, {}) + "z"}},
          "decode c.spc",
          1,
          "c.spc: a rebuild of c.txt will not give this file back byte for byte: a rebuild reads "
          "four digits and no sign of its LINECOUNT, -1",
+         {}},
+        {{{"z.spc", BuildSpeechFile(3, 0, {{1, "a"}})}},
+         "decode z.spc",
+         1,
+         "z.spc: a rebuild of z.txt will not give this file back byte for byte: its LINECOUNT is "
+         "0, so a rebuild writes no record and no tail",
          {}},
         {{{"l.spc", BuildSpeechFile(3, 2, {{1, "a[LINE:0002]b"}})}},
          "decode l.spc",
