@@ -63,9 +63,11 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
                                            "game stores its texts)");
             return false;
         }
-        char context[300];
-        snprintf(context, sizeof context, "%s:%04u", ExportedBase, (unsigned)record.LineNumber);
-        AppendCatalogueEntry(&Catalogue, place.c_str(), context, text->data(), text->size());
+        char number[8];
+        snprintf(number, sizeof number, ":%04u", (unsigned)record.LineNumber);
+        std::string context = ExportedBase + std::string(number);
+        AppendCatalogueEntry(&Catalogue, place.c_str(), context.c_str(), text->data(),
+                             text->size());
         ++ExportedTexts;
         if (Output != NULL && Catalogue.size() >= OUTPUT_STAGING_CAPACITY) {
             WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());
@@ -147,7 +149,11 @@ static FileOutcome Exported(const char* name, bool converted, const std::string&
 static bool StartFile(const char* name)
 {
     ExportedName = name;
-    bool carried = FileNameAsUtf8(BaseNameOf(name), &ExportedBaseUtf8);
+    // The whole name first: in the code pages of East Asia a backslash byte ends many
+    // characters, so only in UTF-8 does the last one part a folder from the name.
+    bool carried = FileNameAsUtf8(name, &ExportedBaseUtf8);
+    ExportedBaseUtf8.erase(
+        0, (size_t)(BaseNameOf(ExportedBaseUtf8.c_str()) - ExportedBaseUtf8.c_str()));
     ExportedBase = ExportedBaseUtf8.c_str();
     ExportedTexts = 0;
     ExportWarned = false;
@@ -212,10 +218,10 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     }
     Catalogue.clear();
     std::string title;
-    if (!FileNameAsUtf8(BaseNameOf(catalogue), &title)) {
+    if (!FileNameAsUtf8(catalogue, &title)) {
         title = "messages";
     }
-    AppendCatalogueHeader(&Catalogue, title.c_str(), "quillmarsh " QUILLMARSH_VERSION);
+    AppendCatalogueHeader(&Catalogue, BaseNameOf(title.c_str()), "quillmarsh " QUILLMARSH_VERSION);
     bool whole = true;
     for (size_t i = 0; i < files.size(); ++i) {
         ShowProgress(i, files[i]);

@@ -20,7 +20,8 @@ bool ImportFuzzy;
 // The entries of every catalogue, and for each speech file they name, which entry stands for
 // which record.
 struct SpeechFileEntries {
-    std::string Name;
+    std::string Name;                                  // as the system's calls take it
+    bool Elsewhere;                                    // the catalogue names a folder or drive
     std::vector<std::pair<uint32_t, size_t>> ByRecord; // record number, entry; sorted
 };
 
@@ -127,7 +128,14 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
             }
             auto found = fileIndex.emplace(NameKey(file), Files.size());
             if (found.second) {
-                Files.push_back(SpeechFileEntries{file, {}});
+                // Told in UTF-8, where no byte of a character is a slash: in the code pages of
+                // East Asia a backslash byte ends many.
+#ifdef _WIN32
+                bool elsewhere = strpbrk(context.c_str(), "/\\:") != NULL; // a drive's too
+#else
+                bool elsewhere = strpbrk(context.c_str(), "/\\") != NULL;
+#endif
+                Files.push_back(SpeechFileEntries{file, elsewhere, {}});
             }
             Files[found.first->second].ByRecord.push_back({record, k});
         }
@@ -294,11 +302,7 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         Current = &Files[f];
         Records = Translated = 0;
         FileWarned = EncodingHinted = false;
-#ifdef _WIN32
-        bool elsewhere = strpbrk(name, "/\\:") != NULL; // a drive's current folder too
-#else
-        bool elsewhere = strpbrk(name, "/\\") != NULL;
-#endif
+        bool elsewhere = Files[f].Elsewhere;
         if (elsewhere) {
             PrintProblem(name, "a catalogue names a speech file in another folder; import "
                                "reads them from this one");

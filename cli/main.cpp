@@ -24,15 +24,19 @@
 // when none does. (The C runtime's own expansion would also take "[a].spc" for a pattern.)
 static std::vector<std::string> ExpandedNames; // for the whole run: the file list points here
 
-// Whether a name matches a pattern as a shell matches it ('*' any run, '?' one character).
-// FindFirstFileA also matches a file by its short 8.3 name: "*.txt" takes "a.txtold" (A~1.TXT).
+// Whether a name matches a pattern as a shell matches it ('*' any run, '?' one character of
+// the code page, which may take two bytes). FindFirstFileA also matches a file by its short
+// 8.3 name: "*.txt" takes "a.txtold" (A~1.TXT).
 static bool Matches(const char* pattern, const char* name)
 {
     if (*pattern == '*') {
-        return Matches(pattern + 1, name) || (*name != 0 && Matches(pattern, name + 1));
+        return Matches(pattern + 1, name) || (*name != 0 && Matches(pattern, CharNextA(name)));
     }
-    return *name != 0 ? (*pattern == '?' || *pattern == *name) && Matches(pattern + 1, name + 1)
-                      : *pattern == 0;
+    if (*name == 0 || *pattern == 0) {
+        return *name == *pattern;
+    }
+    return *pattern == '?' ? Matches(pattern + 1, CharNextA(name))
+                           : *pattern == *name && Matches(pattern + 1, name + 1);
 }
 
 static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& arguments)
