@@ -50,6 +50,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         std::string Environment = "";
     } cases[] = {
         {{}, "", 2, "quillmarsh: no command given", {}},
+        {{}, "-h", 0, "Usage: quillmarsh", {}},
         {{}, "unpack a.spc", 2, "unknown command 'unpack'", {}},
         {{}, "decode -x a.spc", 2, "unknown option '-x'", {}},
         {{}, "export --encoding latin9 a.spc", 2, "unknown encoding 'latin9'", {}},
@@ -132,7 +133,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{{"a\\b.spc", SPEECH}}, "export 'a\\b.spc'", 2, "a catalogue cannot carry this name", {}},
         {{{"u.spc", BuildSpeechFile(3, 1, {{1, "caf\xC3\xA9"}})},
           {"u.po", "msgctxt \"u.spc:1\"\nmsgid \"caf\xC3\xA9\"\nmsgstr \"Th\xC3\xA9\"\n"}},
-         "import --encoding cp1252 u.po",
+         "import --encoding=cp1252 u.po",
          1,
          "u.spc: record 1 stands in the catalogue as UTF-8, not as Windows-1252 text",
          {}},
