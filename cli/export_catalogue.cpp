@@ -17,8 +17,7 @@ TextEncoding GameEncoding = ENCODING_UTF8;
 // catalogue knows it, and the scratch the texts pass through.
 static std::string Catalogue;
 static const char* ExportedName;
-static const char* ExportedBase; // in UTF-8
-static std::string ExportedBaseUtf8;
+static std::string ExportedBase; // in UTF-8
 static uint32_t ExportedTexts;
 static bool ExportWarned;
 static std::string Unmasked;
@@ -43,7 +42,7 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
         Unmasked.resize(record.TextLength);
         MaskBytes((uint8_t*)&Unmasked[0], bytes + walk.RecordStart + RECORD_HEAD_SIZE,
                   record.TextLength);
-        std::string place = std::string(ExportedBase) + ":" + std::to_string(record.LineNumber);
+        std::string place = ExportedBase + ":" + std::to_string(record.LineNumber);
         // gettext's tools refuse a whole catalogue for a NUL or an EOT (its context separator)
         // in a string.
         if (memchr(Unmasked.data(), 0, Unmasked.size()) != NULL ||
@@ -65,7 +64,7 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
         }
         char number[8];
         snprintf(number, sizeof number, ":%04u", (unsigned)record.LineNumber);
-        std::string context = ExportedBase + std::string(number);
+        std::string context = ExportedBase + number;
         AppendCatalogueEntry(&Catalogue, place.c_str(), context.c_str(), text->data(),
                              text->size());
         ++ExportedTexts;
@@ -118,7 +117,7 @@ static bool WriteTemplate(const uint8_t* bytes, uint32_t size)
         return false;
     }
     Catalogue.clear();
-    AppendCatalogueHeader(&Catalogue, ExportedBase, "quillmarsh " QUILLMARSH_VERSION);
+    AppendCatalogueHeader(&Catalogue, ExportedBase.c_str(), "quillmarsh " QUILLMARSH_VERSION);
     bool written = AppendEntries(bytes, size);
     WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());
     Catalogue.clear();
@@ -151,14 +150,13 @@ static bool StartFile(const char* name)
     ExportedName = name;
     // The whole name first: in the code pages of East Asia a backslash byte ends many
     // characters, so only in UTF-8 does the last one part a folder from the name.
-    bool carried = FileNameAsUtf8(name, &ExportedBaseUtf8);
-    ExportedBaseUtf8.erase(
-        0, (size_t)(BaseNameOf(ExportedBaseUtf8.c_str()) - ExportedBaseUtf8.c_str()));
-    ExportedBase = ExportedBaseUtf8.c_str();
+    bool carried = FileNameAsUtf8(name, &ExportedBase);
+    ExportedBase.erase(0, (size_t)(BaseNameOf(ExportedBase.c_str()) - ExportedBase.c_str()));
     ExportedTexts = 0;
     ExportWarned = false;
-    size_t length = strlen(ExportedBase);
-    carried = carried && length > 0 && IsValidUtf8((const uint8_t*)ExportedBase, (uint32_t)length);
+    size_t length = ExportedBase.size();
+    carried =
+        carried && length > 0 && IsValidUtf8((const uint8_t*)ExportedBase.data(), (uint32_t)length);
     for (size_t k = 0; k < length; ++k) {
         uint8_t c = (uint8_t)ExportedBase[k];
         carried = carried && c >= 0x20 && c != 0x7F && c != '\\';

@@ -608,12 +608,12 @@ static bool Finished(OutputFile* output)
     return !output->Failed;
 }
 
-// Renames from over to; a failure names the file the user knows: to, or from when it is the
-// old side data going aside.
-static bool PutInPlace(const char* from, const char* to, const char* named)
+// Renames from over to; a failure names the file the user knows: to, or from when it goes
+// aside under one of this program's temporary names.
+static bool PutInPlace(const char* from, const char* to)
 {
     if (InjectedFault() || !SystemReplace(from, to)) {
-        ReportProblem(PROBLEM_CANNOT_REPLACE, named);
+        ReportProblem(PROBLEM_CANNOT_REPLACE, IsTemporaryName(to) ? from : to);
         return false;
     }
     return true;
@@ -628,8 +628,7 @@ bool PublishOutput(OutputFile* output)
         ReportProblem(PROBLEM_WRITE_FAILED, output->FinalName);
         finished = false;
     }
-    if (!finished ||
-        (!comparing && !PutInPlace(output->TemporaryName, output->FinalName, output->FinalName))) {
+    if (!finished || (!comparing && !PutInPlace(output->TemporaryName, output->FinalName))) {
         output->Taken = !comparing;
         DiscardOutput(output);
         return false;
@@ -670,8 +669,7 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
         RemoveIfThere(journalName);
         finished = false;
     }
-    if (!finished || (journal.OldSideDataAside &&
-                      !PutInPlace(sideData->FinalName, aside, sideData->FinalName))) {
+    if (!finished || (journal.OldSideDataAside && !PutInPlace(sideData->FinalName, aside))) {
         if (finished) {
             RemoveIfThere(journalName); // nothing was moved yet
         }
@@ -679,8 +677,8 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
         DiscardOutput(dump);
         return false;
     }
-    if (!PutInPlace(sideData->TemporaryName, sideData->FinalName, sideData->FinalName) ||
-        !PutInPlace(dump->TemporaryName, dump->FinalName, dump->FinalName)) {
+    if (!PutInPlace(sideData->TemporaryName, sideData->FinalName) ||
+        !PutInPlace(dump->TemporaryName, dump->FinalName)) {
         // The old pair goes back; if even that fails, the journal stays for the next conversion
         // in this folder to settle.
         if (RollBack(prefix, &journal)) {
