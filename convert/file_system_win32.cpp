@@ -32,6 +32,7 @@ static bool Fail()
     switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME: // a pattern that matched nothing is a name no file can have
         SystemError = ENOENT;
         break;
     case ERROR_ACCESS_DENIED:
