@@ -46,6 +46,8 @@ void ClearProgress();
 
 bool FileStands(const char* name);
 bool SameFile(const char* first, const char* second);
+// One key for every name of a file in a folder that exists ("a.pot", "./a.pot", "link/a.pot").
+std::string FileKey(const std::string& name);
 // `name` with its last three characters replaced.
 std::string WithEnding(const std::string& name, const char* ending);
 

@@ -173,7 +173,7 @@ static bool StartFile(const char* name)
 FileOutcome ExportFile(const char* name)
 {
     std::string output = WithEnding(name, "pot");
-    const char* earlier = EarlierInputOf(output, name);
+    const char* earlier = EarlierInputOf(FileKey(output), name);
     if (earlier != NULL) {
         PrintProblem(name, "would be exported into the same " + output + " as " + earlier +
                                " in this run; not exported (export it in a run of its own)");
@@ -184,7 +184,7 @@ FileOutcome ExportFile(const char* name)
     }
     bool converted = RunCore(name, name, WriteTemplate, INPUT_FOLDER);
     if (converted) {
-        RememberOutput(output, name);
+        RememberOutput(FileKey(output), name);
     }
     return Exported(name, converted, LastConversion.OutputName);
 }

@@ -145,9 +145,9 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.spc: 2 records, 1 translated",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
         {{{"a.spc", SPEECH}, {"a.bin", BuildSpeechFile(3, 1, {{1, "Other"}})}},
-         "export a.spc a.bin",
+         "export a.spc ./a.bin",
          2,
-         "a.bin: would be exported into the same a.pot as a.spc in this run; not exported",
+         "./a.bin: would be exported into the same ./a.pot as a.spc in this run; not exported",
          {}},
         {{{"a.spc", SPEECH},
           {"x.po", "msgid \"Hi\"\nmsgstr \"Salut\"\n\nmsgctxt \"a.spc:1\"\nmsgid \"H\" \"i\"\n"
