@@ -159,6 +159,9 @@ std::string LossInWords(DumpLoss loss, uint32_t record, const uint8_t* shown)
         return record == 0 ? "its LINECOUNT is 0, so a rebuild writes no record and no tail"
                            : "a rebuild reads four digits and no sign of its LINECOUNT, " +
                                  std::to_string((int32_t)record);
+    case LOSS_TAIL_WITHOUT_RECORD:
+        return "no whole record comes before its tail, and a rebuild splices side data only "
+               "after a record line";
     case LOSS_LONE_BYTE:
         return "a decode drops a byte that follows the head with no record before it";
     default:

@@ -155,9 +155,9 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     SpeechWalk walk;
     StartSpeechWalk(&walk, bytes, size);
     WriteRecordLines(dump, &walk);
-    if (LookForDumpLoss && LastConversion.Loss == LOSS_NONE && walk.Tail == NO_TAIL &&
-        walk.TailStart < size) {
-        LastConversion.Loss = LOSS_LONE_BYTE;
+    if (LookForDumpLoss && LastConversion.Loss == LOSS_NONE && walk.TailStart < size &&
+        (walk.Tail == NO_TAIL || LastConversion.RecordCount == 0)) {
+        LastConversion.Loss = walk.Tail == NO_TAIL ? LOSS_LONE_BYTE : LOSS_TAIL_WITHOUT_RECORD;
     }
     if (walk.Tail == UNSEQUENCED_TAIL) {
         WriteMarkerLine(dump, "UNKNOWN DATA", "");

@@ -87,6 +87,7 @@ enum DumpLoss {
     LOSS_SHORT_TAIL_MARKER,
     LOSS_LONE_BYTE,  // the one byte after a head, with no record, which a decode drops
     LOSS_LINE_COUNT, // past 9999 or signed, of which a rebuild reads four digits and no sign
+    LOSS_TAIL_WITHOUT_RECORD, // a rebuild looks for tail markers only after a record line
 };
 
 struct ConversionReport {
