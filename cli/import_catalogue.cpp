@@ -162,6 +162,7 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
 static SpeechFileEntries* Current;
 static uint32_t Records;
 static uint32_t Translated;
+static uint32_t FuzzyKept; // translations marked fuzzy, left out without --fuzzy
 static bool FileWarned;
 static bool EncodingHinted;
 static std::string Scratch;
@@ -244,6 +245,7 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         // character back as other bytes than the game's.
         if (e.Translation.Empty || (e.Fuzzy && !ImportFuzzy) ||
             CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size())) {
+            FuzzyKept += !e.Translation.Empty && e.Fuzzy && !ImportFuzzy;
             WriteKept(output, walk, record);
             continue;
         }
@@ -300,7 +302,7 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         const char* name = Files[f].Name.c_str();
         ShowProgress(f, name);
         Current = &Files[f];
-        Records = Translated = 0;
+        Records = Translated = FuzzyKept = 0;
         FileWarned = EncodingHinted = false;
         bool elsewhere = Files[f].Elsewhere;
         if (elsewhere) {
@@ -313,8 +315,12 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         }
         PrintResult(name,
                     Plural(Records, "record") + ", " + std::to_string(Translated) +
-                        " translated, " + std::to_string(Records - Translated) + " kept -> " +
-                        LastConversion.OutputName,
+                        " translated, " + std::to_string(Records - Translated) + " kept" +
+                        // msgmerge marks a moved record fuzzy too: say why its text stayed.
+                        (FuzzyKept > 0 ? " (" + std::to_string(FuzzyKept) +
+                                             " fuzzy, taken only with --fuzzy)"
+                                       : std::string()) +
+                        " -> " + LastConversion.OutputName,
                     false);
         ++counts[FileWarned || warned ? FILE_FINDINGS : FILE_DONE];
     }

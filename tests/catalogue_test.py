@@ -103,6 +103,7 @@ def translated_by_polib_and_rewrapped_by_msgcat():
     for catalogue in ("fr.po", "narrow.po", "crlf.po"):
         result = run("import", catalogue, "fr2.po")
         expect("import of " + catalogue, result.returncode == 0
+               and b"2 kept (1 fuzzy, taken only with --fuzzy)" in result.stdout
                and read("mod/0001.spc") == expected
                and read("mod/0002.spc") == speech(9, 12000, long), result.stderr)
         subprocess.run(["msgcat", "--width=24", "-o", "narrow.po", "fr.po"], check=True,
