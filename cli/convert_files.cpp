@@ -131,10 +131,16 @@ static const char* NameInCurrentFolder(const char* name)
 
 FileOutcome DecodeFile(const char* name)
 {
+    // 0001.spc and 0001.bin decode into one 0001.txt: with -f the second would replace it.
+    std::string dump = WithEnding(name, "txt");
+    if (WrittenBefore(name, FileKey(dump), dump, "decoded", "decode")) {
+        return FILE_NOT_DONE;
+    }
     LookForDumpLoss = true;
     if (!RunConverter(name, NameInCurrentFolder(name), true)) {
         return FILE_NOT_DONE;
     }
+    RememberOutput(FileKey(dump), name);
     std::string line = CountsOf(LastConversion) + " -> " + LastConversion.OutputName;
     if (LastConversion.SideDataName[0] != 0) {
         line += std::string(", ") + LastConversion.SideDataName;
@@ -178,6 +184,18 @@ void RememberOutput(const std::string& output, const char* name)
     WrittenInThisRun.emplace(NameKey(output), name);
 }
 
+bool WrittenBefore(const char* name, const std::string& output, const std::string& shown,
+                   const char* participle, const char* verb)
+{
+    const char* earlier = EarlierInputOf(output, name);
+    if (earlier != NULL) {
+        PrintProblem(name, std::string("would be ") + participle + " into the same " + shown +
+                               " as " + earlier + " in this run; not " + participle + " (" +
+                               verb + " it in a run of its own)");
+    }
+    return earlier != NULL;
+}
+
 const char* EarlierDumpOfTheSameOutput(const char* name)
 {
     return EarlierInputOf(WithEnding(BaseNameOf(name), "spc"), name);
@@ -190,11 +208,8 @@ void RememberRebuild(const char* name)
 
 FileOutcome RebuildFile(const char* name)
 {
-    const char* earlier = EarlierDumpOfTheSameOutput(name);
-    if (earlier != NULL) {
-        PrintProblem(name,
-                     std::string("would be rebuilt into the same " OUTPUT_DIRECTORY " file as ") +
-                         earlier + " in this run; not rebuilt (rebuild it in a run of its own)");
+    if (WrittenBefore(name, WithEnding(BaseNameOf(name), "spc"), OUTPUT_DIRECTORY " file",
+                      "rebuilt", "rebuild")) {
         return FILE_NOT_DONE;
     }
     if (!RunConverter(name, name, false)) {

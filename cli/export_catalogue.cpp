@@ -173,10 +173,7 @@ static bool StartFile(const char* name)
 FileOutcome ExportFile(const char* name)
 {
     std::string output = WithEnding(name, "pot");
-    const char* earlier = EarlierInputOf(FileKey(output), name);
-    if (earlier != NULL) {
-        PrintProblem(name, "would be exported into the same " + output + " as " + earlier +
-                               " in this run; not exported (export it in a run of its own)");
+    if (WrittenBefore(name, FileKey(output), output, "exported", "export")) {
         return FILE_NOT_DONE;
     }
     if (!StartFile(name)) {
