@@ -219,8 +219,10 @@ static void UnlockFolders()
 
 // Opens the lock of one more folder, kept in the order of the keys, unless it is one already
 // opened under another name. A folder that may be missing is passed over when it cannot be
-// opened: no conversion works in it, and what uses it later says why.
-static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing)
+// opened: no conversion works in it, and what uses it later says why. Where the folder of
+// `file` does not stand, neither does the file, and that is said of the file.
+static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
+                           const char* file = NULL)
 {
     HeldFolder held;
     snprintf(held.Prefix, sizeof held.Prefix, "%s", prefix);
@@ -229,7 +231,8 @@ static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing)
         if (mayBeMissing) {
             return true;
         }
-        ReportProblem(PROBLEM_CANNOT_LOCK, folder);
+        bool missing = file != NULL && (SystemError == ENOENT || SystemError == ENOTDIR);
+        ReportProblem(missing ? PROBLEM_CANNOT_OPEN : PROBLEM_CANNOT_LOCK, missing ? file : folder);
         return false;
     }
     for (int k = 0; k < *opened; ++k) {
@@ -255,7 +258,7 @@ static bool LockFolders(const char* path, bool rebuild)
     char prefix[PATH_CAPACITY];
     snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(path) - path), path);
     int opened = 0;
-    bool open = OpenHeldFolder(&opened, prefix, false);
+    bool open = OpenHeldFolder(&opened, prefix, false, path);
     // The usual rebuild works in the dump's own folder, and no conversion can work in a "mod"
     // that does not stand yet.
     open = open && (!rebuild || prefix[0] == 0 || OpenHeldFolder(&opened, "", false));
