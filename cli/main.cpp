@@ -138,7 +138,7 @@ static const char* OptionValue(const char* argument, size_t length, int* i, int 
 int main(int argc, char** argv)
 {
     const Command* command = NULL;
-    const char* folder = NULL;
+    std::vector<const char*> folders; // each -C from the one before, as in make and tar
     const char* catalogue = NULL;
     const char* encoding = NULL;
     std::vector<const char*> files;
@@ -155,7 +155,8 @@ int main(int argc, char** argv)
             } else if (strcmp(argument, "--fuzzy") == 0) {
                 ImportFuzzy = true;
             } else if (strncmp(argument, "-C", 2) == 0) {
-                if ((folder = OptionValue(argument, 2, &i, argc, argv)) == NULL) {
+                folders.push_back(OptionValue(argument, 2, &i, argc, argv));
+                if (folders.back() == NULL) {
                     return UsageError("-C needs a folder");
                 }
             } else if (strncmp(argument, "-o", 2) == 0) {
@@ -204,10 +205,12 @@ int main(int argc, char** argv)
     if (files.empty()) {
         return UsageError(std::string("no file given to ") + command->Name);
     }
-    if (folder != NULL && chdir(folder) != 0) {
-        fprintf(stderr, "quillmarsh: %s: cannot work in this folder (%s)\n", folder,
-                strerror(errno));
-        return 2;
+    for (const char* folder : folders) {
+        if (chdir(folder) != 0) {
+            fprintf(stderr, "quillmarsh: %s: cannot work in this folder (%s)\n", folder,
+                    strerror(errno));
+            return 2;
+        }
     }
 #ifdef _WIN32
     files = ExpandPatterns(files);

@@ -54,7 +54,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "unpack a.spc", 2, "unknown command 'unpack'", {}},
         {{}, "decode -x a.spc", 2, "unknown option '-x'", {}},
         {{}, "export --encoding latin9 a.spc", 2, "unknown encoding 'latin9'", {}},
-        {{}, "-C nowhere decode a.spc", 2, "nowhere: cannot work in this folder", {}},
+        {{}, "-C nowhere -C . decode a.spc", 2, "nowhere: cannot work in this folder", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
         {{}, "rebuild nodir/a.txt", 2, "nodir/a.txt: cannot be opened (No such file", {}},
         {{{"n.spc", BuildSpeechFile(3, 2, {{9999, "a"}, {10000, "b"}})}},
