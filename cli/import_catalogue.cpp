@@ -83,6 +83,12 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
 {
     std::map<std::string, size_t> fileIndex; // of Files, by name
     for (const char* catalogue : catalogues) {
+        // A catalogue named twice ("*.po fr.po") is read once: its entries are not a second
+        // translation of the same records.
+        if (std::any_of(CatalogueNames.begin(), CatalogueNames.end(),
+                        [&](const char* earlier) { return SameFile(earlier, catalogue); })) {
+            continue;
+        }
         size_t before = Entries.size();
         InputFile file;
         if (!OpenInputFile(catalogue, &file)) {

@@ -141,7 +141,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{{"a.spc", SPEECH},
           {"a.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=US-ASCII\\n\"\n\n"
                    "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
-         "import a.po",
+         "import a.po ./a.po",
          0,
          "a.spc: 2 records, 1 translated",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
