@@ -192,6 +192,27 @@ static void WriteTranslated(OutputFile* output, const SpeechWalk& walk, const st
     WriteMaskedOutput(output, (const uint8_t*)text.data(), (uint32_t)text.size());
 }
 
+// " (it holds U+20AC)": the first character of a UTF-8 text that the game's encoding lacks.
+static std::string UnwritableIn(const std::string& utf8)
+{
+    std::string bytes;
+    for (size_t k = 0, n = 1; k < utf8.size(); k += n, n = 1) {
+        while (k + n < utf8.size() && ((uint8_t)utf8[k + n] & 0xC0) == 0x80) {
+            ++n;
+        }
+        if (!EncodeGameText(GameEncoding, (const uint8_t*)utf8.data() + k, (uint32_t)n, &bytes)) {
+            uint32_t code = n == 1 ? (uint8_t)utf8[k] : (uint8_t)utf8[k] & (0x3F >> (n - 1));
+            for (size_t m = 1; m < n; ++m) {
+                code = code << 6 | ((uint8_t)utf8[k + m] & 0x3F);
+            }
+            char shown[24];
+            snprintf(shown, sizeof shown, " (it holds U+%04X)", (unsigned)code);
+            return shown;
+        }
+    }
+    return "";
+}
+
 static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
 {
     const char* name = Current->Name.c_str();
@@ -201,6 +222,7 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
     StartSpeechWalk(&walk, bytes, size);
     std::vector<bool> used(Current->ByRecord.size(), false);
     uint32_t reported = 0;
+    bool unwritable = false;
     while (NextSpeechRecord(&walk, &record)) {
         ReportProgress(walk.Position, size, &reported);
         ++Records;
@@ -260,10 +282,14 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         Text.clear();
         if (!EncodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), (uint32_t)Scratch.size(),
                             &Text)) {
+            // Every such entry is named, so that one run finds them all.
             PrintProblem(Where(entry).c_str(),
                          e.Context + ": the translation cannot be written in " +
-                             TextEncodingName(GameEncoding) + "; nothing written for " + name);
-            return false;
+                             TextEncodingName(GameEncoding) + UnwritableIn(Scratch) +
+                             "; nothing written for " + name);
+            unwritable = true;
+            WriteKept(output, walk, record);
+            continue;
         }
         WriteTranslated(output, walk, Text);
         ++Translated;
@@ -277,7 +303,7 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             FileWarned = true;
         }
     }
-    return true;
+    return !unwritable;
 }
 
 static bool WriteImported(const uint8_t* bytes, uint32_t size)

@@ -192,10 +192,36 @@ const std::string* GameTextAsUtf8(TextEncoding encoding, const std::string& text
     return converted;
 }
 
+// Characters that Japanese input outside Windows gives where Shift_JIS as Windows has it maps
+// the same JIS code to another character (the wave dash, the minus sign...): written as that
+// code, as iconv's CP932 does.
+static const char* const CP932_VARIANTS[][2] = {
+    {"\xE3\x80\x9C", "\xEF\xBD\x9E"}, {"\xE2\x80\x96", "\xE2\x88\xA5"},
+    {"\xE2\x88\x92", "\xEF\xBC\x8D"}, {"\xE2\x80\x94", "\xE2\x80\x95"},
+    {"\xC2\xA2", "\xEF\xBF\xA0"},     {"\xC2\xA3", "\xEF\xBF\xA1"},
+    {"\xC2\xAC", "\xEF\xBF\xA2"}};
+static std::string Cp932Form;
+
+static void SubstituteCp932Variants(const uint8_t** utf8, uint32_t* length)
+{
+    Cp932Form.assign((const char*)*utf8, *length);
+    for (const auto& variant : CP932_VARIANTS) {
+        for (size_t at = Cp932Form.find(variant[0]); at != std::string::npos;
+             at = Cp932Form.find(variant[0], at)) {
+            Cp932Form.replace(at, strlen(variant[0]), variant[1]);
+        }
+    }
+    *utf8 = (const uint8_t*)Cp932Form.data();
+    *length = (uint32_t)Cp932Form.size();
+}
+
 bool EncodeGameText(TextEncoding encoding, const uint8_t* utf8, uint32_t length, std::string* text)
 {
     if (!IsValidUtf8(utf8, length)) {
         return false;
+    }
+    if (encoding == ENCODING_CP932) {
+        SubstituteCp932Variants(&utf8, &length);
     }
     size_t before = text->size();
     uint32_t ascii = encoding == ENCODING_UTF8 ? length : AsciiPrefixLength(utf8, length);
