@@ -252,7 +252,8 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             if (original != NULL && !notUtf8 && !asUtf8) {
                 PrintProblem(Where(entry).c_str(),
                              e.Context + ": the entry's msgid is no longer the text of the "
-                                         "speech file (the game was patched?); the text is kept "
+                                         "speech file (the game was patched, or the catalogue "
+                                         "exported with another --encoding?); the text is kept "
                                          "(export again and msgmerge)");
             } else if (!EncodingHinted) {
                 // No msgid can match such a text: said once per file, not once per entry.
@@ -279,6 +280,15 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         }
         Scratch.clear();
         AppendCatalogueText(BytesOf(entry), e.Translation, &Scratch);
+        // msgcat puts two translations of one entry into it, each under this line.
+        if (Scratch.find("#-#-#-#-#  ") != std::string::npos) {
+            PrintProblem(Where(entry).c_str(),
+                         e.Context + ": the translation holds msgcat's \"#-#-#-#-#\" lines of "
+                                     "two translations; the text is kept (choose one of them)");
+            FileWarned = true;
+            WriteKept(output, walk, record);
+            continue;
+        }
         Text.clear();
         if (!EncodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), (uint32_t)Scratch.size(),
                             &Text)) {

@@ -134,6 +134,15 @@ def carried_over_a_patch_by_msgmerge():
            result.returncode == 1 and b"0001.spc:0001" in result.stderr and
            read("mod/0001.spc") == speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")],
                                           b"TAIL!"), result.stderr)
+    # Two translators' catalogues joined by msgcat: a conflict is fuzzy, and holds both.
+    run("export", "-o", "game.pot", "0001.spc")
+    translate("game.pot", {"0001.spc:0001": "Salut"}, "one.po")
+    translate("game.pot", {"0001.spc:0001": "Bonjour"}, "two.po")
+    subprocess.run(["msgcat", "-o", "both.po", "one.po", "two.po"], check=True)
+    result = run("import", "--fuzzy", "both.po")
+    expect("msgcat's conflict lines are not written into the game, and said so",
+           result.returncode == 1 and b"msgcat" in result.stderr and
+           read("mod/0001.spc") == read("0001.spc"), result.stderr)
 
 
 def shift_jis_both_ways():
