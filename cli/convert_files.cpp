@@ -145,7 +145,12 @@ FileOutcome DecodeFile(const char* name)
     if (LastConversion.SideDataName[0] != 0) {
         line += std::string(", ") + LastConversion.SideDataName;
     }
-    PrintResult(name, line + (LastConversion.Unchanged ? " (unchanged)" : ""), false);
+    if (LastConversion.Unchanged) {
+        line += LastConversion.SideDataRestored
+                    ? std::string(" (unchanged; ") + LastConversion.SideDataName + " written again)"
+                    : std::string(" (unchanged)");
+    }
+    PrintResult(name, line, false);
     // Said now: no edit of the dump can mend it, and check cannot see most of it.
     if (LastConversion.Loss != LOSS_NONE) {
         PrintProblem(name, "a rebuild of " + std::string(LastConversion.OutputName) +

@@ -113,6 +113,7 @@ static bool KeepUnchangedPair(OutputFile* dump, OutputFile* sideData)
         return true;
     }
     // Side data that went missing beside an unchanged dump is simply written again.
+    LastConversion.SideDataRestored = !sideData->Comparing;
     if (!PublishOutput(sideData) || sideData->Differs) {
         ReportProblem(PROBLEM_OUTPUT_DIFFERS, sideData->FinalName);
         return false;

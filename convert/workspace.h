@@ -104,6 +104,7 @@ struct ConversionReport {
     bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
     bool RecordsLeftOut;  // rebuild: a line count of 0 left the dump's records or tail out
     bool Unchanged;       // guarded decode: the dump that stands is the one it would write
+    bool SideDataRestored; // and its side data, missing, was written again
     DumpLoss Loss;        // decode, asked to look: what the dump cannot show, and of which record
     uint32_t LossRecord;
     uint8_t LossShown[9]; // ... the marker a text holds
