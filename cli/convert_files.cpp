@@ -132,15 +132,17 @@ static const char* NameInCurrentFolder(const char* name)
 FileOutcome DecodeFile(const char* name)
 {
     // 0001.spc and 0001.bin decode into one 0001.txt: with -f the second would replace it.
+    // (A dump named as the input is refused as such.)
     std::string dump = WithEnding(name, "txt");
-    if (WrittenBefore(name, FileKey(dump), dump, "decoded", "decode")) {
+    std::string key = FileKey(dump);
+    if (key != FileKey(name) && WrittenBefore(name, key, dump, "decoded", "decode")) {
         return FILE_NOT_DONE;
     }
     LookForDumpLoss = true;
     if (!RunConverter(name, NameInCurrentFolder(name), true)) {
         return FILE_NOT_DONE;
     }
-    RememberOutput(FileKey(dump), name);
+    RememberOutput(key, name);
     std::string line = CountsOf(LastConversion) + " -> " + LastConversion.OutputName;
     if (LastConversion.SideDataName[0] != 0) {
         line += std::string(", ") + LastConversion.SideDataName;
@@ -195,8 +197,8 @@ bool WrittenBefore(const char* name, const std::string& output, const std::strin
     const char* earlier = EarlierInputOf(output, name);
     if (earlier != NULL) {
         PrintProblem(name, std::string("would be ") + participle + " into the same " + shown +
-                               " as " + earlier + " in this run; not " + participle + " (" +
-                               verb + " it in a run of its own)");
+                               " as " + earlier + " in this run; not " + participle + " (" + verb +
+                               " it in a run of its own)");
     }
     return earlier != NULL;
 }

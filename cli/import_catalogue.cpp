@@ -11,6 +11,7 @@
 #include <ctype.h>
 #include <iterator>
 #include <map>
+#include <set>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -82,11 +83,11 @@ static std::string Where(size_t entry)
 static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
 {
     std::map<std::string, size_t> fileIndex; // of Files, by name
+    std::set<std::string> read;
     for (const char* catalogue : catalogues) {
         // A catalogue named twice ("*.po fr.po") is read once: its entries are not a second
         // translation of the same records.
-        if (std::any_of(CatalogueNames.begin(), CatalogueNames.end(),
-                        [&](const char* earlier) { return SameFile(earlier, catalogue); })) {
+        if (!read.insert(FileKey(catalogue)).second) {
             continue;
         }
         size_t before = Entries.size();
@@ -192,9 +193,15 @@ static void WriteTranslated(OutputFile* output, const SpeechWalk& walk, const st
     WriteMaskedOutput(output, (const uint8_t*)text.data(), (uint32_t)text.size());
 }
 
-// " (it holds U+20AC)": the first character of a UTF-8 text that the game's encoding lacks.
-static std::string UnwritableIn(const std::string& utf8)
+// Why a translation cannot be written in the game's encoding: it is not UTF-8, or it holds a
+// character the encoding lacks, named by the first one ("U+20AC").
+static std::string WhyUnwritable(const std::string& utf8)
 {
+    if (!IsValidUtf8((const uint8_t*)utf8.data(), (uint32_t)utf8.size())) {
+        return "the translation is not valid UTF-8";
+    }
+    std::string why =
+        std::string("the translation cannot be written in ") + TextEncodingName(GameEncoding);
     std::string bytes;
     for (size_t k = 0, n = 1; k < utf8.size(); k += n, n = 1) {
         while (k + n < utf8.size() && ((uint8_t)utf8[k + n] & 0xC0) == 0x80) {
@@ -207,10 +214,10 @@ static std::string UnwritableIn(const std::string& utf8)
             }
             char shown[24];
             snprintf(shown, sizeof shown, " (it holds U+%04X)", (unsigned)code);
-            return shown;
+            return why + shown;
         }
     }
-    return "";
+    return why;
 }
 
 static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
@@ -274,7 +281,9 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         // character back as other bytes than the game's.
         if (e.Translation.Empty || (e.Fuzzy && !ImportFuzzy) ||
             CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size())) {
-            FuzzyKept += !e.Translation.Empty && e.Fuzzy && !ImportFuzzy;
+            FuzzyKept +=
+                !e.Translation.Empty && e.Fuzzy && !ImportFuzzy &&
+                !CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size());
             WriteKept(output, walk, record);
             continue;
         }
@@ -293,10 +302,8 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         if (!EncodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), (uint32_t)Scratch.size(),
                             &Text)) {
             // Every such entry is named, so that one run finds them all.
-            PrintProblem(Where(entry).c_str(),
-                         e.Context + ": the translation cannot be written in " +
-                             TextEncodingName(GameEncoding) + UnwritableIn(Scratch) +
-                             "; nothing written for " + name);
+            PrintProblem(Where(entry).c_str(), e.Context + ": " + WhyUnwritable(Scratch) +
+                                                   "; nothing written for " + name);
             unwritable = true;
             WriteKept(output, walk, record);
             continue;
@@ -359,9 +366,9 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
                     Plural(Records, "record") + ", " + std::to_string(Translated) +
                         " translated, " + std::to_string(Records - Translated) + " kept" +
                         // msgmerge marks a moved record fuzzy too: say why its text stayed.
-                        (FuzzyKept > 0 ? " (" + std::to_string(FuzzyKept) +
-                                             " fuzzy, taken only with --fuzzy)"
-                                       : std::string()) +
+                        (FuzzyKept > 0
+                             ? " (" + std::to_string(FuzzyKept) + " fuzzy, taken only with --fuzzy)"
+                             : std::string()) +
                         " -> " + LastConversion.OutputName,
                     false);
         ++counts[FileWarned || warned ? FILE_FINDINGS : FILE_DONE];

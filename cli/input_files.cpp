@@ -33,19 +33,18 @@ bool SameFile(const char* first, const char* second)
 
 std::string FileKey(const std::string& name)
 {
+#ifdef _WIN32
+    // Paths as Windows compares them: "a.txt", ".\\a.txt" and "C:\\w\\a.txt" give one.
+    char full[_MAX_PATH];
+    return NameKey(_fullpath(full, name.c_str(), sizeof full) != NULL ? full : name);
+#else
     const char* base = BaseNameOf(name.c_str());
     std::string folder = base == name.c_str() ? "." : name.substr(0, (size_t)(base - name.c_str()));
-#ifdef _WIN32
-    char full[_MAX_PATH];
-    const char* path = _fullpath(full, folder.c_str(), sizeof full);
-#else
     char* path = realpath(folder.c_str(), NULL); // links and "." followed
-#endif
-    std::string key = path != NULL ? NameKey(std::string(path) + "/" + base) : NameKey(name);
-#ifndef _WIN32
+    std::string key = path != NULL ? std::string(path) + "/" + base : name;
     free(path);
-#endif
     return key;
+#endif
 }
 
 std::string WithEnding(const std::string& name, const char* ending)

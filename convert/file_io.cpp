@@ -220,9 +220,9 @@ static void UnlockFolders()
 // Opens the lock of one more folder, kept in the order of the keys, unless it is one already
 // opened under another name. A folder that may be missing is passed over when it cannot be
 // opened: no conversion works in it, and what uses it later says why. Where the folder of
-// `file` does not stand, neither does the file, and that is said of the file.
+// `file` does not stand, neither can the file, and that is said of the file: `missing`.
 static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
-                           const char* file = NULL)
+                           const char* file = NULL, ConversionProblem missing = PROBLEM_NONE)
 {
     HeldFolder held;
     snprintf(held.Prefix, sizeof held.Prefix, "%s", prefix);
@@ -231,8 +231,8 @@ static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
         if (mayBeMissing) {
             return true;
         }
-        bool missing = file != NULL && (SystemError == ENOENT || SystemError == ENOTDIR);
-        ReportProblem(missing ? PROBLEM_CANNOT_OPEN : PROBLEM_CANNOT_LOCK, missing ? file : folder);
+        bool absent = file != NULL && (SystemError == ENOENT || SystemError == ENOTDIR);
+        ReportProblem(absent ? missing : PROBLEM_CANNOT_LOCK, absent ? file : folder);
         return false;
     }
     for (int k = 0; k < *opened; ++k) {
@@ -253,12 +253,12 @@ static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
 // folder and of its "mod" (a conversion working inside "mod" takes that one alone). Locks are
 // taken in the order of their keys, so two conversions never wait for each other; then each
 // folder is settled.
-static bool LockFolders(const char* path, bool rebuild)
+static bool LockFolders(const char* path, bool rebuild, ConversionProblem missing)
 {
     char prefix[PATH_CAPACITY];
     snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(path) - path), path);
     int opened = 0;
-    bool open = OpenHeldFolder(&opened, prefix, false, path);
+    bool open = OpenHeldFolder(&opened, prefix, false, path, missing);
     // The usual rebuild works in the dump's own folder, and no conversion can work in a "mod"
     // that does not stand yet.
     open = open && (!rebuild || prefix[0] == 0 || OpenHeldFolder(&opened, "", false));
@@ -306,7 +306,8 @@ bool ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), Folder
     char originalName[FILE_NAME_CAPACITY];
     memcpy(originalName, CurrentFileName, sizeof originalName);
     bool written = false;
-    if (folders == NO_FOLDER || LockFolders(CurrentFileName, folders == INPUT_AND_CURRENT_FOLDER)) {
+    if (folders == NO_FOLDER ||
+        LockFolders(CurrentFileName, folders == INPUT_AND_CURRENT_FOLDER, PROBLEM_CANNOT_OPEN)) {
         InputFile input = {};
         input.File = -1; // "no file" for a descriptor and for a HANDLE alike
         ConversionProblem problem =
@@ -703,7 +704,7 @@ bool PublishBytes(const char* name, const void* bytes, uint64_t size)
 {
     memset(&LastConversion, 0, sizeof LastConversion);
     bool published = false;
-    if (LockFolders(name, false)) {
+    if (LockFolders(name, false, PROBLEM_CANNOT_CREATE)) {
         OutputFile* output = OpenOutput(name, PRIMARY_OUTPUT, false);
         for (uint64_t done = 0; output != NULL && done < size; done += OUTPUT_STAGING_CAPACITY) {
             uint64_t left = size - done;

@@ -97,8 +97,8 @@ static void UseWindowsBig5Codes(char* text, size_t length)
 static std::string RoundTrip;
 
 // Windows refuses a character that does not come back from a round trip; glibc writes some of
-// them (U+00A5 as 0x5C and U+301C as 0x8160 in Shift_JIS, language tags as nothing at all), so
-// every encoded text is read back here and compared.
+// them (U+00A5 as 0x5C in Shift_JIS, language tags as nothing at all), so every encoded text
+// is read back here and compared.
 bool SystemEncodeText(TextEncoding encoding, const uint8_t* utf8, uint32_t length,
                       std::string* text)
 {

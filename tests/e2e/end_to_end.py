@@ -201,14 +201,15 @@ def command_line_guards_and_exit_statuses(program, folder):
 def windows_names_and_files(cli, folder):
     # What Windows does differently: cmd.exe leaves "*.spc" to the program, which must not take
     # "x.spcold" for its short name X~1.SPC, and a pattern that matches nothing is a missing file;
-    # names are one file in any case and spelling, a name may end in a dot that the system drops,
-    # side data may be read-only, the code page has letters of its own, which a catalogue holds
-    # in UTF-8, and "C:0001.spc" is on a drive.
+    # names are one file in any case and spelling (and two files writing one dump are refused),
+    # a name may end in a dot that the system drops, side data may be read-only, the code page
+    # has letters of its own, which a catalogue holds in UTF-8, and "C:0001.spc" is on a drive.
     os.makedirs(os.path.join(folder, "sub"))
     shutil.copy(os.path.join(folder, "0001.spc"), os.path.join(folder, "\u00c9.spc"))
     shutil.copy(os.path.join(folder, "0002.spc"), os.path.join(folder, "sub", "\u00e9.spc"))
     with open(os.path.join(folder, "x.spcold"), "wb") as junk:
         junk.write(b"junk")
+    shutil.copy(os.path.join(folder, "0002.spc"), os.path.join(folder, "0001.bin"))
     with open(os.path.join(folder, "drive.po"), "wb") as po:
         po.write(b'msgctxt "C:0001.spc:0001"\nmsgid "a"\nmsgstr "b"\n')
     run(cli + ["export", "0001.spc"], cwd=folder)
@@ -220,7 +221,7 @@ def windows_names_and_files(cli, folder):
              (["decode", "0001.spc."], 2), (["decode", "sub\\\u00e9.spc"], 0),
              (["rebuild", "\u00c9.txt", "sub\\\u00e9.txt"], 2), (["import", "case.po"], 0),
              (["export", "\u00c9.spc"], 0), (["import", "\u00c9.pot"], 0),
-             (["import", "drive.po"], 2),
+             (["import", "drive.po"], 2), (["-f", "decode", "0001.spc", ".\\0001.BIN"], 2),
              ("read-only", 0), (["-f", "decode", "0003.spc"], 0), (["decode", "0002.spc"], 0)]
     # The input reached through its folder's short 8.3 name is still the input.
     inner = os.path.join(folder, "longfoldername")
