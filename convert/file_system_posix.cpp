@@ -41,37 +41,29 @@ static bool Fail()
 // SIGBUS. The handler puts zero pages in their place, so the conversion runs to its end, and
 // notes the change, so that nothing it wrote is published.
 
-// The mappings guarded: the primary input's first, then those read beside it (catalogues);
-// whether the primary input, or any other, changed.
-enum { GUARDED_MAPPINGS = 8 };
-static uint8_t* volatile MappedStart[GUARDED_MAPPINGS];
-static volatile size_t MappedLength[GUARDED_MAPPINGS];
+// The primary input's mapping, the one input that is mapped (the files read beside it, such
+// as catalogues, are read whole); whether the primary input, or any other, changed.
+static uint8_t* volatile MappedStart;
+static volatile size_t MappedLength;
 static volatile sig_atomic_t InputChanged[2];
 static struct sigaction FormerBusAction;
 
-// The guarded mapping that holds `at`, or -1.
-static int GuardedMappingAt(uintptr_t at)
+static bool InMapping(uintptr_t at)
 {
-    for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
-        uintptr_t start = (uintptr_t)MappedStart[k];
-        if (start != 0 && at >= start && at < start + MappedLength[k]) {
-            return k;
-        }
-    }
-    return -1;
+    uintptr_t start = (uintptr_t)MappedStart;
+    return start != 0 && at >= start && at < start + MappedLength;
 }
 
 static void OnBusError(int signal, siginfo_t* info, void* context)
 {
     uintptr_t at = (uintptr_t)info->si_addr;
     uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
-    int k = GuardedMappingAt(at);
-    if (k >= 0) {
+    if (InMapping(at)) {
         uintptr_t from = at & ~(page - 1);
-        uintptr_t end = (uintptr_t)MappedStart[k] + MappedLength[k];
+        uintptr_t end = (uintptr_t)MappedStart + MappedLength;
         if (mmap((void*)from, end - from, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
                  0) != MAP_FAILED) {
-            InputChanged[k == 0 ? 0 : 1] = 1;
+            InputChanged[0] = 1;
             return;
         }
     }
@@ -83,7 +75,7 @@ static void OnBusError(int signal, siginfo_t* info, void* context)
     sigaction(SIGBUS, &FormerBusAction, NULL);
 }
 
-static void GuardMapping(bool primary, uint8_t* start, size_t length)
+static void GuardMapping(uint8_t* start, size_t length)
 {
     static bool installed;
     if (!installed) {
@@ -94,13 +86,8 @@ static void GuardMapping(bool primary, uint8_t* start, size_t length)
         sigemptyset(&action.sa_mask);
         installed = sigaction(SIGBUS, &action, &FormerBusAction) == 0;
     }
-    int slot = 0;
-    while (!primary && ++slot < GUARDED_MAPPINGS && MappedStart[slot] != NULL) {
-    }
-    if (slot < GUARDED_MAPPINGS) {
-        MappedLength[slot] = length;
-        MappedStart[slot] = start;
-    }
+    MappedLength = length;
+    MappedStart = start;
 }
 
 bool SystemInputChanged()
@@ -198,8 +185,9 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
                    : (InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     // Read-only, and populated up front so that the walk takes no page faults. (An empty
-    // file cannot be mapped; the allocation below serves it.)
-    void* view = input->Size == 0
+    // file cannot be mapped; the allocation below serves it.) A file read beside the input is
+    // read whole and closed: an import may name more catalogues than a process may keep open.
+    void* view = input->Size == 0 || !primary
                      ? MAP_FAILED
                      : mmap(NULL, input->Size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (view == MAP_FAILED) {
@@ -210,22 +198,25 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
             return PROBLEM_READ_FAILED;
         }
         input->Bytes = bytes;
-        return ReadFully(fd, bytes, input->Size, slot)
-                   ? PROBLEM_NONE
-                   : (InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
+        if (!ReadFully(fd, bytes, input->Size, slot)) {
+            return InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED;
+        }
+        if (!primary) {
+            close(fd);
+            input->File = -1;
+        }
+        return PROBLEM_NONE;
     }
     input->View = view;
     input->Bytes = (uint8_t*)view;
-    GuardMapping(primary, input->Bytes, input->Size);
+    GuardMapping(input->Bytes, input->Size);
     return PROBLEM_NONE;
 }
 
 void SystemCloseInput(InputFile* input)
 {
     if (input->View != NULL) {
-        for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
-            MappedStart[k] = MappedStart[k] == input->View ? NULL : MappedStart[k];
-        }
+        MappedStart = MappedStart == input->View ? NULL : MappedStart;
         munmap(input->View, input->Size);
     } else if (input->Bytes == SmallInputBuffer) {
         ASAN_UNPOISON_MEMORY_REGION(SmallInputBuffer, SMALL_INPUT_LIMIT);
@@ -288,9 +279,8 @@ bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
         }
         // A write straight from a mapping whose file was cut short fails with EFAULT instead
         // of raising SIGBUS: the input changed.
-        int mapping = written < 0 && errno == EFAULT ? GuardedMappingAt((uintptr_t)at) : -1;
-        if (mapping >= 0) {
-            InputChanged[mapping == 0 ? 0 : 1] = 1;
+        if (written < 0 && errno == EFAULT && InMapping((uintptr_t)at)) {
+            InputChanged[0] = 1;
         }
         if (written <= 0) {
             return Fail();

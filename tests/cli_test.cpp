@@ -76,6 +76,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "big.spc: writing big.txt failed (File too large); nothing was written",
          {{"big.txt", "-"}, {"~qm-out.tmp", "-"}},
          "ulimit -f 1;"},
+        // More catalogues than files a process may keep open.
+        {{{"a.spc", SPEECH}, {"c.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
+         "import c*.po",
+         0,
+         "a.spc: 2 records, 1 translated",
+         {},
+         "for i in $(seq 30); do echo '#' >c$i.po; done; ulimit -n 16;"},
         // The head is the first cause, before the byte a decode drops.
         {{{"c.spc", BuildSpeechFile(3, 0xFFFFFFFF, {}) + "z"}},
          "decode c.spc",
