@@ -76,6 +76,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "big.spc: writing big.txt failed (File too large); nothing was written",
          {{"big.txt", "-"}, {"~qm-out.tmp", "-"}},
          "ulimit -f 1;"},
+        {{{"a.spc", SPEECH}, {"a.txt", EDITED}},
+         "rebuild a.txt",
+         2,
+         "a.txt: mod leads back to this folder or the dump's (a link?)",
+         {{"a.spc", SPEECH}},
+         "ln -s . mod;"},
         // More catalogues than files a process may keep open.
         {{{"a.spc", SPEECH}, {"c.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
          "import c*.po",
