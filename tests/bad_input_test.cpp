@@ -2,6 +2,7 @@
 // run checks that), the input untouched, no half-written output, and a reason.
 #include "test_support.h"
 
+#include "text_encoding.h"
 #include "workspace.h"
 
 #ifndef _WIN32
@@ -82,6 +83,27 @@ TEST_F(ScratchDirectoryTest, WhatCannotBeConvertedIsRefusedWithItsReasonAndChang
         EXPECT_EQ(LastConversion.Problem, c.Problem);
         EXPECT_EQ(std::string(CurrentFileName), c.Name);
         EXPECT_EQ(SnapshotDirectory(), before);
+    }
+}
+
+// A catalogue's text is checked eight or sixteen bytes at a time up to its first byte above
+// 0x7F: a sequence, good or bad, is judged the same after any run of ASCII.
+TEST(Utf8Check, JudgesASequenceTheSameWhereverItStands)
+{
+    const std::pair<std::string, bool> sequences[] = {
+        {"\xC3\xA9", true},      {"\xE2\x82\xAC", true}, {"\xF0\x9F\x98\x80", true},
+        {"\xFF", false},         {"\x80", false},        {"\xC0\xAF", false},
+        {"\xED\xA0\x80", false}, {"\xE2\x82", false},    {"\xF4\x90\x80\x80", false}};
+    for (const auto& sequence : sequences) {
+        for (size_t before = 0; before <= 40; ++before) {
+            for (size_t after : {0, 1, 20}) {
+                std::string text =
+                    std::string(before, 'a') + sequence.first + std::string(after, 'b');
+                EXPECT_EQ(IsValidUtf8((const uint8_t*)text.data(), (uint32_t)text.size()),
+                          sequence.second)
+                    << before << " " << after;
+            }
+        }
     }
 }
 

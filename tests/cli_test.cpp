@@ -57,6 +57,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "-C nowhere -C . decode a.spc", 2, "nowhere: cannot work in this folder", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
         {{}, "rebuild nodir/a.txt", 2, "nodir/a.txt: cannot be opened (No such file", {}},
+        {{}, "decode " + std::string(260, 'n'), 2, "is longer than 259 characters", {}},
         {{{"a.spc", SPEECH}}, "export -o nodir/x.pot a.spc", 2, "nodir/x.pot: cannot write", {}},
         {{{"a.spc", SPEECH}, {"a.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"caf\xE9\"\n"}},
          "import a.po",
