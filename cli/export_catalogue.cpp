@@ -195,10 +195,12 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     for (const char* file : files) {
         auto found = byBaseName.emplace(NameKey(BaseNameOf(file)), file);
         if (!found.second || SameFile(file, catalogue)) {
-            PrintProblem(file, !found.second
-                                   ? std::string("has the same name as ") + found.first->second +
-                                         "; one catalogue cannot tell them apart"
-                                   : "is also the catalogue to write; nothing written");
+            std::string earlier = found.second ? "" : found.first->second;
+            PrintProblem(file, found.second ? "is also the catalogue to write; nothing written"
+                               : SameFile(file, earlier.c_str())
+                                   ? "is " + earlier + " named again; nothing written"
+                                   : "has the same name as " + earlier +
+                                         "; one catalogue cannot tell them apart");
             counts[FILE_NOT_DONE] = files.size();
             return;
         }
