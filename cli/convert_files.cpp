@@ -219,14 +219,11 @@ FileOutcome RebuildFile(const char* name)
                       "rebuilt", "rebuild")) {
         return FILE_NOT_DONE;
     }
-    // A "mod" that is a link to this folder or the dump's would take the rebuild over the
-    // speech file the dump was decoded from, which a rebuild never replaces.
-    std::string folder(name, (size_t)(BaseNameOf(name) - name));
-    if (SameFile(OUTPUT_DIRECTORY, ".") ||
-        SameFile(OUTPUT_DIRECTORY, folder.empty() ? "." : folder.c_str())) {
-        PrintProblem(name, OUTPUT_DIRECTORY " leads back to this folder or the dump's (a link?), "
-                                            "where the rebuild would replace the speech file; "
-                                            "not rebuilt");
+    // A "mod" that is a link to this folder would take the rebuild over the speech files,
+    // which a rebuild never replaces. (A dump inside "mod" is rebuilt there, as it should be.)
+    if (SameFile(OUTPUT_DIRECTORY, ".")) {
+        PrintProblem(name, OUTPUT_DIRECTORY " leads back to this folder (a link?), where the "
+                                            "rebuild would replace the speech files; not rebuilt");
         return FILE_NOT_DONE;
     }
     if (!RunConverter(name, name, false)) {

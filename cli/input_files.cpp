@@ -7,6 +7,9 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 bool FileStands(const char* name)
 {
@@ -14,10 +17,32 @@ bool FileStands(const char* name)
     return stat(name, &status) == 0 && S_ISREG(status.st_mode);
 }
 
+#ifdef _WIN32
+// The volume and file index of a file or folder, which links, junctions and short 8.3 names
+// lead to alike. False when it cannot be opened.
+static bool Identify(const char* name, BY_HANDLE_FILE_INFORMATION* info)
+{
+    HANDLE file = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, info);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    return known;
+}
+#endif
+
 bool SameFile(const char* first, const char* second)
 {
 #ifdef _WIN32
-    // No inode numbers here: full paths, compared as the file system does, without case.
+    BY_HANDLE_FILE_INFORMATION firstInfo;
+    BY_HANDLE_FILE_INFORMATION secondInfo;
+    if (Identify(first, &firstInfo) && Identify(second, &secondInfo)) {
+        return firstInfo.dwVolumeSerialNumber == secondInfo.dwVolumeSerialNumber &&
+               firstInfo.nFileIndexHigh == secondInfo.nFileIndexHigh &&
+               firstInfo.nFileIndexLow == secondInfo.nFileIndexLow;
+    }
+    // Names of files that do not stand yet: full paths, compared without case.
     char firstPath[_MAX_PATH];
     char secondPath[_MAX_PATH];
     return _fullpath(firstPath, first, sizeof firstPath) != NULL &&

@@ -230,6 +230,15 @@ def windows_names_and_files(cli, folder):
     listing = run([cli[0], "cmd", "/c", "dir", "/x"], text=False, cwd=folder).stdout
     short = [line.split()[-2].decode() for line in listing.splitlines() if b"longfolder" in line]
     steps.append(([["-f", "rebuild", "..\\%s\\mod\\0002.spc" % short[0]], inner], 2))
+    # A "mod" that links back to this folder would take the rebuild over the original.
+    linked = os.path.join(folder, "linked")
+    os.makedirs(linked)
+    os.symlink(".", os.path.join(linked, "mod"))
+    with open(os.path.join(linked, "x.txt"), "wb") as dump:
+        dump.write(b"[:::::]Speech START[:::::]\r\n[:::::]HEADER: 1[:::::]\r\n"
+                   b"[:::::]LINECOUNT: 1[:::::]\r\n[LINE:0001]a\r\n[:::::]Speech FINISH[:::::]")
+    steps.append(([["rebuild", "x.txt"], linked], 2))
+    expected = {inner: b"would be the input itself", linked: b"leads back to this folder"}
     for arguments, status in steps:
         if arguments == "read-only":
             os.chmod(os.path.join(folder, "0003.ext"), 0o444)
@@ -238,7 +247,7 @@ def windows_names_and_files(cli, folder):
         done = run(cli + arguments, text=False, cwd=where) # names in the code page's bytes
         if done.returncode != status or (arguments[0] == "import" and status == 0 and
                                          done.stdout.count(b"->") != 1) or (
-                where == inner and b"would be the input itself" not in done.stderr) or (
+                where in expected and expected[where] not in done.stderr) or (
                 b"Input/output error" in done.stderr): # a system error no message maps
             fail("quillmarsh %s: exit code %d, not %d: %r%r" % (
                 " ".join(arguments), done.returncode, status, done.stdout, done.stderr))
