@@ -186,24 +186,28 @@ FileOutcome ExportFile(const char* name)
     return Exported(name, converted, LastConversion.OutputName);
 }
 
-void ExportToOneCatalogue(const std::vector<const char*>& files, const char* catalogue,
+void ExportToOneCatalogue(const std::vector<const char*>& named, const char* catalogue,
                           size_t counts[3])
 {
     // The entries of every file gathered first: a catalogue goes up to a platform whole or not
-    // at all, and one that lacked a file's texts would delete them there.
+    // at all, and one that lacked a file's texts would delete them there. A file named twice
+    // ("*.spc a.spc") is exported once.
     std::map<std::string, const char*> byBaseName;
-    for (const char* file : files) {
+    std::vector<const char*> files;
+    for (const char* file : named) {
         auto found = byBaseName.emplace(NameKey(BaseNameOf(file)), file);
+        if (!found.second && SameFile(file, found.first->second)) {
+            continue;
+        }
         if (!found.second || SameFile(file, catalogue)) {
-            std::string earlier = found.second ? "" : found.first->second;
-            PrintProblem(file, found.second ? "is also the catalogue to write; nothing written"
-                               : SameFile(file, earlier.c_str())
-                                   ? "is " + earlier + " named again; nothing written"
-                                   : "has the same name as " + earlier +
+            PrintProblem(file, found.second
+                                   ? "is also the catalogue to write; nothing written"
+                                   : std::string("has the same name as ") + found.first->second +
                                          "; one catalogue cannot tell them apart");
-            counts[FILE_NOT_DONE] = files.size();
+            counts[FILE_NOT_DONE] = named.size();
             return;
         }
+        files.push_back(file);
     }
     // Judged once, before any file is read, and outside the folder's lock: translations saved
     // into it while the files are read are not seen.
