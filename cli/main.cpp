@@ -49,7 +49,8 @@ static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& a
                                                         : INVALID_HANDLE_VALUE;
         for (bool more = search != INVALID_HANDLE_VALUE; more;
              more = FindNextFileA(search, &found) != 0) {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            // Folders too, as a shell gives them, to be refused as such ("." and ".." aside).
+            if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0 &&
                 Matches(NameKey(BaseNameOf(argument)).c_str(), NameKey(found.cFileName).c_str())) {
                 ExpandedNames.push_back(folder + found.cFileName);
             }
@@ -143,6 +144,17 @@ int main(int argc, char** argv)
     const char* encoding = NULL;
     std::vector<const char*> files;
     bool options = true;
+#ifdef _WIN32
+    // No name holds a quote: the C runtime took a backslash before a closing quote ("%~dp0")
+    // for a quote, and the rest of the line for this argument.
+    for (int i = 1; i < argc; ++i) {
+        if (strchr(argv[i], '"') != NULL) {
+            return UsageError(std::string("'") + argv[i] +
+                              "' holds a quote: a backslash before a closing quote makes it one "
+                              "(write \"%~dp0.\" or leave the last backslash out)");
+        }
+    }
+#endif
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (options && strcmp(argument, "--") == 0) {

@@ -182,6 +182,12 @@ std::string Plural(uint64_t count, const char* noun)
 
 static std::string SystemReason(int error)
 {
+#ifdef _WIN32
+    // Windows' sharing violations: a game or an editor holds the file open.
+    if (error == EBUSY) {
+        return " (it is open in another program; close it and run again)";
+    }
+#endif
     return error != 0 ? std::string(" (") + strerror(error) + ")" : std::string();
 }
 

@@ -22,6 +22,7 @@ static uint8_t SmallInputBuffer[SMALL_INPUT_LIMIT];
 // The primary input as the file system knows it, whatever name leads to it.
 static BY_HANDLE_FILE_INFORMATION InputIdentity;
 static bool InputKnown;
+static HANDLE InputHandle; // while InputKnown
 
 // A file that is mapped cannot be cut short on Windows, so only a read can find it changed.
 static bool InputChanged;
@@ -58,7 +59,12 @@ static bool Fail()
 
 bool SystemInputChanged()
 {
-    return InputChanged;
+    // Lengthened by another program while it was read (a mapped file cannot be cut short).
+    LARGE_INTEGER size;
+    bool resized = InputKnown && GetFileSizeEx(InputHandle, &size) &&
+                   (uint64_t)size.QuadPart !=
+                       ((uint64_t)InputIdentity.nFileSizeHigh << 32 | InputIdentity.nFileSizeLow);
+    return InputChanged || resized;
 }
 
 void SystemForgetInputChange()
@@ -133,6 +139,7 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
     }
     if (primary) {
         InputKnown = GetFileInformationByHandle(file, &InputIdentity) != 0;
+        InputHandle = file;
     }
     input->Size = (uint32_t)size.QuadPart;
     if (input->Size == 0 || (primary && input->Size <= SMALL_INPUT_LIMIT)) {
@@ -251,7 +258,17 @@ bool SystemClose(SystemFile file)
 
 bool SystemReplace(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) || Fail();
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) {
+        return true;
+    }
+    Fail();
+    // Denied over a file that is not read-only: another program holds it open.
+    DWORD attributes = GetFileAttributesA(to);
+    if (SystemError == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
+        !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        SystemError = EBUSY;
+    }
+    return false;
 }
 
 bool SystemRemove(const char* name)
@@ -328,8 +345,7 @@ bool SystemOpenFolderLock(const char* folder, FolderLock* lock)
     char path[MAX_PATH];
     DWORD length = GetFullPathNameA(folder, MAX_PATH, full, NULL);
     if (length == 0 || length >= MAX_PATH) {
-        SystemError = length == 0 ? EIO : ENAMETOOLONG;
-        return false;
+        return length == 0 ? Fail() : (SystemError = ENAMETOOLONG, false);
     }
     // Short 8.3 names and the long name of a folder are one folder.
     length = GetLongPathNameA(full, path, MAX_PATH);
