@@ -29,6 +29,10 @@ static uint8_t SmallInputBuffer[SMALL_INPUT_LIMIT];
 static dev_t InputDevice;
 static ino_t InputInode;
 static bool InputKnown;
+// The primary input while it is open, and its size then: a file that another program
+// lengthens, or rewrites to another size, while it is read changed too.
+static int InputOpen = -1;
+static off_t InputSize;
 
 static bool Fail()
 {
@@ -92,7 +96,9 @@ static void GuardMapping(uint8_t* start, size_t length)
 
 bool SystemInputChanged()
 {
-    return InputChanged[0] != 0 || InputChanged[1] != 0;
+    struct stat info;
+    bool resized = InputOpen >= 0 && fstat(InputOpen, &info) == 0 && info.st_size != InputSize;
+    return InputChanged[0] != 0 || InputChanged[1] != 0 || resized;
 }
 
 void SystemForgetInputChange()
@@ -173,6 +179,8 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         InputDevice = info.st_dev;
         InputInode = info.st_ino;
         InputKnown = true;
+        InputOpen = fd;
+        InputSize = info.st_size;
     }
     input->Size = (uint32_t)info.st_size;
     int slot = primary ? 0 : 1;
@@ -224,6 +232,7 @@ void SystemCloseInput(InputFile* input)
         free(input->Bytes);
     }
     if (input->File >= 0) {
+        InputOpen = input->File == InputOpen ? -1 : InputOpen;
         close((int)input->File);
     }
     input->Bytes = NULL;

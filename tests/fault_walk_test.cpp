@@ -336,16 +336,17 @@ TEST_F(ScratchDirectoryTest, AConversionWaitsForALockedFolderAndSaysSo)
 
 #ifndef _WIN32
 // Windows refuses to cut short a file that is mapped; elsewhere another program can.
-TEST_F(ScratchDirectoryTest, AnInputCutShortWhileItIsReadFailsThatFileAlone)
+TEST_F(ScratchDirectoryTest, AnInputCutShortOrLengthenedWhileItIsReadFailsThatFileAlone)
 {
     // Cut while its records are read, or once only its tail is left, which goes to the side
-    // data straight from the mapped input without being touched first.
+    // data straight from the mapped input without being touched first; or lengthened.
     static uint64_t cutTo;
     const struct {
         uint16_t Records;
         size_t TailSize;
         uint64_t KeptOfTail;
-    } cases[] = {{24, 0, 0}, {8, 4 << 20, 8192}};
+        bool Lengthened;
+    } cases[] = {{24, 0, 0, false}, {8, 4 << 20, 8192, false}, {8, 0, 0, true}};
     for (const auto& c : cases) {
         std::vector<TestRecord> records;
         for (uint16_t k = 0; k < c.Records; ++k) {
@@ -354,7 +355,9 @@ TEST_F(ScratchDirectoryTest, AnInputCutShortWhileItIsReadFailsThatFileAlone)
         std::string tail = c.TailSize == 0 ? "" : BuildSpeechFile(0, 0, {{99, "zz"}}).substr(5);
         tail.resize(tail.size() + c.TailSize, 't');
         const std::string big = BuildSpeechFile(1, 24, records, tail);
-        cutTo = c.TailSize == 0 ? 100 : big.size() - tail.size() + c.KeptOfTail;
+        cutTo = c.Lengthened      ? big.size() + 8192
+                : c.TailSize == 0 ? 100
+                                  : big.size() - tail.size() + c.KeptOfTail;
         WriteFileBytes("0001.spc", big);
         WriteFileBytes("0001.txt", "the old dump");
         ConversionProgress = [](uint64_t, uint64_t) {
