@@ -213,17 +213,34 @@ void RememberRebuild(const char* name)
     RememberOutput(WithEnding(BaseNameOf(name), "spc"), name);
 }
 
+// Whether "mod" is a link to this folder, or to the dump's folder under another name: the
+// rebuild would replace the speech file the dump was decoded from, which a rebuild never
+// does. (A dump kept in "mod" is rebuilt there.) Asked once per folder, not once per file.
+static bool ModLeadsBack(const char* dump)
+{
+    static std::string askedFolder = "?";
+    static bool leadsBack;
+    std::string folder(dump, (size_t)(BaseNameOf(dump) - dump));
+    if (folder != askedFolder) {
+        askedFolder = folder;
+        std::string own = folder.substr(0, folder.find_last_not_of(PATH_SEPARATORS) + 1);
+        leadsBack = SameFile(OUTPUT_DIRECTORY, ".") ||
+                    (!folder.empty() && NameKey(BaseNameOf(own.c_str())) != OUTPUT_DIRECTORY &&
+                     SameFile(OUTPUT_DIRECTORY, folder.c_str()));
+    }
+    return leadsBack;
+}
+
 FileOutcome RebuildFile(const char* name)
 {
     if (WrittenBefore(name, WithEnding(BaseNameOf(name), "spc"), OUTPUT_DIRECTORY " file",
                       "rebuilt", "rebuild")) {
         return FILE_NOT_DONE;
     }
-    // A "mod" that is a link to this folder would take the rebuild over the speech files,
-    // which a rebuild never replaces. (A dump inside "mod" is rebuilt there, as it should be.)
-    if (SameFile(OUTPUT_DIRECTORY, ".")) {
-        PrintProblem(name, OUTPUT_DIRECTORY " leads back to this folder (a link?), where the "
-                                            "rebuild would replace the speech files; not rebuilt");
+    if (ModLeadsBack(name)) {
+        PrintProblem(name, OUTPUT_DIRECTORY " leads back to this folder or the dump's (a link?), "
+                                            "where the rebuild would replace the speech file; "
+                                            "not rebuilt");
         return FILE_NOT_DONE;
     }
     if (!RunConverter(name, name, false)) {

@@ -8,6 +8,7 @@
 #include "speech_walk.h"
 
 #include <map>
+#include <set>
 #include <stdio.h>
 #include <string.h>
 
@@ -191,23 +192,25 @@ void ExportToOneCatalogue(const std::vector<const char*>& named, const char* cat
 {
     // The entries of every file gathered first: a catalogue goes up to a platform whole or not
     // at all, and one that lacked a file's texts would delete them there. A file named twice
-    // ("*.spc a.spc") is exported once.
-    std::map<std::string, const char*> byBaseName;
+    // ("*.spc a.spc") is one file of the run.
+    std::set<std::string> keys;
     std::vector<const char*> files;
     for (const char* file : named) {
-        auto found = byBaseName.emplace(NameKey(BaseNameOf(file)), file);
-        if (!found.second && SameFile(file, found.first->second)) {
-            continue;
+        if (keys.insert(FileKey(file)).second) {
+            files.push_back(file);
         }
+    }
+    std::map<std::string, const char*> byBaseName;
+    for (const char* file : files) {
+        auto found = byBaseName.emplace(NameKey(BaseNameOf(file)), file);
         if (!found.second || SameFile(file, catalogue)) {
             PrintProblem(file, found.second
                                    ? "is also the catalogue to write; nothing written"
                                    : std::string("has the same name as ") + found.first->second +
                                          "; one catalogue cannot tell them apart");
-            counts[FILE_NOT_DONE] = named.size();
+            counts[FILE_NOT_DONE] = files.size();
             return;
         }
-        files.push_back(file);
     }
     // Judged once, before any file is read, and outside the folder's lock: translations saved
     // into it while the files are read are not seen.

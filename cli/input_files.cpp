@@ -19,12 +19,14 @@ bool FileStands(const char* name)
 
 #ifdef _WIN32
 // The volume and file index of a file or folder, which links, junctions and short 8.3 names
-// lead to alike. False when it cannot be opened.
+// lead to alike. False when it cannot be opened, or when the file system gives no index (some
+// network shares give 0 for every file).
 static bool Identify(const char* name, BY_HANDLE_FILE_INFORMATION* info)
 {
     HANDLE file = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, info);
+    bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, info) &&
+                 (info->nFileIndexHigh | info->nFileIndexLow) != 0;
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
     }

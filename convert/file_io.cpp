@@ -219,7 +219,8 @@ static void UnlockFolders()
 
 // Opens the lock of one more folder, kept in the order of the keys, unless it is one already
 // opened under another name. A folder that may be missing is passed over when it is (or is a
-// file): no conversion works in it, and what uses it later says why. Where the folder of
+// file, or one this user may write in but not read, as a drop folder): what uses it later
+// says why it cannot. Any other failure stops the conversion. Where the folder of
 // `file` does not stand, neither can the file, and that is said of the file: `missing`.
 static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
                            const char* file = NULL, ConversionProblem missing = PROBLEM_NONE)
@@ -228,7 +229,8 @@ static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
     snprintf(held.Prefix, sizeof held.Prefix, "%s", prefix);
     const char* folder = prefix[0] != 0 ? prefix : ".";
     if (InjectedFault() || !SystemOpenFolderLock(folder, &held.Lock)) {
-        if (mayBeMissing && (SystemError == ENOENT || SystemError == ENOTDIR)) {
+        if (mayBeMissing &&
+            (SystemError == ENOENT || SystemError == ENOTDIR || SystemError == EACCES)) {
             return true;
         }
         bool absent = file != NULL && (SystemError == ENOENT || SystemError == ENOTDIR);

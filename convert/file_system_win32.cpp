@@ -262,11 +262,14 @@ bool SystemReplace(const char* from, const char* to)
         return true;
     }
     Fail();
-    // Denied over a file that is not read-only: another program holds it open.
-    DWORD attributes = GetFileAttributesA(to);
-    if (SystemError == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
-        !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-        SystemError = EBUSY;
+    // Denied because another program holds the file open: it cannot be opened alone either.
+    if (SystemError == EACCES) {
+        HANDLE probe = CreateFileA(to, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        if (probe != INVALID_HANDLE_VALUE) {
+            CloseHandle(probe);
+        } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+            SystemError = EBUSY;
+        }
     }
     return false;
 }
