@@ -45,29 +45,49 @@ static bool Fail()
 // SIGBUS. The handler puts zero pages in their place, so the conversion runs to its end, and
 // notes the change, so that nothing it wrote is published.
 
-// The primary input's mapping, the one input that is mapped (the files read beside it, such
-// as catalogues, are read whole); whether the primary input, or any other, changed.
-static uint8_t* volatile MappedStart;
-static volatile size_t MappedLength;
+// The mappings guarded: the primary input's first, then those read beside it (catalogues),
+// of which no more are mapped than there are places here; whether the primary input, or any
+// other, changed.
+enum { GUARDED_MAPPINGS = 8 };
+static uint8_t* volatile MappedStart[GUARDED_MAPPINGS];
+static volatile size_t MappedLength[GUARDED_MAPPINGS];
 static volatile sig_atomic_t InputChanged[2];
 static struct sigaction FormerBusAction;
 
-static bool InMapping(uintptr_t at)
+// The guarded mapping that holds `at`, or -1.
+static int GuardedMappingAt(uintptr_t at)
 {
-    uintptr_t start = (uintptr_t)MappedStart;
-    return start != 0 && at >= start && at < start + MappedLength;
+    for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
+        uintptr_t start = (uintptr_t)MappedStart[k];
+        if (start != 0 && at >= start && at < start + MappedLength[k]) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+// Where a new mapping would be guarded, or -1 when every place for its kind is taken.
+static int FreeGuardPlace(bool primary)
+{
+    for (int k = primary ? 0 : 1; k < (primary ? 1 : GUARDED_MAPPINGS); ++k) {
+        if (MappedStart[k] == NULL) {
+            return k;
+        }
+    }
+    return -1;
 }
 
 static void OnBusError(int signal, siginfo_t* info, void* context)
 {
     uintptr_t at = (uintptr_t)info->si_addr;
     uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
-    if (InMapping(at)) {
+    int k = GuardedMappingAt(at);
+    if (k >= 0) {
         uintptr_t from = at & ~(page - 1);
-        uintptr_t end = (uintptr_t)MappedStart + MappedLength;
+        uintptr_t end = (uintptr_t)MappedStart[k] + MappedLength[k];
         if (mmap((void*)from, end - from, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
                  0) != MAP_FAILED) {
-            InputChanged[0] = 1;
+            InputChanged[k == 0 ? 0 : 1] = 1;
             return;
         }
     }
@@ -79,7 +99,7 @@ static void OnBusError(int signal, siginfo_t* info, void* context)
     sigaction(SIGBUS, &FormerBusAction, NULL);
 }
 
-static void GuardMapping(uint8_t* start, size_t length)
+static void GuardMapping(int place, uint8_t* start, size_t length)
 {
     static bool installed;
     if (!installed) {
@@ -90,8 +110,8 @@ static void GuardMapping(uint8_t* start, size_t length)
         sigemptyset(&action.sa_mask);
         installed = sigaction(SIGBUS, &action, &FormerBusAction) == 0;
     }
-    MappedLength = length;
-    MappedStart = start;
+    MappedLength[place] = length;
+    MappedStart[place] = start;
 }
 
 bool SystemInputChanged()
@@ -193,9 +213,9 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
                    : (InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     // Read-only, and populated up front so that the walk takes no page faults. (An empty
-    // file cannot be mapped; the allocation below serves it.) A file read beside the input is
-    // read whole and closed: an import may name more catalogues than a process may keep open.
-    void* view = input->Size == 0 || !primary
+    // file cannot be mapped, nor one that no place guards; the allocation below serves them.)
+    int place = FreeGuardPlace(primary);
+    void* view = input->Size == 0 || place < 0
                      ? MAP_FAILED
                      : mmap(NULL, input->Size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (view == MAP_FAILED) {
@@ -209,22 +229,26 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         if (!ReadFully(fd, bytes, input->Size, slot)) {
             return InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED;
         }
-        if (!primary) {
-            close(fd);
-            input->File = -1;
-        }
-        return PROBLEM_NONE;
+    } else {
+        input->View = view;
+        input->Bytes = (uint8_t*)view;
+        GuardMapping(place, input->Bytes, input->Size);
     }
-    input->View = view;
-    input->Bytes = (uint8_t*)view;
-    GuardMapping(input->Bytes, input->Size);
+    // A file read beside the input is closed once read or mapped: an import may name more
+    // catalogues than a process may keep open.
+    if (!primary) {
+        close(fd);
+        input->File = -1;
+    }
     return PROBLEM_NONE;
 }
 
 void SystemCloseInput(InputFile* input)
 {
     if (input->View != NULL) {
-        MappedStart = MappedStart == input->View ? NULL : MappedStart;
+        for (int k = 0; k < GUARDED_MAPPINGS; ++k) {
+            MappedStart[k] = MappedStart[k] == input->View ? NULL : MappedStart[k];
+        }
         munmap(input->View, input->Size);
     } else if (input->Bytes == SmallInputBuffer) {
         ASAN_UNPOISON_MEMORY_REGION(SmallInputBuffer, SMALL_INPUT_LIMIT);
@@ -288,8 +312,9 @@ bool SystemWrite(SystemFile file, const void* bytes, uint32_t count)
         }
         // A write straight from a mapping whose file was cut short fails with EFAULT instead
         // of raising SIGBUS: the input changed.
-        if (written < 0 && errno == EFAULT && InMapping((uintptr_t)at)) {
-            InputChanged[0] = 1;
+        int mapping = written < 0 && errno == EFAULT ? GuardedMappingAt((uintptr_t)at) : -1;
+        if (mapping >= 0) {
+            InputChanged[mapping == 0 ? 0 : 1] = 1;
         }
         if (written <= 0) {
             return Fail();
