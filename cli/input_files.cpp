@@ -65,12 +65,22 @@ std::string FileKey(const std::string& name)
     char full[_MAX_PATH];
     return NameKey(_fullpath(full, name.c_str(), sizeof full) != NULL ? full : name);
 #else
+    // The folder with links and "." followed; the current one, which most names are in, is
+    // looked up once a run (a batch takes thousands).
+    static std::string current;
     const char* base = BaseNameOf(name.c_str());
-    std::string folder = base == name.c_str() ? "." : name.substr(0, (size_t)(base - name.c_str()));
-    char* path = realpath(folder.c_str(), NULL); // links and "." followed
-    std::string key = path != NULL ? std::string(path) + "/" + base : name;
-    free(path);
-    return key;
+    bool here = base == name.c_str();
+    if (!here || current.empty()) {
+        std::string folder = here ? "." : name.substr(0, (size_t)(base - name.c_str()));
+        char* path = realpath(folder.c_str(), NULL);
+        std::string found = path != NULL ? std::string(path) + "/" : std::string();
+        free(path);
+        if (!here) {
+            return found.empty() ? name : found + base;
+        }
+        current = found;
+    }
+    return current.empty() ? name : current + base;
 #endif
 }
 
