@@ -135,7 +135,7 @@ FileOutcome DecodeFile(const char* name)
     // (A dump named as the input is refused as such.)
     std::string dump = WithEnding(name, "txt");
     std::string key = FileKey(dump);
-    if (key != FileKey(name) && WrittenBefore(name, key, dump, "decoded", "decode")) {
+    if (NameKey(dump) != NameKey(name) && WrittenBefore(name, key, dump, "decoded", "decode")) {
         return FILE_NOT_DONE;
     }
     LookForDumpLoss = true;

@@ -174,7 +174,8 @@ static bool StartFile(const char* name)
 FileOutcome ExportFile(const char* name)
 {
     std::string output = WithEnding(name, "pot");
-    if (WrittenBefore(name, FileKey(output), output, "exported", "export")) {
+    std::string key = FileKey(output);
+    if (WrittenBefore(name, key, output, "exported", "export")) {
         return FILE_NOT_DONE;
     }
     if (!StartFile(name)) {
@@ -182,7 +183,7 @@ FileOutcome ExportFile(const char* name)
     }
     bool converted = RunCore(name, name, WriteTemplate, INPUT_FOLDER);
     if (converted) {
-        RememberOutput(FileKey(output), name);
+        RememberOutput(key, name);
     }
     return Exported(name, converted, LastConversion.OutputName);
 }

@@ -70,17 +70,14 @@ std::string FileKey(const std::string& name)
     static std::string current;
     const char* base = BaseNameOf(name.c_str());
     bool here = base == name.c_str();
-    if (!here || current.empty()) {
-        std::string folder = here ? "." : name.substr(0, (size_t)(base - name.c_str()));
-        char* path = realpath(folder.c_str(), NULL);
-        std::string found = path != NULL ? std::string(path) + "/" : std::string();
-        free(path);
-        if (!here) {
-            return found.empty() ? name : found + base;
-        }
-        current = found;
+    if (here && !current.empty()) {
+        return current + base;
     }
-    return current.empty() ? name : current + base;
+    char* path = realpath(here ? "." : name.substr(0, (size_t)(base - name.c_str())).c_str(), NULL);
+    std::string folder = path != NULL ? std::string(path) + "/" : std::string();
+    free(path);
+    current = here ? folder : current;
+    return folder.empty() ? name : folder + base;
 #endif
 }
 
