@@ -50,7 +50,8 @@ struct CatalogueEntry {
     CatalogueText Id;          // msgid
     CatalogueText Translation; // msgstr, or msgstr[0] of a plural entry
     bool Fuzzy;                // "fuzzy" among its flags
-    uint32_t Line;             // its first line (comment or keyword), from 1
+    bool Moved;    // fuzzy, and its "#| msgid" (msgmerge --previous) is its msgid: only moved
+    uint32_t Line; // its first line (comment or keyword), from 1
 };
 
 struct CatalogueProblem {

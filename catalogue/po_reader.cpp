@@ -18,6 +18,13 @@ struct PoReader {
     // Comments read for the entry to come.
     uint32_t CommentLine; // 0: none
     bool Fuzzy;
+    // The msgid a translation was made for, from msgmerge --previous ("#| msgid"): gathered
+    // with the comments, then the entry's own until it ends.
+    std::string PreviousId;
+    bool HasPreviousId;
+    bool InPreviousId;
+    std::string EntryPreviousId;
+    bool EntryHasPreviousId;
     // The entry being read, Entries->back() while Open.
     bool Open;
     bool HasId;
@@ -262,6 +269,9 @@ static bool EndEntry(PoReader* r)
     }
     r->Open = false;
     CatalogueEntry* entry = &r->Entries->back();
+    entry->Moved =
+        entry->Fuzzy && r->EntryHasPreviousId &&
+        CatalogueTextIs(r->Base, entry->Id, r->EntryPreviousId.data(), r->EntryPreviousId.size());
     if (!entry->HasContext && entry->Id.Empty) {
         if (r->HeaderSeen) {
             return Fail(r, entry->Line, "duplicate message definition");
@@ -282,10 +292,51 @@ static void StartEntry(PoReader* r)
     entry->Line = r->CommentLine != 0 ? r->CommentLine : r->Line;
     r->CommentLine = 0;
     r->Fuzzy = false;
+    r->EntryPreviousId.swap(r->PreviousId);
+    r->EntryHasPreviousId = r->HasPreviousId;
+    r->HasPreviousId = r->InPreviousId = false;
     r->Open = true;
     r->HasId = false;
     r->HasPlural = false;
     r->HasTranslation = false;
+}
+
+static bool IsWord(const char* word, size_t length, const char* keyword)
+{
+    return length == strlen(keyword) && memcmp(word, keyword, length) == 0;
+}
+
+// A "#|" line: msgid "...", a string that continues it, or another previous keyword. A line that
+// cannot be read leaves the entry without a previous msgid, as if the lines were not there.
+static void ReadPrevious(PoReader* r, const char* p, const char* end)
+{
+    while (p < end && IsBlank(*p)) {
+        ++p;
+    }
+    const char* word = p;
+    while (p < end && !IsBlank(*p) && *p != '"') {
+        ++p;
+    }
+    if (p > word) {
+        r->InPreviousId = IsWord(word, (size_t)(p - word), "msgid");
+        if (r->InPreviousId) {
+            r->HasPreviousId = true;
+            r->PreviousId.clear();
+        }
+    }
+    bool escaped = false;
+    bool hasBytes = false;
+    while (r->InPreviousId) {
+        while (p < end && IsBlank(*p)) {
+            ++p;
+        }
+        if (p == end) {
+            return;
+        }
+        if (*p != '"' || !ReadQuoted(p, end, &r->PreviousId, &p, &escaped, &hasBytes)) {
+            r->HasPreviousId = r->InPreviousId = false;
+        }
+    }
 }
 
 static bool ReadComment(PoReader* r, const char* p, const char* end)
@@ -298,6 +349,7 @@ static bool ReadComment(PoReader* r, const char* p, const char* end)
         // counted: they are a translator's work too.
         r->CommentLine = 0;
         r->Fuzzy = false;
+        r->HasPreviousId = r->InPreviousId = false;
         for (p += 2; p < end && IsBlank(*p); ++p) {
         }
         if (p < end && *p != '"') {
@@ -318,6 +370,9 @@ static bool ReadComment(PoReader* r, const char* p, const char* end)
     if (r->CommentLine == 0) {
         r->CommentLine = r->Line;
     }
+    if (end - p >= 2 && p[1] == '|') {
+        ReadPrevious(r, p + 2, end);
+    }
     if (end - p >= 2 && p[1] == ',') {
         // Flags, separated by commas: "#, fuzzy, c-format".
         for (p += 2; p < end;) {
@@ -332,11 +387,6 @@ static bool ReadComment(PoReader* r, const char* p, const char* end)
         }
     }
     return true;
-}
-
-static bool IsWord(const char* word, size_t length, const char* keyword)
-{
-    return length == strlen(keyword) && memcmp(word, keyword, length) == 0;
 }
 
 static bool ReadKeyword(PoReader* r, const char* p, const char* end)

@@ -169,7 +169,8 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
 static SpeechFileEntries* Current;
 static uint32_t Records;
 static uint32_t Translated;
-static uint32_t FuzzyKept; // translations marked fuzzy, left out without --fuzzy
+static uint32_t FuzzyKept;  // translations marked fuzzy, left out without --fuzzy
+static uint32_t MovedTaken; // fuzzy only as moved records, taken all the same
 static bool FileWarned;
 static bool EncodingHinted;
 static std::string Scratch;
@@ -279,10 +280,12 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         }
         // A translation that is the text itself keeps its bytes: an encoding may write a
         // character back as other bytes than the game's.
-        if (e.Translation.Empty || (e.Fuzzy && !ImportFuzzy) ||
+        // msgmerge marks a moved record fuzzy; with --previous it shows the msgid was the same.
+        bool leftOut = e.Fuzzy && !e.Moved && !ImportFuzzy;
+        if (e.Translation.Empty || leftOut ||
             CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size())) {
             FuzzyKept +=
-                !e.Translation.Empty && e.Fuzzy && !ImportFuzzy &&
+                !e.Translation.Empty && leftOut &&
                 !CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size());
             WriteKept(output, walk, record);
             continue;
@@ -310,6 +313,7 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         }
         WriteTranslated(output, walk, Text);
         ++Translated;
+        MovedTaken += e.Fuzzy && e.Moved && !ImportFuzzy;
     }
     WriteOutput(output, bytes + walk.TailStart, size - walk.TailStart);
     for (size_t k = 0; k < used.size(); ++k) {
@@ -351,7 +355,7 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         const char* name = Files[f].Name.c_str();
         ShowProgress(f, name);
         Current = &Files[f];
-        Records = Translated = FuzzyKept = 0;
+        Records = Translated = FuzzyKept = MovedTaken = 0;
         FileWarned = EncodingHinted = false;
         bool elsewhere = Files[f].Elsewhere;
         if (elsewhere) {
@@ -363,8 +367,10 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
             continue;
         }
         PrintResult(name,
-                    Plural(Records, "record") + ", " + std::to_string(Translated) +
-                        " translated, " + std::to_string(Records - Translated) + " kept" +
+                    Plural(Records, "record") + ", " + std::to_string(Translated) + " translated" +
+                        (MovedTaken > 0 ? " (" + std::to_string(MovedTaken) + " of moved records)"
+                                        : std::string()) +
+                        ", " + std::to_string(Records - Translated) + " kept" +
                         // msgmerge marks a moved record fuzzy too: say why its text stayed.
                         (FuzzyKept > 0
                              ? " (" + std::to_string(FuzzyKept) + " fuzzy, taken only with --fuzzy)"
