@@ -292,7 +292,7 @@ static void StartEntry(PoReader* r)
     entry->Line = r->CommentLine != 0 ? r->CommentLine : r->Line;
     r->CommentLine = 0;
     r->Fuzzy = false;
-    r->EntryPreviousId.swap(r->PreviousId);
+    r->EntryPreviousId.assign(r->PreviousId);
     r->EntryHasPreviousId = r->HasPreviousId;
     r->HasPreviousId = r->InPreviousId = false;
     r->Open = true;

@@ -129,20 +129,20 @@ def carried_over_a_patch_by_msgmerge():
            speech(3, 3, [(1, b"Salut"), (2, b""), (3, b"See you")], b"TAIL!"), result.stderr)
     # A patch that inserts a line moves the records after it: msgmerge --previous marks them
     # fuzzy and shows which only moved (their previous msgid is theirs, here over lines).
-    texts = [b"Hello there, friend. " * 5, b"Press the button to skip."]
-    write("0001.spc", speech(3, 2, [(1, texts[0]), (2, texts[1])]))
+    texts = [b"Hello there, friend. " * 5, b"See you at the harbour.", b"Press the button."]
+    write("0001.spc", speech(3, 3, list(enumerate(texts, 1))))
     run("export", "-o", "moved.po", "0001.spc")
-    translate("moved.po", {"0001.spc:0001": "Salut, l'ami.", "0001.spc:0002": "Appuyez."},
-              "moved.po")
-    write("0001.spc", speech(3, 3, [(1, b"New"), (2, texts[0]), (3, texts[1] + b" Or wait.")]))
+    french = {"0001.spc:0001": "Salut, l'ami.", "0001.spc:0002": "Au port.", "0001.spc:0003": "Appuyez."}
+    translate("moved.po", french, "moved.po")
+    write("0001.spc", speech(3, 4, [(1, b"New")] + list(enumerate(texts[:2] + [texts[2] + b" Or wait."], 2))))
     run("export", "-o", "game.pot", "0001.spc")
     subprocess.run(["msgmerge", "--quiet", "--previous", "--update", "moved.po", "game.pot"],
                    check=True, capture_output=True)
     result = run("import", "moved.po")
+    taken = [(1, b"New"), (2, french["0001.spc:0001"].encode()), (3, b"Au port."), (4, texts[2] + b" Or wait.")]
     expect("a record msgmerge marked fuzzy as moved is translated, a changed one is not",
-           b"1 translated (1 of moved records), 2 kept (1 fuzzy" in result.stdout and
-           read("mod/0001.spc") == speech(3, 3, [(1, b"New"), (2, "Salut, l'ami.".encode()),
-                                                  (3, texts[1] + b" Or wait.")]), result.stdout)
+           b"2 translated (2 of moved records), 2 kept (1 fuzzy" in result.stdout and
+           read("mod/0001.spc") == speech(3, 4, taken), result.stdout)
     write("0001.spc", speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"See you")], b"TAIL!"))
     shutil.copy("game.fr.po", "stale.po")
     write("0001.spc", speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")], b"TAIL!"))
