@@ -48,6 +48,9 @@ bool FileStands(const char* name);
 bool SameFile(const char* first, const char* second);
 // One key for every name of a file in a folder that exists ("a.pot", "./a.pot", "link/a.pot").
 std::string FileKey(const std::string& name);
+// The names without a second name of one file: a file named twice ("*.txt a.txt") is converted
+// once, in its first place, as a second conversion would take other carried-over values.
+std::vector<const char*> OncePerFile(const std::vector<const char*>& names);
 // `name` with its last three characters replaced.
 std::string WithEnding(const std::string& name, const char* ending);
 

@@ -8,7 +8,6 @@
 #include "speech_walk.h"
 
 #include <map>
-#include <set>
 #include <stdio.h>
 #include <string.h>
 
@@ -188,19 +187,11 @@ FileOutcome ExportFile(const char* name)
     return Exported(name, converted, LastConversion.OutputName);
 }
 
-void ExportToOneCatalogue(const std::vector<const char*>& named, const char* catalogue,
+void ExportToOneCatalogue(const std::vector<const char*>& files, const char* catalogue,
                           size_t counts[3])
 {
     // The entries of every file gathered first: a catalogue goes up to a platform whole or not
-    // at all, and one that lacked a file's texts would delete them there. A file named twice
-    // ("*.spc a.spc") is one file of the run.
-    std::set<std::string> keys;
-    std::vector<const char*> files;
-    for (const char* file : named) {
-        if (keys.insert(FileKey(file)).second) {
-            files.push_back(file);
-        }
-    }
+    // at all, and one that lacked a file's texts would delete them there.
     std::map<std::string, const char*> byBaseName;
     for (const char* file : files) {
         auto found = byBaseName.emplace(NameKey(BaseNameOf(file)), file);

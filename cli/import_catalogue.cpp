@@ -11,7 +11,6 @@
 #include <ctype.h>
 #include <iterator>
 #include <map>
-#include <set>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -83,13 +82,7 @@ static std::string Where(size_t entry)
 static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
 {
     std::map<std::string, size_t> fileIndex; // of Files, by name
-    std::set<std::string> read;
     for (const char* catalogue : catalogues) {
-        // A catalogue named twice ("*.po fr.po") is read once: its entries are not a second
-        // translation of the same records.
-        if (!read.insert(FileKey(catalogue)).second) {
-            continue;
-        }
         size_t before = Entries.size();
         InputFile file;
         if (!OpenInputFile(catalogue, &file)) {

@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "file_names.h"
 
+#include <set>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -79,6 +80,18 @@ std::string FileKey(const std::string& name)
     current = here ? folder : current;
     return folder.empty() ? name : folder + base;
 #endif
+}
+
+std::vector<const char*> OncePerFile(const std::vector<const char*>& names)
+{
+    std::set<std::string> keys;
+    std::vector<const char*> once;
+    for (const char* name : names) {
+        if (keys.insert(FileKey(name)).second) {
+            once.push_back(name);
+        }
+    }
+    return once;
 }
 
 std::string WithEnding(const std::string& name, const char* ending)

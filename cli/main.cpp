@@ -227,6 +227,7 @@ int main(int argc, char** argv)
 #ifdef _WIN32
     files = ExpandPatterns(files);
 #endif
+    files = OncePerFile(files);
     GuardEdits = !ForceRun;
 
     size_t counts[3] = {0, 0, 0}; // by FileOutcome

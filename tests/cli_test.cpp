@@ -261,6 +261,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "./a.spc: 2 records, short tail 2 bytes -> a.txt, a.ext (unchanged)",
          {{"a.txt", DUMP}}},
+        // Named twice, a dump would be rebuilt a second time with carried-over values.
+        {{{"a.txt", DUMP}, {"b.txt", DUMP}},
+         "check a.txt b.txt ./a.txt",
+         1,
+         "2 files: 0 ready to rebuild, 2 with problems",
+         {}},
         {{{"a.spc", SPEECH}, {"a.txt", FROM_ELSEWHERE}},
          "decode a.spc",
          0,
