@@ -531,7 +531,8 @@ bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* 
         const char* newline = (const char*)memchr(p, '\n', (size_t)(end - p));
         const char* lineEnd = newline != NULL ? newline : end;
         const char* next = newline != NULL ? newline + 1 : end;
-        if (lineEnd > p && lineEnd[-1] == '\r') {
+        // CR CR LF too: a CR LF file converted to CR LF once more, which gettext reads.
+        while (lineEnd > p && lineEnd[-1] == '\r') {
             --lineEnd;
         }
         ++r.Line;

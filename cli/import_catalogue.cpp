@@ -273,24 +273,26 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         }
         // A translation that is the text itself keeps its bytes: an encoding may write a
         // character back as other bytes than the game's.
-        // msgmerge marks a moved record fuzzy; with --previous it shows the msgid was the same.
-        bool leftOut = e.Fuzzy && !e.Moved && !ImportFuzzy;
-        if (e.Translation.Empty || leftOut ||
+        if (e.Translation.Empty ||
             CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size())) {
-            FuzzyKept +=
-                !e.Translation.Empty && leftOut &&
-                !CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size());
             WriteKept(output, walk, record);
             continue;
         }
         Scratch.clear();
         AppendCatalogueText(BytesOf(entry), e.Translation, &Scratch);
-        // msgcat puts two translations of one entry into it, each under this line.
+        // msgcat puts two translations of one entry into it, each under this line, and marks
+        // it fuzzy: said before the fuzzy rule, which --fuzzy would not mend.
         if (Scratch.find("#-#-#-#-#  ") != std::string::npos) {
             PrintProblem(Where(entry).c_str(),
                          e.Context + ": the translation holds msgcat's \"#-#-#-#-#\" lines of "
                                      "two translations; the text is kept (choose one of them)");
             FileWarned = true;
+            WriteKept(output, walk, record);
+            continue;
+        }
+        // msgmerge marks a moved record fuzzy; with --previous it shows the msgid was the same.
+        if (e.Fuzzy && !e.Moved && !ImportFuzzy) {
+            ++FuzzyKept;
             WriteKept(output, walk, record);
             continue;
         }

@@ -99,8 +99,9 @@ def translated_by_polib_and_rewrapped_by_msgcat():
                (3, b"Bye \x01\x07\x08\x0b\x0c\x1b end")]
     expected = speech(3, 3, records, b"TAIL!")
     long = [(n, b"ligne dix mille" if n == 10042 else b"line %d" % n) for n in range(12000)]
-    # msgcat re-wraps it narrowly; an editor on Windows may save it with CR LF line ends.
-    for catalogue in ("fr.po", "narrow.po", "crlf.po"):
+    # msgcat re-wraps it narrowly; an editor on Windows may save it with CR LF line ends, and
+    # a second conversion with CR CR LF.
+    for catalogue in ("fr.po", "narrow.po", "crlf.po", "crcrlf.po"):
         result = run("import", catalogue, "fr2.po")
         expect("import of " + catalogue, result.returncode == 0
                and b"2 kept (1 fuzzy, taken only with --fuzzy)" in result.stdout
@@ -109,6 +110,7 @@ def translated_by_polib_and_rewrapped_by_msgcat():
         subprocess.run(["msgcat", "--width=24", "-o", "narrow.po", "fr.po"], check=True,
                        capture_output=True)
         write("crlf.po", read("narrow.po").replace(b"\n", b"\r\n"))
+        write("crcrlf.po", read("narrow.po").replace(b"\n", b"\r\r\n"))
     run("import", "--fuzzy", "fr.po")
     records[2] = (3, b"Au revoir")
     expect("--fuzzy takes fuzzy translations", read("mod/0001.spc") == speech(3, 3, records,
@@ -156,7 +158,7 @@ def carried_over_a_patch_by_msgmerge():
     translate("game.pot", {"0001.spc:0001": "Salut"}, "one.po")
     translate("game.pot", {"0001.spc:0001": "Bonjour"}, "two.po")
     subprocess.run(["msgcat", "-o", "both.po", "one.po", "two.po"], check=True)
-    result = run("import", "--fuzzy", "both.po")
+    result = run("import", "both.po")
     expect("msgcat's conflict lines are not written into the game, and said so",
            result.returncode == 1 and b"msgcat" in result.stderr and
            read("mod/0001.spc") == read("0001.spc"), result.stderr)
