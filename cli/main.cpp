@@ -76,7 +76,7 @@ static const char USAGE[] =
     "\n"
     "  decode FILE.spc...   write FILE.txt (and FILE.ext for a tail) beside each speech file\n"
     "  rebuild FILE.txt...  write mod/FILE.spc below the current folder from each dump\n"
-    "  check FILE.txt...    tell what a rebuild would change or lose; writes nothing\n"
+    "  check FILE.txt...    tell what a rebuild would change or lose; writes no output\n"
     "  verify FILE.spc...   decode and rebuild in a scratch folder and compare\n"
     "  export [--encoding NAME] [-o CATALOGUE.pot] FILE.spc...\n"
     "                       write a gettext PO template FILE.pot beside each speech file,\n"
@@ -100,10 +100,12 @@ static const char USAGE[] =
     "  --            the names that follow may start with '-'\n"
     "\n"
     "Files are converted in the order given; HEADER and LINECOUNT values missing from a dump\n"
-    "are taken from the last dump before it that had them, as in the window. Conversions in\n"
-    "one folder take turns with other programs converting there.\n"
+    "are taken from the last dump before it that had them, as in the window; a file named\n"
+    "twice is converted once. Conversions in one folder by this program and by the window\n"
+    "take turns.\n"
     "Exit status: 0 everything done, nothing to report; 1 done, with findings or warnings;\n"
-    "2 something was not done (a file missing, unreadable or refused, or a wrong command line).\n";
+    "2 something was not done (a file missing, unreadable or refused, a wrong command line,\n"
+    "or a report that standard output could not take).\n";
 
 struct Command {
     const char* Name;
@@ -120,6 +122,17 @@ static const Command COMMANDS[] = {
     {"export", ExportFile, {"exported", "exported with warnings", "not exported"}},
     {"import", NULL, {"imported", "imported with warnings", "not imported"}},
 };
+
+// The exit status, or 2 when the report did not reach its file (a full disk): a script must not
+// trust it.
+static int Finish(int status)
+{
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "quillmarsh: the report cannot be written (%s)\n", strerror(errno));
+        return 2;
+    }
+    return status;
+}
 
 static int UsageError(const std::string& text)
 {
@@ -182,10 +195,10 @@ int main(int argc, char** argv)
                 }
             } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
                 printf(USAGE, TEXT_ENCODING_HELP);
-                return 0;
+                return Finish(0);
             } else if (strcmp(argument, "--version") == 0) {
                 printf("quillmarsh %s\n", QUILLMARSH_VERSION);
-                return 0;
+                return Finish(0);
             } else {
                 return UsageError(std::string("unknown option '") + argument + "'");
             }
@@ -250,10 +263,5 @@ int main(int argc, char** argv)
                (unsigned long)counts[FILE_FINDINGS], command->Words[FILE_FINDINGS],
                (unsigned long)counts[FILE_NOT_DONE], command->Words[FILE_NOT_DONE]);
     }
-    // A report that did not reach its file (a full disk) is not to be trusted by a script.
-    if (fflush(stdout) != 0 || ferror(stdout)) {
-        fprintf(stderr, "quillmarsh: the report cannot be written (%s)\n", strerror(errno));
-        return 2;
-    }
-    return counts[FILE_NOT_DONE] != 0 ? 2 : counts[FILE_FINDINGS] != 0 ? 1 : 0;
+    return Finish(counts[FILE_NOT_DONE] != 0 ? 2 : counts[FILE_FINDINGS] != 0 ? 1 : 0);
 }

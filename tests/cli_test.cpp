@@ -134,7 +134,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{{"a.spc", SPEECH}},
          "export -o all.pot a.spc ./a.spc",
          0,
-         "a.spc: 2 texts -> all.pot\n",
+         "a.spc: 2 texts for all.pot\n",
          {}},
         {{{"a.spc", SPEECH}, {"b.spc", SPEECH}},
          "-f export -o a.spc b.spc",
@@ -208,7 +208,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{{"a.spc", SPEECH}, {"w.po", "#~ msgid \"Hi\"\n#~ msgstr \"\"\n"}},
          "export -o w.po a.spc",
          0,
-         "a.spc: 2 texts -> w.po",
+         "a.spc: 2 texts for w.po",
          {}},
         {{{"a.spc", SPEECH}}, "import a.spc", 2, "line 1: unknown keyword '\\x03\\x02\\x00", {}},
         {{{"a.spc", SPEECH},
@@ -752,8 +752,11 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
 TEST_F(ScratchDirectoryTest, AReportThatCannotBeWrittenIsARunNotDone)
 {
     WriteFileBytes("a.spc", SPEECH);
-    int status = std::system("'" QUILLMARSH_PROGRAM "' verify a.spc >/dev/full 2>/dev/null");
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+    for (const char* arguments : {"verify a.spc", "--help"}) {
+        std::string command =
+            "'" QUILLMARSH_PROGRAM "' " + std::string(arguments) + " >/dev/full 2>/dev/null";
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2) << arguments;
+    }
 }
 
 // Same inputs, same order: the same files as the window's converters write, header values
