@@ -75,9 +75,9 @@ bool RunConverter(const char* name, const char* input, bool decoding);
 const char* EarlierInputOf(const std::string& output, const char* name);
 void RememberOutput(const std::string& output, const char* name);
 // Whether an earlier input wrote `output` (`shown` to the user): if so, says so under `name`,
-// in the command's words ("decoded", "decode").
+// in the command's words ("decoded"), with what to do instead.
 bool WrittenBefore(const char* name, const std::string& output, const std::string& shown,
-                   const char* participle, const char* verb);
+                   const char* participle, const char* advice);
 // The same for the mod file that `name`'s rebuild writes.
 const char* EarlierDumpOfTheSameOutput(const char* name);
 void RememberRebuild(const char* name);

@@ -135,7 +135,8 @@ FileOutcome DecodeFile(const char* name)
     // (A dump named as the input is refused as such.)
     std::string dump = WithEnding(name, "txt");
     std::string key = FileKey(dump);
-    if (NameKey(dump) != NameKey(name) && WrittenBefore(name, key, dump, "decoded", "decode")) {
+    if (NameKey(dump) != NameKey(name) &&
+        WrittenBefore(name, key, dump, "decoded", "rename one of them")) {
         return FILE_NOT_DONE;
     }
     LookForDumpLoss = true;
@@ -192,13 +193,13 @@ void RememberOutput(const std::string& output, const char* name)
 }
 
 bool WrittenBefore(const char* name, const std::string& output, const std::string& shown,
-                   const char* participle, const char* verb)
+                   const char* participle, const char* advice)
 {
     const char* earlier = EarlierInputOf(output, name);
     if (earlier != NULL) {
         PrintProblem(name, std::string("would be ") + participle + " into the same " + shown +
-                               " as " + earlier + " in this run; not " + participle + " (" + verb +
-                               " it in a run of its own)");
+                               " as " + earlier + " in this run; not " + participle + " (" +
+                               advice + ")");
     }
     return earlier != NULL;
 }
@@ -233,8 +234,9 @@ static bool ModLeadsBack(const char* dump)
 
 FileOutcome RebuildFile(const char* name)
 {
+    // A second run would replace the first dump's rebuild as well: a folder of its own would not.
     if (WrittenBefore(name, WithEnding(BaseNameOf(name), "spc"), OUTPUT_DIRECTORY " file",
-                      "rebuilt", "rebuild")) {
+                      "rebuilt", "rebuild it with -C in its own folder, into a mod of its own")) {
         return FILE_NOT_DONE;
     }
     if (ModLeadsBack(name)) {

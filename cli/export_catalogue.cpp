@@ -127,12 +127,14 @@ static bool WriteTemplate(const uint8_t* bytes, uint32_t size)
     return written;
 }
 
+// `target` is "-> FILE.pot" for a written template, "for CATALOGUE" for entries gathered into
+// one that is written only when every file is.
 static FileOutcome Exported(const char* name, bool converted, const std::string& target)
 {
     if (!converted) {
         return FILE_NOT_DONE;
     }
-    PrintResult(name, Plural(ExportedTexts, "text") + " -> " + target, false);
+    PrintResult(name, Plural(ExportedTexts, "text") + " " + target, false);
     if (ExportedTexts == 0) {
         // Import knows a speech file only by its entries.
         PrintProblem(name, "has no text a catalogue can carry, so an import will not write it "
@@ -174,7 +176,7 @@ FileOutcome ExportFile(const char* name)
 {
     std::string output = WithEnding(name, "pot");
     std::string key = FileKey(output);
-    if (WrittenBefore(name, key, output, "exported", "export")) {
+    if (WrittenBefore(name, key, output, "exported", "rename one of them")) {
         return FILE_NOT_DONE;
     }
     if (!StartFile(name)) {
@@ -184,7 +186,7 @@ FileOutcome ExportFile(const char* name)
     if (converted) {
         RememberOutput(key, name);
     }
-    return Exported(name, converted, LastConversion.OutputName);
+    return Exported(name, converted, std::string("-> ") + LastConversion.OutputName);
 }
 
 void ExportToOneCatalogue(const std::vector<const char*>& files, const char* catalogue,
@@ -224,7 +226,7 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         FileOutcome outcome =
             StartFile(files[i])
                 ? Exported(files[i], RunCore(files[i], files[i], AppendEntries, INPUT_FOLDER),
-                           catalogue)
+                           std::string("for ") + catalogue)
                 : FILE_NOT_DONE;
         ++counts[outcome];
         whole = whole && outcome != FILE_NOT_DONE;
