@@ -19,6 +19,7 @@ static std::string Catalogue;
 static const char* ExportedName;
 static std::string ExportedBase; // in UTF-8
 static uint32_t ExportedTexts;
+static uint32_t InvalidTexts; // not valid in the game's encoding, left out
 static bool ExportWarned;
 static std::string Unmasked;
 static std::string Utf8;
@@ -33,6 +34,7 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
     SpeechWalk walk;
     SpeechRecord record;
     uint32_t reported = 0;
+    uint32_t firstInvalid = 0;
     StartSpeechWalk(&walk, bytes, size);
     while (NextSpeechRecord(&walk, &record)) {
         ReportProgress(walk.Position, size, &reported);
@@ -54,13 +56,12 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
             ExportWarned = true;
             continue;
         }
+        // An engine's control bytes in one text leave that text out, not the file; many such
+        // texts are more likely another encoding, which the count makes plain.
         const std::string* text = GameTextAsUtf8(GameEncoding, Unmasked, &Utf8);
         if (text == NULL) {
-            PrintProblem(ExportedName, "record " + std::to_string(record.LineNumber) +
-                                           " is not valid " + TextEncodingName(GameEncoding) +
-                                           " text; nothing written (--encoding names how the "
-                                           "game stores its texts)");
-            return false;
+            firstInvalid = InvalidTexts++ == 0 ? record.LineNumber : firstInvalid;
+            continue;
         }
         char number[8];
         snprintf(number, sizeof number, ":%04u", (unsigned)record.LineNumber);
@@ -72,6 +73,18 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
             WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());
             Catalogue.clear();
         }
+    }
+    if (InvalidTexts > 0) {
+        std::string first = "record " + std::to_string(firstInvalid);
+        PrintProblem(ExportedName,
+                     (InvalidTexts == 1 ? first + " is"
+                                        : std::to_string(InvalidTexts) +
+                                              " records (the first: " + first + ") are") +
+                         " not valid " + TextEncodingName(GameEncoding) +
+                         " text, left out; an import keeps " +
+                         (InvalidTexts == 1 ? "it as it is" : "them as they are") +
+                         " (--encoding names how the game stores its texts)");
+        ExportWarned = true;
     }
     return true;
 }
@@ -135,7 +148,7 @@ static FileOutcome Exported(const char* name, bool converted, const std::string&
         return FILE_NOT_DONE;
     }
     PrintResult(name, Plural(ExportedTexts, "text") + " " + target, false);
-    if (ExportedTexts == 0) {
+    if (ExportedTexts == 0 && InvalidTexts == 0) {
         // Import knows a speech file only by its entries.
         PrintProblem(name, "has no text a catalogue can carry, so an import will not write it "
                            "(copy it as it is)");
@@ -154,7 +167,7 @@ static bool StartFile(const char* name)
     // characters, so only in UTF-8 does the last one part a folder from the name.
     bool carried = FileNameAsUtf8(name, &ExportedBase);
     ExportedBase.erase(0, (size_t)(BaseNameOf(ExportedBase.c_str()) - ExportedBase.c_str()));
-    ExportedTexts = 0;
+    ExportedTexts = InvalidTexts = 0;
     ExportWarned = false;
     size_t length = ExportedBase.size();
     carried =

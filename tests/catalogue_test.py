@@ -170,8 +170,9 @@ def shift_jis_both_ways():
     raw = [t.encode("cp932") for t in texts] + [b"\xed\x40"]
     write("sjis.spc", speech(1, 4, [(n + 1, t) for n, t in enumerate(raw)]))
     result = run("export", "sjis.spc")
-    expect("a Shift_JIS file exported as UTF-8 is refused, its record named",
-           result.returncode == 2 and b"record 1" in result.stderr, result.stderr)
+    expect("a Shift_JIS file exported as UTF-8 has its texts counted and --encoding named",
+           result.returncode == 1 and b"4 records (the first: record 1)" in result.stderr and
+           b"--encoding" in result.stderr and b"copy it" not in result.stderr, result.stderr)
     result = run("export", "--encoding", "SHIFT_JIS", "sjis.spc")
     expect("export --encoding shift_jis", result.returncode == 0 and
            [e.msgid for e in polib.pofile("sjis.pot")] == texts + ["\u7e8a"], result.stderr)
@@ -215,14 +216,19 @@ def utf8_checked_as_python_checks_it():
     for text in (b"\xc3\xa9", b"\xc0\xaf", b"\xe0\x80\xaf", b"\xed\xa0\x80", b"\xed\x9f\xbf",
                  b"\xf4\x8f\xbf\xbf", b"\xf4\x90\x80\x80", b"\xf0\x90\x80", b"\xe2\x82\x41",
                  b"\xf0\x9f\x98\x41", b"\xf0\x9f\x41\x80", b"\x80", b"\xff", b"\xe2\x82"):
-        write("u.spc", speech(1, 1, [(1, b"a" + text + b"z")]))
+        data = speech(1, 2, [(1, b"a" + text + b"z"), (2, b"ok")])
+        write("u.spc", data)
         try:
             valid = bool(text.decode("utf-8"))
         except UnicodeDecodeError:
             valid = False
-        result = run("export", "u.spc")
-        expect("UTF-8 %r %s" % (text, "taken" if valid else "refused"),
-               result.returncode == (0 if valid else 2), result.stderr)
+        # A text that is not UTF-8 is left out, not its file, and import keeps it.
+        exported = run("export", "-f", "u.spc")
+        imported = run("import", "u.pot")
+        expect("UTF-8 %r %s" % (text, "taken" if valid else "left out"),
+               exported.returncode == (0 if valid else 1) and
+               len(polib.pofile("u.pot")) == (2 if valid else 1) and
+               imported.returncode == 0 and read("mod/u.spc") == data, exported.stderr)
 
 
 def broken_catalogue_refused():
