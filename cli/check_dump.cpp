@@ -699,6 +699,28 @@ bool SplicesAnotherDumpsSideData(const char* dump)
     return another;
 }
 
+// A dump whose tail marker line was deleted shows no tail, and its rebuild writes none: the
+// side data its decode wrote beside it tells that a tail is lost.
+std::string UnusedSideData(const char* dump)
+{
+    std::string sibling = WithEnding(dump, "ext");
+    return FileStands(sibling.c_str())
+               ? sibling + " stands beside the dump, but no tail marker follows its records"
+               : std::string();
+}
+
+static void JudgeUnusedSideData(Judge* judge, uint32_t closingAt)
+{
+    std::string unused = UnusedSideData(judge->Name);
+    if (!unused.empty()) {
+        Find(judge, closingAt, false,
+             unused +
+                 ": the rebuilt file would lack that tail (put back its " MARKER_BRACKET
+                 "Unknown DATA" MARKER_BRACKET " line before the closing line, or delete " +
+                 WithEnding(judge->Name, "ext") + " if the speech file has no tail)");
+    }
+}
+
 // The side data the rebuild would splice, against the tail the dump shows and the records
 // before it; a marker inside a text (markerShown false) shows no tail at all.
 static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool markerShown)
@@ -857,6 +879,8 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                           StartsSeenLine(judge, walk->TailMarkerAt) ||
                               JoinedMarkerLine(walk, walk->TailMarkerAt));
         }
+    } else if (walk->End == DUMP_CLOSED && !unread.TailMarker) {
+        JudgeUnusedSideData(judge, walk->EndAt);
     }
     if (lines != StoredLineCount && walk->LineCount.DigitsFound) {
         Find(judge, walk->LineCount.KeywordAt, true,

@@ -87,6 +87,9 @@ std::string NameKey(std::string name);
 // another dump's: its own side data stands with other bytes, or, with none of its own, the
 // dump of that short name is another one.
 bool SplicesAnotherDumpsSideData(const char* dump);
+// What to say when the dump's own side data stands beside it but no tail marker follows its
+// records (its line deleted or moved), or "".
+std::string UnusedSideData(const char* dump);
 
 FileOutcome DecodeFile(const char* name);
 FileOutcome RebuildFile(const char* name);

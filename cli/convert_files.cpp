@@ -279,5 +279,11 @@ FileOutcome RebuildFile(const char* name)
                                LastConversion.OutputName + " was written without its tail");
         return FILE_FINDINGS;
     }
+    std::string unused = LastConversion.SideDataName[0] == 0 ? UnusedSideData(name) : "";
+    if (!unused.empty()) {
+        PrintProblem(name,
+                     unused + ": " + LastConversion.OutputName + " was written without that tail");
+        return FILE_FINDINGS;
+    }
     return FILE_DONE;
 }

@@ -261,6 +261,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "./a.spc: 2 records, short tail 2 bytes -> a.txt, a.ext (unchanged)",
          {{"a.txt", DUMP}}},
+        {{{"a.txt", std::string(DUMP).erase(DUMP.find("[:::::]Unknown"), 28)},
+          {"a.ext", "\x01\x02"}},
+         "rebuild a.txt",
+         1,
+         "a.ext stands beside the dump, but no tail marker follows its records: mod/a.spc was "
+         "written without that tail",
+         {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}}},
         // Named twice, a dump would be rebuilt a second time with carried-over values.
         {{{"a.txt", DUMP}, {"b.txt", DUMP}},
          "check a.txt b.txt ./a.txt",
