@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <ctype.h>
+#include <errno.h>
 #include <iterator>
 #include <map>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 bool ImportFuzzy;
 
@@ -356,6 +358,23 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         if (elsewhere) {
             PrintProblem(name, "a catalogue names a speech file in another folder; import "
                                "reads them from this one");
+        }
+        // A name typed into a context, or a catalogue exported in another folder: said with the
+        // entry that names it, as the file's own name alone would not tell where it came from.
+        struct stat status;
+        if (!elsewhere && stat(name, &status) != 0 && errno == ENOENT) {
+            size_t first = std::min_element(Files[f].ByRecord.begin(), Files[f].ByRecord.end(),
+                                            [](const std::pair<uint32_t, size_t>& a,
+                                               const std::pair<uint32_t, size_t>& b) {
+                                                return a.second < b.second;
+                                            })
+                               ->second;
+            PrintProblem(Where(first).c_str(),
+                         Entries[first].Context + ": no speech file " + name +
+                             " stands in this folder, where import reads them (-C DIR works "
+                             "in another); nothing written for it");
+            ++counts[FILE_NOT_DONE];
+            continue;
         }
         if (elsewhere || !RunCore(name, name, WriteImported)) {
             ++counts[FILE_NOT_DONE];
