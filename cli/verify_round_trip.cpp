@@ -75,6 +75,11 @@ static void TakeFirstProblem(const DumpFinding& finding)
 
 static bool NamePart(const uint8_t* bytes, uint32_t size)
 {
+    if (StandsAt(bytes, size, 0, MARKER_BRACKET "Speech START")) {
+        Part = "it is a dump, not a speech file";
+        Cause = "verify takes the speech file a dump was decoded from";
+        return true;
+    }
     Part = "in the tail kept as side data";
     if (Offset < SPEECH_HEADER_SIZE) {
         Part = "in the head";

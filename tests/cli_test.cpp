@@ -273,6 +273,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.ext stands beside the dump, but no tail marker follows its records: mod/a.spc was "
          "written without that tail",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}}},
+        {{{"a.txt", DUMP}}, "verify a.txt", 1, "(it is a dump, not a speech file)", {}},
         // Named twice, a dump would be rebuilt a second time with carried-over values.
         {{{"a.txt", DUMP}, {"b.txt", DUMP}},
          "check a.txt b.txt ./a.txt",
