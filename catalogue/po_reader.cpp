@@ -211,8 +211,8 @@ static bool ReadStrings(PoReader* r, const char* p, const char* end)
         while (p < end && IsBlank(*p)) {
             ++p;
         }
-        if (p == end) {
-            return true;
+        if (p == end || *p == '#') {
+            return true; // a note after the strings, which gettext reads as a comment
         }
         if (*p != '"') {
             return Fail(r, r->Line, "text outside any string");

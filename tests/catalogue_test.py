@@ -247,15 +247,16 @@ def broken_catalogue_refused():
 
 def read_as_gettext_reads():
     write("0001.spc", FILES["0001.spc"])
-    # Escapes msgcat never writes but a hand-edited catalogue may hold: hex and octal.
-    write("escapes.po",
-          read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au \\x72\\x65voir\\041"'))
+    # Escapes msgcat never writes but a hand-edited catalogue may hold: hex and octal, and a
+    # note after a string.
+    write("escapes.po", read("fr.po").replace(b'msgstr "Au revoir"',
+                                              b'msgstr "Au \\x72\\x65voir\\041" # checked'))
     subprocess.run(["msgcat", "-o", "plain.po", "escapes.po"], check=True, capture_output=True)
     outputs = []
     for catalogue in ("escapes.po", "plain.po"):
         result = run("import", "--fuzzy", catalogue)
         outputs.append(read("mod/0001.spc") if result.returncode == 0 else result.stderr)
-    expect("hex and octal escapes read as msgcat reads them",
+    expect("hex and octal escapes and a note read as msgcat reads them",
            outputs[0] == outputs[1] and b"Au revoir!" in bytes(b ^ 0x5A for b in outputs[0]),
            outputs)
     shutil.rmtree("mod")
