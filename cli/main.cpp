@@ -179,6 +179,10 @@ int main(int argc, char** argv)
                 ForceRun = true;
             } else if (strcmp(argument, "--fuzzy") == 0) {
                 ImportFuzzy = true;
+            } else if (argument[strspn(argument + 1, "qf") + 1] == 0) {
+                // -qf, -fq: the two letters written together, as other programs take them.
+                QuietRun = QuietRun || strchr(argument, 'q') != NULL;
+                ForceRun = ForceRun || strchr(argument, 'f') != NULL;
             } else if (strncmp(argument, "-C", 2) == 0) {
                 folders.push_back(OptionValue(argument, 2, &i, argc, argv));
                 if (folders.back() == NULL) {

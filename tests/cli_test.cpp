@@ -794,7 +794,7 @@ TEST_F(ScratchDirectoryTest, WritesWhatTheCoreWritesInTheSameOrder)
     EXPECT_NE(decode.Out.find("0001.spc: 2 records, short tail 3 bytes -> 0001.txt, 0001.ext\n"),
               std::string::npos);
     EXPECT_NE(decode.Out.find("-a b \xC3\xA9.spc: 1 record -> "), std::string::npos);
-    RunResult rebuild = RunQuillmarsh("-q -f rebuild -- 0001.txt '-a b \xC3\xA9.txt' bare.txt");
+    RunResult rebuild = RunQuillmarsh("-qf rebuild -- 0001.txt '-a b \xC3\xA9.txt' bare.txt");
     EXPECT_EQ(rebuild.Status, 0) << rebuild.Err;
     EXPECT_EQ(rebuild.Out, "");
     EXPECT_EQ(SnapshotDirectory(), core);
