@@ -3,6 +3,7 @@
 #include "command_line.h"
 
 #include "file_io.h"
+#include "speech_format.h"
 
 #include <algorithm>
 #include <ctype.h>
@@ -271,6 +272,13 @@ FileOutcome RebuildFile(const char* name)
         PrintProblem(name, "LINECOUNT is 0, so " + std::string(LastConversion.OutputName) +
                                " holds no record and no side data, though the dump shows "
                                "records or a tail");
+        return FILE_FINDINGS;
+    }
+    if (LastConversion.CutOff) {
+        PrintProblem(name, "the dump has no closing line " MARKER_BRACKET
+                           "Speech FINISH" MARKER_BRACKET ", so its last record line stays open: " +
+                               std::string(LastConversion.OutputName) +
+                               " holds that record's number without its text");
         return FILE_FINDINGS;
     }
     if (LastConversion.SideDataMissing) {

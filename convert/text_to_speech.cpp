@@ -103,6 +103,7 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
             return false; // the unfinished output is discarded
         }
         LastConversion.ShortTail = walk->End != DUMP_UNSEQUENCED_MARKER;
+        LastConversion.CutOff = walk->End == DUMP_CUT_OFF;
     } else {
         DumpRecordLine line;
         DumpUnreadPart unread;

@@ -97,13 +97,14 @@ struct ConversionReport {
     char OutputName[REPORT_NAME_CAPACITY];   // the dump, or the rebuilt speech file
     char SideDataName[REPORT_NAME_CAPACITY]; // written (decode) or spliced (rebuild)
     uint32_t InputSize;
-    uint32_t RecordCount;  // records decoded, or record lines written by the rebuild
-    uint64_t TailSize;     // side-data bytes written, or spliced back
-    bool ShortTail;        // the tail was a short one ("Unknown DATA")
-    bool Repaired;         // rebuild: the dump went through the repair pass
-    bool SideDataMissing;  // rebuild: a tail marker asked for side data that is not there
-    bool RecordsLeftOut;   // rebuild: a line count of 0 left the dump's records or tail out
-    bool Unchanged;        // guarded decode: the dump that stands is the one it would write
+    uint32_t RecordCount; // records decoded, or record lines written by the rebuild
+    uint64_t TailSize;    // side-data bytes written, or spliced back
+    bool ShortTail;       // the tail was a short one ("Unknown DATA")
+    bool Repaired;        // rebuild: the dump went through the repair pass
+    bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
+    bool RecordsLeftOut;  // rebuild: a line count of 0 left the dump's records or tail out
+    bool CutOff;    // rebuild: no closing line; the last record's number went without its text
+    bool Unchanged; // guarded decode: the dump that stands is the one it would write
     bool SideDataRestored; // and its side data, missing, was written again
     DumpLoss Loss;         // decode, asked to look: what the dump cannot show, and of which record
     uint32_t LossRecord;

@@ -274,6 +274,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "written without that tail",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}}},
         {{{"a.txt", DUMP}}, "verify a.txt", 1, "(it is a dump, not a speech file)", {}},
+        {{{"a.txt", DUMP.substr(0, DUMP.find("[:::::]Unknown"))}},
+         "rebuild a.txt",
+         1,
+         "a.txt: the dump has no closing line [:::::]Speech FINISH[:::::], so its last record line "
+         "stays open: mod/a.spc holds that record's number without its text",
+         {}},
         // Named twice, a dump would be rebuilt a second time with carried-over values.
         {{{"a.txt", DUMP}, {"b.txt", DUMP}},
          "check a.txt b.txt ./a.txt",
