@@ -11,6 +11,7 @@
 #include "speech_walk.h"
 
 #include <algorithm>
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -221,7 +222,7 @@ static bool StartsHeaderLine(const Judge* judge, uint32_t p)
 // A header value as a person reads it after its keyword: blanks, a sign, the digits.
 struct ShownValue {
     bool Shown; // the keyword starts a header line and digits follow it
-    bool Whole; // ... and they are all of the number: not "1,234", "1 234" or "0x05"
+    bool Whole; // ... and they are all of the number: not "1,234", "1 234" or "0xff"
     int64_t Value;
     uint32_t At; // where the value starts, its sign included
 };
@@ -245,7 +246,10 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     shown.Shown = p > digits && StartsHeaderLine(judge, keywordAt);
     uint32_t after =
         p + 1 < size && memchr(",.'_xX", bytes[p], 6) != NULL ? p + 1 : SkipBlanks(bytes, size, p);
-    shown.Whole = !(after < size && bytes[after] >= '0' && bytes[after] <= '9');
+    // "0xff": the digits of a hexadecimal number go on in letters.
+    bool hexadecimal = after == p + 1 && (bytes[p] | 0x20) == 'x';
+    shown.Whole =
+        !(after < size && (isdigit(bytes[after]) || (hexadecimal && isxdigit(bytes[after]))));
     return shown;
 }
 

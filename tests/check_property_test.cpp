@@ -379,12 +379,13 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a header value changed",
      [](Case* c) {
-         static const char* values[] = {"300", "7", "-1", "03", "12345", "0", "9999", "+5"};
-         std::string value = values[c->Pick(8)];
+         static const char* values[] = {"300", "7",    "-1",   "03",  "12345",
+                                        "0",   "9999", "0xff", "+5",  "0x1F"};
+         std::string value = values[c->Pick(10)];
          bool count = c->Pick(2);
          c->Lines[count ? 3 : 2] =
              std::string("[:::::]") + (count ? "LINECOUNT: " : "HEADER: ") + value + "[:::::]";
-         (count ? c->What.Count : c->What.Header) = std::stoll(value);
+         (count ? c->What.Count : c->What.Header) = std::stoll(value, nullptr, 0);
      }},
     {"the closing line deleted", [](Case* c) { c->Lines.pop_back(); }},
     {"the side data deleted", [](Case* c) { c->SideDataThere = false; }},
