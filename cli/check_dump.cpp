@@ -233,7 +233,15 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     uint32_t size = judge->Walk->Size;
     ShownValue shown = {};
     uint32_t p = shown.At = SkipBlanks(bytes, size, valueFrom);
-    p += p < size && (bytes[p] == '"' || bytes[p] == '\''); // "5"
+    // "5", and the curly quotes or guillemets a word processor makes of them.
+    if (p < size && (bytes[p] == '"' || bytes[p] == '\'')) {
+        p += 1;
+    } else if (StandsAt(bytes, size, p, "\xC2\xAB") || StandsAt(bytes, size, p, "\xC2\xBB")) {
+        p += 2;
+    } else if (p + 2 < size && bytes[p] == 0xE2 && bytes[p + 1] == 0x80 && bytes[p + 2] >= 0x98 &&
+               bytes[p + 2] <= 0x9F) {
+        p += 3;
+    }
     bool negative = p < size && bytes[p] == '-';
     if (p < size && (negative || bytes[p] == '+')) {
         p = SkipBlanks(bytes, size, p + 1);
