@@ -853,8 +853,17 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     bool closing = walk->End == DUMP_CLOSED && after.FirstAt > walk->EndAt;
     JudgeUnreadLines(judge, unread.RecordLinesAfter, unread.OtherLinesAfter,
                      closing ? "after the closing line" : "after the tail marker line", "");
+    // A tail marker the walk did not read loses side data that stands; without any, it is a
+    // note such as "[:::::]UPDATED[:::::]".
+    bool lost = false;
+    if (unread.TailMarker) {
+        char first[PATH_CAPACITY];
+        char sibling[PATH_CAPACITY];
+        BuildSideDataNames(judge->Name, first, sibling);
+        lost = FileStands(first) || FileStands(sibling);
+    }
     if (StoredLineCount == 0) {
-        bool tail = walk->WantsSideData || unread.TailMarker;
+        bool tail = walk->WantsSideData || lost;
         if (lines > 0 || tail) {
             Find(judge, walk->LineCount.KeywordFound ? walk->LineCount.KeywordAt : UINT32_MAX,
                  false,
@@ -877,12 +886,13 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         Find(judge, 0, true, "blanks an editor put into the markup are repaired; no text changes");
     }
     if (unread.TailMarker) {
-        Find(judge, unread.TailMarkerAt, false,
+        Find(judge, unread.TailMarkerAt, !lost,
              std::string(unread.TailMarkerAt > walk->EndAt ? "a tail marker after the closing line"
                          : walk->End == DUMP_WITHOUT_RECORD_LINE
                              ? "a tail marker in a dump without a record line"
                              : "a tail marker before the first record line") +
-                 ": the rebuild does not splice the side data");
+                 (lost ? ": the rebuild does not splice the side data"
+                       : ": the rebuild does not read it, and no side data stands to splice"));
     }
     if (walk->WantsSideData) {
         // A cut-off dump has its own problem.

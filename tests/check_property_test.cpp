@@ -336,6 +336,8 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));
          c->Lines[at] = (c->Pick(2) ? "\xE2\x80\x8B" : "\xE2\x80\x9C") + c->Lines[at];
      }},
+    {"a note in markers before the first record line, which reads like a tail marker",
+     [](Case* c) { c->Lines.insert(c->Lines.begin() + 4, "[:::::]UPDATED by Ann[:::::]"); }},
     {"every record line written \"[LINE 0001 ]\"",
      [](Case* c) {
          for (size_t k = 0; k < c->What.Records.size(); ++k) {

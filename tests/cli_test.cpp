@@ -599,7 +599,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 6: the text of record 0002 is followed by a line with blanks before its "
          "marker: the rebuild writes this text changed (take the blanks out)\n",
          {}},
-        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]Sp")}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi[:::::]Sp")},
+          {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
          "line 5: the text of record 0001 holds \"[:::::]Sp\": the rebuild takes it for the "
