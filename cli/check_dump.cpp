@@ -492,11 +492,16 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                                                                 "that number"
                                                               : "");
         // A closing line whose markup or letters an editor changed: the walk ran past it.
+        // A line is judged at its first such word: a long line of "finish" costs one pass.
+        uint32_t before = 0;
         for (uint32_t at = FindWord(bytes, walk->Size, line.LineAt, "FINISH"); at < walk->Size;
-             at = FindWord(bytes, walk->Size, at + 1, "FINISH")) {
+             before = at, at = FindWord(bytes, walk->Size, at + 1, "FINISH")) {
             uint32_t start = at;
-            while (start > 0 && bytes[start - 1] != '\r' && bytes[start - 1] != '\n') {
+            while (start > before && bytes[start - 1] != '\r' && bytes[start - 1] != '\n') {
                 --start;
+            }
+            if (before != 0 && start == before) {
+                continue;
             }
             start = SkipBlanks(bytes, walk->Size, start);
             if (start > line.LineAt &&
@@ -520,7 +525,9 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         // that line end, the same empty text.
         return "";
     }
-    if (digits < line.LineAt + 10 || bytes[digits] != ']') {
+    // "[LINE:0001)": the rebuild passes over the byte after four digits, whatever it is.
+    bool bracketTyped = bytes[digits] == ']' || (bytes[digits] > ' ' && bytes[digits] < 0x7F);
+    if (digits < line.LineAt + 10 || !bracketTyped) {
         return "the record number is not four digits and \"]\": the rebuild reads it as " +
                std::to_string(line.LineNumber) + " and starts the text at the wrong byte";
     }

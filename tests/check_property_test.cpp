@@ -336,6 +336,13 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));
          c->Lines[at] = (c->Pick(2) ? "\xE2\x80\x8B" : "\xE2\x80\x9C") + c->Lines[at];
      }},
+    {"a record line's \"]\" typed as another sign, which the rebuild passes over alike",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             c->Lines[c->RecordLine(c->Pick((uint32_t)c->What.Records.size()))][10] =
+                 ")}>|"[c->Pick(4)];
+         }
+     }},
     {"a note in markers before the first record line, which reads like a tail marker",
      [](Case* c) { c->Lines.insert(c->Lines.begin() + 4, "[:::::]UPDATED by Ann[:::::]"); }},
     {"every record line written \"[LINE 0001 ]\"",
