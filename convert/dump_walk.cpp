@@ -315,8 +315,8 @@ bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
             }
             word = wordEnd == p ? word : p;
             wordEnd = p + 1;
-        } else if (bytes[p] < 0x80 && memchr(" \t[:", bytes[p], 4) == NULL) {
-            return false;
+        } else if (bytes[p] < 0x80 && memchr(" \t[(<{:;.,-_=#", bytes[p], 14) == NULL) {
+            return false; // not a mark a person may type for a bracket or a colon: "[LINE;0001]"
         }
         blankAfterWord =
             blankAfterWord || (wordEnd > word && (bytes[p] == ' ' || bytes[p] == '\t'));
@@ -334,7 +334,7 @@ bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
     while (p < end && (bytes[p] == ' ' || bytes[p] == '\t')) {
         ++p; // "[LINE 0001 ]"
     }
-    bool bracket = p < end && (bytes[p] == ']' || bytes[p] >= 0x80);
+    bool bracket = p < end && (memchr("])>}", bytes[p], 4) != NULL || bytes[p] >= 0x80);
     // "Line 3 is odd" and "Version: 2]" are a translator's words.
     return count > 0 && ((line && (colon || bracket)) || (colon && bracket && count == 4));
 }

@@ -131,10 +131,9 @@ void SetText(Case* c, size_t k, const std::string& text)
 void AddRecordLine(Case* c, size_t at, uint32_t number, bool damaged = false)
 {
     std::string text = Text(c, c->Pick(10));
-    std::string head =
-        damaged
-            ? std::vector<std::string>{"[LINE:", "[line:", "LINE:", "[LIGNE:", "[LINE "}[c->Pick(5)]
-            : "[LINE:";
+    std::string head = damaged ? std::vector<std::string>{"[LINE:", "[line:", "LINE:", "[LIGNE:",
+                                                          "[LINE ", "[LINE;", "(LINE-"}[c->Pick(7)]
+                               : "[LINE:";
     c->Lines.insert(c->Lines.begin() + (long)at, head + Digits(number) + "]" + text);
     c->What.Records.push_back({number, text});
 }
