@@ -274,6 +274,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "written without that tail",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}}},
         {{{"a.txt", DUMP}}, "verify a.txt", 1, "(it is a dump, not a speech file)", {}},
+        {{}, "verify missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
         {{{"a.spc", BuildSpeechFile(3, 1, {{1, "Hi"}})}, {"a.ext", "\x01\x02"}},
          "decode a.spc",
          1,
