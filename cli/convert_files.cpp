@@ -163,15 +163,6 @@ FileOutcome DecodeFile(const char* name)
                                            LastConversion.LossShown));
         return FILE_FINDINGS;
     }
-    // An earlier version of the file had a tail: its side data would make the dump read as one
-    // that lost its tail marker line.
-    std::string sideData = WithEnding(name, "ext");
-    if (LastConversion.SideDataName[0] == 0 && FileStands(sideData.c_str())) {
-        PrintProblem(name, sideData + " stands beside the dump, but this file has no tail: it is " +
-                               "an earlier decode's (delete it, as check and rebuild would take " +
-                               "it for a tail the dump lost)");
-        return FILE_FINDINGS;
-    }
     return FILE_DONE;
 }
 

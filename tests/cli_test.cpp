@@ -275,12 +275,6 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}}},
         {{{"a.txt", DUMP}}, "verify a.txt", 1, "(it is a dump, not a speech file)", {}},
         {{}, "verify missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
-        {{{"a.spc", BuildSpeechFile(3, 1, {{1, "Hi"}})}, {"a.ext", "\x01\x02"}},
-         "decode a.spc",
-         1,
-         "a.spc: a.ext stands beside the dump, but this file has no tail: it is an earlier "
-         "decode's",
-         {{"a.ext", "\x01\x02"}}},
         {{{"a.txt", DUMP.substr(0, DUMP.find("[:::::]Unknown"))}},
          "rebuild a.txt",
          1,
