@@ -91,9 +91,9 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
 bool FindFileNameValue(const uint8_t* bytes, uint32_t size, uint32_t* at, uint32_t* length);
 
 // Whether the line [p, end) reads like a record line to a person: "[LINE:0001]" with its
-// letters in another case, blanks put inside, its bracket or colon lost, mistyped ("[LINE;0001)")
-// or made full-width by an editor, or its word translated ("[LIGNE:0001]": a colon, four digits and a bracket then tell
-// it).
+// letters in another case, blanks put inside, its bracket or colon lost, mistyped
+// ("[LINE;0001)") or made full-width by an editor, or its word translated ("[LIGNE:0001]": a
+// colon, four digits and a bracket then tell it).
 bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end);
 
 // Lines the walk never looked at, other than marker lines, header lines and empty ones: those that
