@@ -560,13 +560,19 @@ void AppendCatalogueText(const char* bytes, const CatalogueText& text, std::stri
         }
         return;
     }
-    // The pieces, with what stands between them: blanks, line ends, nothing else.
+    // The pieces, with what stands between them: blanks, line ends, and notes after a piece,
+    // which may hold quotes.
     const char* p = bytes + text.Start;
     const char* end = bytes + text.End;
     bool escaped = false;
     bool hasBytes = false;
-    while (p < end) {
-        if (*p != '"' || !ReadQuoted(p, end, out, &p, &escaped, &hasBytes)) {
+    while (p != NULL && p < end) {
+        const char* next = NULL;
+        if (*p == '#') {
+            p = (const char*)memchr(p, '\n', (size_t)(end - p));
+        } else if (*p == '"' && ReadQuoted(p, end, out, &next, &escaped, &hasBytes)) {
+            p = next;
+        } else {
             ++p;
         }
     }

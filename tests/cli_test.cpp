@@ -186,6 +186,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "a.spc: 2 records, 1 translated",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
+        // A note after a string's first piece, holding quotes of its own.
+        {{{"a.spc", SPEECH},
+          {"n.po", "msgctxt \"a.spc:1\"\nmsgid \"H\" # a \"note\n\"i\"\nmsgstr \"Yo\"\n"}},
+         "import n.po",
+         0,
+         "a.spc: 2 records, 1 translated",
+         {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
         {{{"a.spc", SPEECH}, {"a.bin", BuildSpeechFile(3, 1, {{1, "Other"}})}},
          "export a.spc ./a.bin",
          2,
