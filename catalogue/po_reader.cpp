@@ -19,12 +19,10 @@ struct PoReader {
     uint32_t CommentLine; // 0: none
     bool Fuzzy;
     // The msgid a translation was made for, from msgmerge --previous ("#| msgid"): gathered
-    // with the comments, then the entry's own until it ends.
+    // with the comments, and the entry's own until it ends, as a comment ends it.
     std::string PreviousId;
     bool HasPreviousId;
     bool InPreviousId;
-    std::string EntryPreviousId;
-    bool EntryHasPreviousId;
     // The entry being read, Entries->back() while Open.
     bool Open;
     bool HasId;
@@ -269,9 +267,9 @@ static bool EndEntry(PoReader* r)
     }
     r->Open = false;
     CatalogueEntry* entry = &r->Entries->back();
-    entry->Moved =
-        entry->Fuzzy && r->EntryHasPreviousId &&
-        CatalogueTextIs(r->Base, entry->Id, r->EntryPreviousId.data(), r->EntryPreviousId.size());
+    entry->Moved = entry->Fuzzy && r->HasPreviousId &&
+                   CatalogueTextIs(r->Base, entry->Id, r->PreviousId.data(), r->PreviousId.size());
+    r->HasPreviousId = r->InPreviousId = false;
     if (!entry->HasContext && entry->Id.Empty) {
         if (r->HeaderSeen) {
             return Fail(r, entry->Line, "duplicate message definition");
@@ -292,9 +290,6 @@ static void StartEntry(PoReader* r)
     entry->Line = r->CommentLine != 0 ? r->CommentLine : r->Line;
     r->CommentLine = 0;
     r->Fuzzy = false;
-    r->EntryPreviousId.assign(r->PreviousId);
-    r->EntryHasPreviousId = r->HasPreviousId;
-    r->HasPreviousId = r->InPreviousId = false;
     r->Open = true;
     r->HasId = false;
     r->HasPlural = false;

@@ -310,7 +310,7 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         }
         WriteTranslated(output, walk, Text);
         ++Translated;
-        MovedTaken += e.Fuzzy && e.Moved && !ImportFuzzy;
+        MovedTaken += e.Moved && !ImportFuzzy;
     }
     WriteOutput(output, bytes + walk.TailStart, size - walk.TailStart);
     for (size_t k = 0; k < used.size(); ++k) {

@@ -173,14 +173,14 @@ int main(int argc, char** argv)
         if (options && strcmp(argument, "--") == 0) {
             options = false;
         } else if (options && argument[0] == '-' && argument[1] != 0) {
-            if (strcmp(argument, "-q") == 0 || strcmp(argument, "--quiet") == 0) {
+            if (strcmp(argument, "--quiet") == 0) {
                 QuietRun = true;
-            } else if (strcmp(argument, "-f") == 0 || strcmp(argument, "--force") == 0) {
+            } else if (strcmp(argument, "--force") == 0) {
                 ForceRun = true;
             } else if (strcmp(argument, "--fuzzy") == 0) {
                 ImportFuzzy = true;
             } else if (argument[strspn(argument + 1, "qf") + 1] == 0) {
-                // -qf, -fq: the two letters written together, as other programs take them.
+                // -q, -f, and the two written together (-qf), as other programs take them.
                 QuietRun = QuietRun || strchr(argument, 'q') != NULL;
                 ForceRun = ForceRun || strchr(argument, 'f') != NULL;
             } else if (strncmp(argument, "-C", 2) == 0) {
