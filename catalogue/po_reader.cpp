@@ -423,7 +423,8 @@ static bool ReadKeyword(PoReader* r, const char* p, const char* end)
         SetKeyword(r, "msgid_plural", &r->Ignored, NULL);
     } else if (length >= 6 && memcmp(word, "msgstr", 6) == 0) {
         // msgstr, or msgstr[N] of a plural entry, where N = 0 is the one kept.
-        bool first = IsWord(word, length, "msgstr") || IsWord(word, length, "msgstr[0]");
+        bool plain = IsWord(word, length, "msgstr");
+        bool first = plain || IsWord(word, length, "msgstr[0]");
         bool other = length > 8 && word[6] == '[' && word[length - 1] == ']';
         for (size_t i = 7; other && i < length - 1; ++i) {
             other = word[i] >= '0' && word[i] <= '9';
@@ -433,6 +434,12 @@ static bool ReadKeyword(PoReader* r, const char* p, const char* end)
         }
         if (!r->Open || !r->HasId) {
             return Fail(r, r->Line, "msgstr without msgid");
+        }
+        // As msgfmt reads them: indexed translations belong to a plural entry, and only there.
+        if (plain == r->HasPlural) {
+            return Fail(r, r->Line,
+                        plain ? "msgstr[0] expected after msgid_plural"
+                              : "msgstr[N] without msgid_plural");
         }
         if (first == r->HasTranslation) {
             return Fail(r, r->Line, first ? "a second msgstr for one entry" : "msgstr[0] expected");

@@ -145,6 +145,13 @@ def carried_over_a_patch_by_msgmerge():
     expect("a record msgmerge marked fuzzy as moved is translated, a changed one is not",
            b"2 translated (2 of moved records), 2 kept (1 fuzzy" in result.stdout and
            read("mod/0001.spc") == speech(3, 4, taken), result.stdout)
+    # An entry its translator marked fuzzy stays fuzzy after a moved one with the same text.
+    write("0001.spc", speech(3, 2, [(1, b"Hello"), (2, b"Hello")]))
+    write("pair.po", b'#, fuzzy\n#| msgid "Hello"\nmsgctxt "0001.spc:0001"\nmsgid "Hello"\n'
+          b'msgstr "Salut"\n\n#, fuzzy\nmsgctxt "0001.spc:0002"\nmsgid "Hello"\nmsgstr "Bof"\n')
+    result = run("import", "pair.po")
+    expect("only the entry with a previous msgid is taken as moved",
+           read("mod/0001.spc") == speech(3, 2, [(1, b"Salut"), (2, b"Hello")]), result.stdout)
     write("0001.spc", speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"See you")], b"TAIL!"))
     shutil.copy("game.fr.po", "stale.po")
     write("0001.spc", speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")], b"TAIL!"))
@@ -273,6 +280,13 @@ def read_as_gettext_reads():
     expect("an entry given twice is refused, as msgfmt refuses it",
            checked.returncode != 0 and result.returncode == 2 and
            b"duplicate message definition" in result.stderr, result.stderr)
+    # Plural forms where they do not belong, or missing where they do.
+    for form in (b'msgstr[0] "Adieu"', b'msgid_plural "Byes"\nmsgstr "Adieu"'):
+        write("plural.po", read("fr.po").replace(b'msgstr "Au revoir"', form))
+        checked = subprocess.run(["msgfmt", "-o", os.devnull, "plural.po"], capture_output=True)
+        result = run("import", "plural.po")
+        expect("%r refused, as msgfmt refuses it" % form, checked.returncode != 0 and
+               result.returncode == 2 and b"plural.po: line " in result.stderr, result.stderr)
 
 
 def windows_program_writes_the_same_bytes():
