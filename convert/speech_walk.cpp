@@ -23,14 +23,10 @@ bool HoldsSpeechHead(uint32_t size)
 
 void StartSpeechWalk(SpeechWalk* walk, const uint8_t* bytes, uint32_t size)
 {
+    *walk = SpeechWalk(); // no record taken, none expected, no tail
     walk->Bytes = bytes;
     walk->Size = size;
-    walk->Position = SPEECH_HEADER_SIZE;
-    walk->RecordStart = SPEECH_HEADER_SIZE;
-    walk->Expected = 0;
-    walk->Started = false;
-    walk->Ended = false;
-    walk->Tail = NO_TAIL;
+    walk->Position = walk->RecordStart = SPEECH_HEADER_SIZE;
     walk->TailStart = size;
 }
 
