@@ -52,14 +52,6 @@ enum HeaderStage {
     HEADER_DONE,
 };
 
-static void TakeValue(DumpValue* value, uint32_t p, uint32_t* stored)
-{
-    ParseDigits();
-    *stored = FieldValue;
-    value->DigitsFound = true;
-    value->DigitsAt = p;
-}
-
 // Finds HEADER and LINECOUNT in the marker lines. Each keyword counts only after a "[:::::]"
 // that begins after the previous find; the digits need no bracket. A value not found keeps
 // what an earlier conversion stored.
@@ -93,13 +85,14 @@ static void ScanHeaderValues(DumpWalk* walk)
             value->KeywordFound = true;
             value->KeywordAt = p;
         }
-        if (stage == READ_LINECOUNT && CaptureDigits(bytes, size, p) > 0) {
-            TakeValue(&walk->LineCount, p, &StoredLineCount);
-            stage = HEADER_DONE;
-        }
-        if (stage == READ_HEADER && CaptureDigits(bytes, size, p) > 0) {
-            TakeValue(&walk->Header, p, &StoredHeaderByte);
-            stage = SEEK_LINECOUNT;
+        header = stage == READ_HEADER;
+        if ((header || stage == READ_LINECOUNT) && CaptureDigits(bytes, size, p) > 0) {
+            DumpValue* value = header ? &walk->Header : &walk->LineCount;
+            ParseDigits();
+            *(header ? &StoredHeaderByte : &StoredLineCount) = FieldValue;
+            value->DigitsFound = true;
+            value->DigitsAt = p;
+            stage = header ? SEEK_LINECOUNT : HEADER_DONE;
             bracketSeen = false;
         }
     }
@@ -169,12 +162,10 @@ static void OpenLineAt(DumpWalk* walk, uint32_t p)
         DigitScratch[t] = digits + t < walk->Size ? (char)walk->Bytes[digits + t] : 0;
     }
     ParseDigits();
+    walk->Open = DumpRecordLine(); // no text counted yet
     walk->Open.LineAt = p;
     walk->Open.LineNumber = FieldValue;
     walk->Open.TextStart = digits + 5;
-    walk->Open.Length = 0;
-    walk->Open.LineBreaks = 0;
-    walk->Open.NumberOnly = false;
     walk->LineOpen = true;
     walk->AtTextStart = true;
     walk->Position = walk->Open.TextStart;
