@@ -363,6 +363,15 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const std::string& 
 
 // ---- Record lines --------------------------------------------------------------------------
 
+// Where the CR LF pairs that end [from, to) start, or `to` when it ends in none.
+static uint32_t LineBreaksStart(const uint8_t* bytes, uint32_t from, uint32_t to)
+{
+    while (to - from >= 2 && memcmp(bytes + to - 2, DUMP_LINE_END, 2) == 0) {
+        to -= 2;
+    }
+    return to;
+}
+
 // The record line as it stands in the dump before the repair, against the text the rebuild
 // writes: only the blanks the markup gained may differ, so the line must end in that text. A
 // head that gained none ("[LINE:0001]" as decoded) shows all that follows it as the text.
@@ -370,10 +379,7 @@ static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_
                                 uint32_t length, bool lineEndInText)
 {
     // Empty lines after the text are no part of it.
-    uint32_t shown = size;
-    while (shown >= 2 && memcmp(line + shown - 2, DUMP_LINE_END, 2) == 0) {
-        shown -= 2;
-    }
+    uint32_t shown = LineBreaksStart(line, 0, size);
     bool intact = StandsAt(line, size, 0, RECORD_PREFIX) && size > 10 &&
                   memchr(line + 6, ' ', 4) == NULL && line[10] == ']';
     return (shown < size || lineEndInText) && shown >= length &&
@@ -383,11 +389,7 @@ static bool ShowsTheWrittenText(const uint8_t* line, uint32_t size, const uint8_
 // Whether [from, to) holds one or more CR LF pairs and nothing else.
 static bool OnlyLineBreaks(const uint8_t* bytes, uint32_t from, uint32_t to)
 {
-    uint32_t p = from;
-    while (p < to && to - p >= 2 && memcmp(bytes + p, DUMP_LINE_END, 2) == 0) {
-        p += 2;
-    }
-    return p == to && to > from;
+    return to > from && LineBreaksStart(bytes, from, to) == from;
 }
 
 // Where the lines of the dump as read start, for comparing a repaired dump with the original.
@@ -901,14 +903,12 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                  (lost ? ": the rebuild does not splice the side data"
                        : ": the rebuild does not read it, and no side data stands to splice"));
     }
-    if (walk->WantsSideData) {
-        // A cut-off dump has its own problem.
-        if (walk->End != DUMP_CUT_OFF) {
-            JudgeSideData(judge, records,
-                          StartsSeenLine(judge, walk->TailMarkerAt) ||
-                              JoinedMarkerLine(walk, walk->TailMarkerAt));
-        }
-    } else if (walk->End == DUMP_CLOSED && !unread.TailMarker) {
+    // A cut-off dump has its own problem.
+    if (walk->WantsSideData && walk->End != DUMP_CUT_OFF) {
+        JudgeSideData(judge, records,
+                      StartsSeenLine(judge, walk->TailMarkerAt) ||
+                          JoinedMarkerLine(walk, walk->TailMarkerAt));
+    } else if (!walk->WantsSideData && walk->End == DUMP_CLOSED && !unread.TailMarker) {
         JudgeUnusedSideData(judge, walk->EndAt);
     }
     if (lines != StoredLineCount && walk->LineCount.DigitsFound) {
