@@ -140,8 +140,7 @@ static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* origi
     std::error_code error;
     fs::path previous = fs::current_path(error);
     fs::current_path(scratch, error);
-    Judged = DumpJudgement();
-    Judged.Emit = TakeFirstProblem;
+    Judged.Emit = TakeFirstProblem; // the rest JudgeDump sets
     RunCore(name, "v.txt", JudgeLoadedDump);
     fs::current_path(previous, error);
     return true;
