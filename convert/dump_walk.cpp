@@ -182,10 +182,13 @@ static void CloseLine(DumpWalk* walk, DumpRecordLine* line, uint32_t length, uin
     walk->LineOpen = false;
 }
 
+// A walk that ends asks for side data after an unsequenced-tail marker, or after a short-tail
+// marker it passed.
 static void EndWalk(DumpWalk* walk, DumpEnd end, uint32_t at)
 {
     walk->End = end;
     walk->EndAt = at;
+    walk->WantsSideData = end == DUMP_UNSEQUENCED_MARKER || walk->ShortTailSeen;
 }
 
 DumpMarker DumpMarkerAt(const uint8_t* bytes, uint32_t size, uint32_t q)
@@ -241,7 +244,6 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
         if (marker == MARKER_UNSEQUENCED_TAIL) {
             CloseLine(walk, line, walk->Open.Length, q);
             EndWalk(walk, DUMP_UNSEQUENCED_MARKER, q);
-            walk->WantsSideData = true;
             walk->TailMarkerAt = q;
             return true;
         }
@@ -260,7 +262,6 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
                 CloseLine(walk, line, walk->Open.Length, q);
             }
             EndWalk(walk, DUMP_CLOSED, q);
-            walk->WantsSideData = walk->ShortTailSeen;
             return true;
         }
         walk->Open.Length += 1; // the bracket itself
@@ -270,7 +271,6 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     CloseLine(walk, line, 0, size);
     line->NumberOnly = true;
     EndWalk(walk, DUMP_CUT_OFF, size);
-    walk->WantsSideData = walk->ShortTailSeen;
     return true;
 }
 
