@@ -261,22 +261,6 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     return shown;
 }
 
-// Where `word` next stands from p on, before `end`, in any case; or `end`.
-static uint32_t FindWord(const uint8_t* bytes, uint32_t end, uint32_t p, const char* word)
-{
-    uint32_t length = (uint32_t)strlen(word);
-    for (; p + length <= end; ++p) {
-        uint32_t k = 0;
-        while (k < length && (bytes[p + k] | 0x20) == (word[k] | 0x20)) {
-            ++k;
-        }
-        if (k == length) {
-            return p;
-        }
-    }
-    return end;
-}
-
 // Where `word` next stands from p on, before `end`, in any case and followed by a colon, blanks
 // around it allowed: a header keyword as a person may type it; or `end`. Its value may start
 // at valueFrom.

@@ -292,6 +292,21 @@ bool FindFileNameValue(const uint8_t* bytes, uint32_t size, uint32_t* at, uint32
     return false;
 }
 
+uint32_t FindWord(const uint8_t* bytes, uint32_t end, uint32_t p, const char* word)
+{
+    uint32_t length = (uint32_t)strlen(word);
+    for (; p + length <= end; ++p) {
+        uint32_t k = 0;
+        while (k < length && (bytes[p + k] | 0x20) == (word[k] | 0x20)) {
+            ++k;
+        }
+        if (k == length) {
+            return p;
+        }
+    }
+    return end;
+}
+
 bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
 {
     uint32_t word = p;
@@ -313,10 +328,7 @@ bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
             blankAfterWord || (wordEnd > word && (bytes[p] == ' ' || bytes[p] == '\t'));
         colon = bytes[p] == ' ' || bytes[p] == '\t' ? colon : bytes[p] == ':' || bytes[p] >= 0x80;
     }
-    bool line = wordEnd - word == 4;
-    for (uint32_t k = 0; line && k < 4; ++k) {
-        line = (bytes[word + k] | 0x20) == "line"[k];
-    }
+    bool line = wordEnd - word == 4 && FindWord(bytes, wordEnd, word, "line") == word;
     uint32_t digits = p;
     while (p < end && bytes[p] >= '0' && bytes[p] <= '9') {
         ++p;

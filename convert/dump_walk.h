@@ -90,6 +90,9 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line);
 // head is not so.
 bool FindFileNameValue(const uint8_t* bytes, uint32_t size, uint32_t* at, uint32_t* length);
 
+// Where `word` next stands from p on, before `end`, in any case; or `end`.
+uint32_t FindWord(const uint8_t* bytes, uint32_t end, uint32_t p, const char* word);
+
 // Whether the line [p, end) reads like a record line to a person: "[LINE:0001]" with its
 // letters in another case, blanks put inside, its bracket or colon lost, mistyped
 // ("[LINE;0001)") or made full-width by an editor, or its word translated ("[LIGNE:0001]": a
