@@ -428,10 +428,8 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
     }
     uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
     // The line that holds the text's end, or the joined marker line, is the last compared.
+    // The repair only drops blanks, so the dump as read has at least the lines it has.
     uint32_t last = LineOf(&judge->Lines, line.TextEnd) - (joined > 0 ? 0 : 1);
-    if (last >= original.size()) {
-        return "";
-    }
     const uint8_t* read = walk->Original + original[first];
     uint32_t size = original[last] - original[first];
     // The joined marker line as read: its bytes are the repaired one's, blanks aside, and the
