@@ -595,13 +595,11 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                                  "nnnn]\" exactly)");
             }
         }
-        if (line.LineBreaks > 1) {
-            return record + " spans " + std::to_string(line.LineBreaks) +
-                   " lines: the rebuild cuts " + std::to_string(2 * (line.LineBreaks - 1)) +
-                   " bytes from its end, two for each line break in it";
-        }
-        return "the rebuild writes " + Plural(line.Length, "byte") + " of " + record +
-               ", which shows " + std::to_string(endsInCrLf ? span - 2 : span);
+        // Only a text with two or more line breaks gets here: the walk counts every byte but
+        // the CR LF pairs, and a text ending in one line end is an empty line or a lone one.
+        return record + " spans " + std::to_string(line.LineBreaks) + " lines: the rebuild cuts " +
+               std::to_string(2 * (line.LineBreaks - 1)) +
+               " bytes from its end, two for each line break in it";
     }
     if (line.LineAt > 0 && bytes[line.LineAt - 1] == '"' && line.Length > 0 &&
         bytes[line.TextStart + line.Length - 1] == '"') {
