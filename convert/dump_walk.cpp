@@ -32,15 +32,13 @@ static uint32_t NextMarker(const uint8_t* bytes, uint32_t size, uint32_t p, cons
     return p;
 }
 
-// Copies the leading digits at p (at most four) into DigitScratch and counts them.
-static uint32_t CaptureDigits(const uint8_t* bytes, uint32_t size, uint32_t p)
+// The value of the leading digits at p, at most four, into FieldValue as the core reads them.
+static void ParseDigitsAt(const uint8_t* bytes, uint32_t size, uint32_t p)
 {
-    uint32_t count = 0;
-    while (count < 4 && p + count < size && bytes[p + count] >= '0' && bytes[p + count] <= '9') {
-        DigitScratch[count] = (char)bytes[p + count];
-        ++count;
+    for (uint32_t t = 0; t < 4; ++t) {
+        DigitScratch[t] = p + t < size ? (char)bytes[p + t] : 0;
     }
-    return count;
+    ParseDigits();
 }
 
 enum HeaderStage {
@@ -81,14 +79,13 @@ static void ScanHeaderValues(DumpWalk* walk)
         if (header || (stage == SEEK_LINECOUNT && StandsAt(bytes, size, p, "LINECOUNT: "))) {
             DumpValue* value = header ? &walk->Header : &walk->LineCount;
             stage = header ? READ_HEADER : READ_LINECOUNT;
-            memset(DigitScratch, 0, 4);
             value->KeywordFound = true;
             value->KeywordAt = p;
         }
         header = stage == READ_HEADER;
-        if ((header || stage == READ_LINECOUNT) && CaptureDigits(bytes, size, p) > 0) {
+        if ((header || stage == READ_LINECOUNT) && bytes[p] >= '0' && bytes[p] <= '9') {
             DumpValue* value = header ? &walk->Header : &walk->LineCount;
-            ParseDigits();
+            ParseDigitsAt(bytes, size, p);
             *(header ? &StoredHeaderByte : &StoredLineCount) = FieldValue;
             value->DigitsFound = true;
             value->DigitsAt = p;
@@ -157,15 +154,11 @@ static uint32_t CountLineBreaks(const uint8_t* bytes, uint32_t size, uint32_t fr
 // four) digits after it, and its text starts past them and the "]".
 static void OpenLineAt(DumpWalk* walk, uint32_t p)
 {
-    uint32_t digits = p + 6;
-    for (uint32_t t = 0; t < 4; ++t) {
-        DigitScratch[t] = digits + t < walk->Size ? (char)walk->Bytes[digits + t] : 0;
-    }
-    ParseDigits();
+    ParseDigitsAt(walk->Bytes, walk->Size, p + 6);
     walk->Open = DumpRecordLine(); // no text counted yet
     walk->Open.LineAt = p;
     walk->Open.LineNumber = FieldValue;
-    walk->Open.TextStart = digits + 5;
+    walk->Open.TextStart = p + 11;
     walk->LineOpen = true;
     walk->AtTextStart = true;
     walk->Position = walk->Open.TextStart;
