@@ -535,14 +535,14 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         // A list mark, a quote or a pasted byte-order mark before the next line's marker.
         uint32_t markup = MarkupBefore(bytes, line.TextEnd);
         if (StartsSeenLine(judge, markup)) {
-            uint32_t from = SkipBlanksBack(bytes, markup);
-            bool blanks = SkipBlanksBack(bytes, line.TextEnd) == from;
+            // MarkupBefore passes over blanks too.
+            bool blanks = SkipBlanksBack(bytes, line.TextEnd) == markup;
             return record + " is followed by a line with " +
-                   (blanks                                                ? "blanks"
-                    : StandsAt(bytes, line.TextEnd, from, "\xEF\xBB\xBF") ? "a byte-order mark"
-                    : StandsAt(bytes, line.TextEnd, from, "\xE2\x80\x8B")
+                   (blanks                                                  ? "blanks"
+                    : StandsAt(bytes, line.TextEnd, markup, "\xEF\xBB\xBF") ? "a byte-order mark"
+                    : StandsAt(bytes, line.TextEnd, markup, "\xE2\x80\x8B")
                         ? "a zero-width space"
-                        : Excerpt(bytes + from, line.TextEnd - from)) +
+                        : Excerpt(bytes + markup, line.TextEnd - markup)) +
                    " before its marker: the rebuild writes this text changed (take " +
                    (blanks ? "the blanks" : "it") + " out)";
         }
