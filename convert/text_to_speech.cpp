@@ -92,8 +92,8 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
     SplitLowBytes((int32_t)StoredLineCount);
     WriteOutput(output, DigitScratch, 4);
     // A line count of zero writes no record and no side data.
+    DumpRecordLine line;
     if (StoredLineCount != 0) {
-        DumpRecordLine line;
         uint32_t reported = 0;
         while (NextDumpRecordLine(walk, &line)) {
             WriteRecord(output, walk, &line);
@@ -105,7 +105,6 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
         LastConversion.ShortTail = walk->End != DUMP_UNSEQUENCED_MARKER;
         LastConversion.CutOff = walk->End == DUMP_CUT_OFF;
     } else {
-        DumpRecordLine line;
         DumpUnreadPart unread;
         LastConversion.RecordsLeftOut =
             NextDumpRecordLine(walk, &line) || (FindUnreadPart(walk, &unread), unread.TailMarker);
