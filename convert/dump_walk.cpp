@@ -129,8 +129,6 @@ void EndDumpWalk(DumpWalk* walk)
     if (walk->Repaired) {
         free((void*)walk->Bytes);
     }
-    walk->Bytes = walk->Original;
-    walk->Repaired = false;
 }
 
 // Number of CR LF pairs whose CR stands in [from, to).

@@ -73,7 +73,7 @@ uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to);
 // read) and runs the header scan, which sets StoredHeaderByte and StoredLineCount when the dump
 // carries them. False, with the problem reported, when no memory is left for the copy.
 bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size);
-// Frees the repaired copy.
+// Frees the repaired copy; the walk is not used after it.
 void EndDumpWalk(DumpWalk* walk);
 
 // The marker the record walk reads at q, if any: a bracket's first six bytes and the two letters
