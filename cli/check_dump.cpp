@@ -16,10 +16,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-// The dump and where its lines start, counted as far as a finding needs.
+// Where the dump's lines start, counted as far as a finding needs.
 struct LineCounter {
-    const uint8_t* Bytes;
-    uint32_t Size;
     uint32_t At;   // counted up to here
     uint32_t Line; // the line that holds At
     uint8_t Break; // the byte that ends a line in the dump as saved
@@ -42,19 +40,6 @@ static uint32_t CountLineEnds(const uint8_t* bytes, uint32_t size, uint32_t from
         count += EndsLine(bytes, size, (uint32_t)(cr - bytes));
     }
     return count;
-}
-
-// Counted from the last offset asked for, either way: findings come in line order, and a
-// record's note may ask again for a line before the one its text ended on.
-static uint32_t LineOf(LineCounter* lines, uint32_t offset)
-{
-    if (offset < lines->At) {
-        lines->Line -= CountLineEnds(lines->Bytes, lines->Size, offset, lines->At);
-    } else {
-        lines->Line += CountLineEnds(lines->Bytes, lines->Size, lines->At, offset);
-    }
-    lines->At = offset;
-    return lines->Line;
 }
 
 // Lines end in LF, after a CR or two or alone; in CR alone when an old Mac editor saved the
@@ -88,6 +73,20 @@ struct Judge {
     std::vector<uint32_t> OriginalLines = {}; // where a repaired dump's lines start as read
 };
 
+// Counted from the last offset asked for, either way: findings come in line order, and a
+// record's note may ask again for a line before the one its text ended on.
+static uint32_t LineOf(Judge* judge, uint32_t offset)
+{
+    LineCounter* lines = &judge->Lines;
+    if (offset < lines->At) {
+        lines->Line -= CountLineEnds(judge->Walk->Bytes, judge->Walk->Size, offset, lines->At);
+    } else {
+        lines->Line += CountLineEnds(judge->Walk->Bytes, judge->Walk->Size, lines->At, offset);
+    }
+    lines->At = offset;
+    return lines->Line;
+}
+
 static void Send(Judge* judge, const DumpFinding& finding)
 {
     judge->Result->Problems += !finding.Note;
@@ -113,7 +112,7 @@ static void Find(Judge* judge, uint32_t offset, bool note, const std::string& te
         judge->FirstWalkFindings += 1;
         return;
     }
-    DumpFinding finding{offset == UINT32_MAX ? 0 : LineOf(&judge->Lines, offset), note, text};
+    DumpFinding finding{offset == UINT32_MAX ? 0 : LineOf(judge, offset), note, text};
     if (judge->Stage == WHOLE_DUMP) {
         judge->WholeDump.push_back(finding);
         return;
@@ -308,7 +307,7 @@ static void JudgeValue(Judge* judge, const DumpValue& value, const std::string& 
         }
     }
     std::string takes = ": the rebuild takes " + writes + " from line " +
-                        std::to_string(LineOf(&judge->Lines, value.DigitsAt));
+                        std::to_string(LineOf(judge, value.DigitsAt));
     if (!value.KeywordFound) {
         // The line may stand where the header scan no longer looks (LINECOUNT before HEADER):
         // exact as long as the value carried over is the one it shows.
@@ -426,10 +425,10 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
     if (!walk->Repaired) {
         return "";
     }
-    uint32_t first = LineOf(&judge->Lines, line.LineAt) - 1;
+    uint32_t first = LineOf(judge, line.LineAt) - 1;
     // The line that holds the text's end, or the joined marker line, is the last compared.
     // The repair only drops blanks, so the dump as read has at least the lines it has.
-    uint32_t last = LineOf(&judge->Lines, line.TextEnd) - (joined > 0 ? 0 : 1);
+    uint32_t last = LineOf(judge, line.TextEnd) - (joined > 0 ? 0 : 1);
     const uint8_t* read = walk->Original + original[first];
     uint32_t size = original[last] - original[first];
     // The joined marker line as read: its bytes are the repaired one's, blanks aside, and the
@@ -490,7 +489,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             start = SkipBlanks(bytes, walk->Size, start);
             if (start > line.LineAt &&
                 (bytes[start] == '[' || StandsAt(bytes, at, start, "\xEF\xBC\xBB"))) {
-                return "line " + std::to_string(LineOf(&judge->Lines, start)) +
+                return "line " + std::to_string(LineOf(judge, start)) +
                        " is not read as the closing line " MARKER_BRACKET
                        "Speech FINISH" MARKER_BRACKET ", which must stand so exactly" +
                        outcome;
@@ -521,7 +520,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         if (OnlyLineBreaks(bytes, line.TextStart + line.Length, walk->EndAt)) {
             return "";
         }
-        return "line " + std::to_string(LineOf(&judge->Lines, line.TextEnd)) +
+        return "line " + std::to_string(LineOf(judge, line.TextEnd)) +
                " holds a short-tail marker before this last record line: the rebuild writes " +
                Plural(line.Length, "byte") + " of " + record +
                ", as many as the text before that marker had";
@@ -585,8 +584,8 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             uint32_t end = NextLineEnd(bytes, at, line.TextEnd);
             bool marker = StandsAt(bytes, line.TextEnd, at, MARKER_BRACKET);
             if (marker || LooksLikeRecordLine(bytes, at, end)) {
-                return record + " runs on into line " + std::to_string(LineOf(&judge->Lines, at)) +
-                       ", " + Excerpt(bytes + at, end - at) +
+                return record + " runs on into line " + std::to_string(LineOf(judge, at)) + ", " +
+                       Excerpt(bytes + at, end - at) +
                        (marker ? ", a marker line that does not end a text there: the rebuild "
                                  "writes it into this text (marker lines keep the words and "
                                  "places a decode gave them)"
@@ -909,8 +908,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
         return;
     }
     const DumpWalk start = walk;
-    Judge judge = {
-        name, &walk, {walk.Bytes, walk.Size, 0, 1, LineBreakOf(walk.Bytes, walk.Size)}, result};
+    Judge judge = {name, &walk, {0, 1, LineBreakOf(walk.Bytes, walk.Size)}, result};
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
         result->RebuildFails = true;
