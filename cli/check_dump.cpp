@@ -832,9 +832,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     judge->Result->RecordsWritten = records.Records;
     DumpUnreadPart unread;
     FindUnreadPart(walk, &unread);
-    JudgeUnreadLines(judge, unread.RecordLinesBefore, unread.OtherLinesBefore,
-                     walk->End == DUMP_WITHOUT_RECORD_LINE ? "in a dump without a record line"
-                                                           : "before the first record line",
+    std::string before = walk->End == DUMP_WITHOUT_RECORD_LINE ? "in a dump without a record line"
+                                                               : "before the first record line";
+    JudgeUnreadLines(judge, unread.RecordLinesBefore, unread.OtherLinesBefore, before,
                      " (a record line starts with \"" RECORD_PREFIX "nnnn]\")");
     const DumpUnreadLines& after =
         unread.RecordLinesAfter.Count > 0 ? unread.RecordLinesAfter : unread.OtherLinesAfter;
@@ -875,10 +875,8 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     if (unread.TailMarker) {
         Find(judge, unread.TailMarkerAt, !lost,
-             std::string(unread.TailMarkerAt > walk->EndAt ? "a tail marker after the closing line"
-                         : walk->End == DUMP_WITHOUT_RECORD_LINE
-                             ? "a tail marker in a dump without a record line"
-                             : "a tail marker before the first record line") +
+             "a tail marker " +
+                 (unread.TailMarkerAt > walk->EndAt ? "after the closing line" : before) +
                  (lost ? ": the rebuild does not splice the side data"
                        : ": the rebuild does not read it, and no side data stands to splice"));
     }
