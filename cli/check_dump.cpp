@@ -434,20 +434,18 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
     // The joined marker line as read: its bytes are the repaired one's, blanks aside, and the
     // blanks before it are its markup's.
     const uint8_t* marker = walk->Bytes + line.TextEnd;
-    for (uint32_t k = joined; k > 0; --k) {
+    bool same = true;
+    for (uint32_t k = joined; k > 0 && same; --k) {
         while (size > 0 && read[size - 1] == ' ' && marker[k - 1] != ' ') {
             --size;
         }
-        if (marker[k - 1] != ' ' && (size == 0 || read[--size] != marker[k - 1])) {
-            size = UINT32_MAX;
-            break;
-        }
+        same = marker[k - 1] == ' ' || (size > 0 && read[--size] == marker[k - 1]);
     }
-    while (joined > 0 && size != UINT32_MAX && size > 0 && read[size - 1] == ' ') {
+    while (joined > 0 && same && size > 0 && read[size - 1] == ' ') {
         --size;
     }
-    if (size != UINT32_MAX && ShowsTheWrittenText(read, size, walk->Bytes + line.TextStart,
-                                                  line.Length, lone || joined > 0)) {
+    if (same && ShowsTheWrittenText(read, size, walk->Bytes + line.TextStart, line.Length,
+                                    lone || joined > 0)) {
         return "";
     }
     records->TextChanged = true;
