@@ -100,7 +100,6 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
     memset(walk, 0, sizeof *walk);
     walk->Original = walk->Bytes = bytes;
     walk->OriginalSize = walk->Size = size;
-    walk->EndAt = walk->FirstLineAt = size;
     static const char spaced[] = MARKER_BRACKET " Sp";
     static const char mark[] = "\xEF\xBB\xBF";
     walk->ByteOrderMark = StandsAt(bytes, size, 0, mark);
@@ -117,7 +116,6 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
         memcpy(copy, bytes, size);
         walk->Bytes = copy;
         walk->Size = RepairSpacedDump(copy, size);
-        walk->EndAt = walk->Size;
         walk->Repaired = true;
     }
     ScanHeaderValues(walk);

@@ -49,7 +49,7 @@ struct DumpWalk {
     bool Utf16;            // starts with a UTF-16 byte-order mark: an editor saved it so
     DumpValue Header;
     DumpValue LineCount;
-    // The record walk.
+    // The record walk; FirstLineAt is set by its first step, EndAt once it ends.
     DumpEnd End;
     uint32_t EndAt;        // where the marker that ended the walk stands, or Size
     bool WantsSideData;    // a tail marker asks for the side data to follow the records
