@@ -353,7 +353,6 @@ static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
                             DumpUnreadLines* recordLines, DumpUnreadLines* otherLines)
 {
     const uint8_t* bytes = walk->Bytes;
-    uint32_t length = (uint32_t)strlen(MARKER_BRACKET);
     for (uint32_t start = from, end; start < to; start = end + 1) {
         end = NextLineEnd(bytes, start, to);
         uint32_t q = start;
@@ -365,7 +364,7 @@ static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
                 break;
             }
             uint32_t closing = NextMarker(bytes, end, q + 1, MARKER_BRACKET);
-            q = closing < end ? closing + length : end;
+            q = closing < end ? closing + (uint32_t)strlen(MARKER_BRACKET) : end;
         }
         if (q < end && !HoldsKeyword(walk->Header, start, end) &&
             !HoldsKeyword(walk->LineCount, start, end)) {
