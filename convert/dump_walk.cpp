@@ -155,8 +155,6 @@ static void OpenLineAt(DumpWalk* walk, uint32_t p)
     walk->Open.LineAt = p;
     walk->Open.LineNumber = FieldValue;
     walk->Open.TextStart = p + 11;
-    walk->LineOpen = true;
-    walk->AtTextStart = true;
     walk->Position = walk->Open.TextStart;
 }
 
@@ -168,7 +166,6 @@ static void CloseLine(DumpWalk* walk, DumpRecordLine* line, uint32_t length, uin
     uint32_t available = line->TextStart < walk->Size ? walk->Size - line->TextStart : 0;
     line->Length = length < available ? length : available;
     line->TextEnd = end;
-    walk->LineOpen = false;
 }
 
 // A walk that ends asks for side data after an unsequenced-tail marker, or after a short-tail
@@ -202,7 +199,7 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     if (walk->End != DUMP_NOT_ENDED) {
         return false;
     }
-    if (!walk->LineOpen) {
+    if (walk->Position == 0) {
         // Bracket and marker words before the first record line are not looked at.
         uint32_t first = walk->FirstLineAt = NextMarker(bytes, size, 0, RECORD_PREFIX);
         if (first == size) {
@@ -223,12 +220,11 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
         }
         // The first byte of a text is not tested for "[LINE:", so two record lines with
         // nothing between them make one record.
-        if (!(walk->AtTextStart && q == p) && StandsAt(bytes, size, q, RECORD_PREFIX)) {
+        if (q != walk->Open.TextStart && StandsAt(bytes, size, q, RECORD_PREFIX)) {
             CloseLine(walk, line, walk->Open.Length, q);
             OpenLineAt(walk, q);
             return true;
         }
-        walk->AtTextStart = false;
         DumpMarker marker = DumpMarkerAt(bytes, size, q);
         if (marker == MARKER_UNSEQUENCED_TAIL) {
             CloseLine(walk, line, walk->Open.Length, q);

@@ -55,10 +55,8 @@ struct DumpWalk {
     bool WantsSideData;    // a tail marker asks for the side data to follow the records
     uint32_t TailMarkerAt; // where that marker stands
     uint32_t FirstLineAt;  // the first record line's "[LINE:", or Size
-    uint32_t Position;
+    uint32_t Position;     // where the open line's text starts: past 0, so 0 before the first step
     DumpRecordLine Open;
-    bool LineOpen;
-    bool AtTextStart;
     bool ShortTailSeen;
     uint32_t SavedLength;
     uint32_t SavedLineBreaks;
