@@ -155,7 +155,6 @@ static void OpenLineAt(DumpWalk* walk, uint32_t p)
     walk->Open.LineAt = p;
     walk->Open.LineNumber = FieldValue;
     walk->Open.TextStart = p + 11;
-    walk->Position = walk->Open.TextStart;
 }
 
 // Hands out the open line, closed at `end` with `length` text bytes. A length saved for an
@@ -199,7 +198,8 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     if (walk->End != DUMP_NOT_ENDED) {
         return false;
     }
-    if (walk->Position == 0) {
+    // Before the first step no line is open: its text would start past 0.
+    if (walk->Open.TextStart == 0) {
         // Bracket and marker words before the first record line are not looked at.
         uint32_t first = walk->FirstLineAt = NextMarker(bytes, size, 0, RECORD_PREFIX);
         if (first == size) {
@@ -208,7 +208,7 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
         }
         OpenLineAt(walk, first);
     }
-    uint32_t p = walk->Position;
+    uint32_t p = walk->Open.TextStart; // each step goes on from the open line's text
     while (p < size) {
         uint32_t q = NextBracket(bytes, size, p);
         // Every byte up to the next bracket counts one, every CR LF pair zero.

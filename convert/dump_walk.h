@@ -55,8 +55,7 @@ struct DumpWalk {
     bool WantsSideData;    // a tail marker asks for the side data to follow the records
     uint32_t TailMarkerAt; // where that marker stands
     uint32_t FirstLineAt;  // the first record line's "[LINE:", or Size
-    uint32_t Position;     // where the open line's text starts: past 0, so 0 before the first step
-    DumpRecordLine Open;
+    DumpRecordLine Open;   // the line each step goes on in, from its TextStart (0 before any)
     bool ShortTailSeen;
     uint32_t SavedLength;
     uint32_t SavedLineBreaks;
