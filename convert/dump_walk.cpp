@@ -101,8 +101,7 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
     walk->Original = walk->Bytes = bytes;
     walk->OriginalSize = walk->Size = size;
     static const char spaced[] = MARKER_BRACKET " Sp";
-    static const char mark[] = "\xEF\xBB\xBF";
-    walk->ByteOrderMark = StandsAt(bytes, size, 0, mark);
+    walk->ByteOrderMark = StandsAt(bytes, size, 0, "\xEF\xBB\xBF");
     walk->MarkBlocksRepair = walk->ByteOrderMark && StandsAt(bytes, size, 3, spaced);
     walk->Utf16 = StandsAt(bytes, size, 0, "\xFF\xFE") || StandsAt(bytes, size, 0, "\xFE\xFF");
     if (StandsAt(bytes, size, 0, spaced)) {
