@@ -741,16 +741,14 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
                                  std::min<uint32_t>(walk->Size - walk->TailMarkerAt, 9));
     std::string problem;
     judge->Result->SideData = loaded == LOAD_OK;
-    if (loaded == LOAD_MISSING) {
-        if (markerShown) {
-            problem = "the dump ends in a tail marker, but its side data " + std::string(sibling) +
-                      " is missing: the rebuilt file would lack its tail";
-        } else {
-            // Exact, but the rebuild cannot tell it from a tail that went missing, and warns.
-            Find(judge, walk->TailMarkerAt, true,
-                 marker + " inside a text asks for side data and none stands beside the dump: "
-                          "the rebuild warns that it is missing, and splices none");
-        }
+    if (loaded == LOAD_MISSING && markerShown) {
+        problem = "the dump ends in a tail marker, but its side data " + std::string(sibling) +
+                  " is missing: the rebuilt file would lack its tail";
+    } else if (loaded == LOAD_MISSING) {
+        // Exact, but the rebuild cannot tell it from a tail that went missing, and warns.
+        Find(judge, walk->TailMarkerAt, true,
+             marker + " inside a text asks for side data and none stands beside the dump: "
+                      "the rebuild warns that it is missing, and splices none");
     } else if (loaded == LOAD_FAILED) {
         problem = sideData + " cannot be read: the rebuild would fail";
         judge->Result->RebuildFails = true;
