@@ -468,10 +468,8 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                RecordName(line.LineNumber) + " from it";
     }
     if (line.NumberOnly) {
-        std::string outcome = ": the rebuild writes this last record's number but not its text" +
-                              std::string(walk->WantsSideData ? ", and the side data right after "
-                                                                "that number"
-                                                              : "");
+        std::string outcome = ": the rebuild writes this last record's number but not its text";
+        outcome += walk->WantsSideData ? ", and the side data right after that number" : "";
         // A closing line whose markup or letters an editor changed: the walk ran past it.
         // A line is judged at its first such word: a long line of "finish" costs one pass.
         uint32_t before = 0;
