@@ -561,11 +561,14 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     }
     bool lone = !endsInCrLf && span > 0 && bytes[line.TextEnd - 1] == judge->Lines.Break;
     if (lone) {
-        // Each lone line end is a byte of the text; all but its own belong to empty lines.
-        uint32_t shown = span - 1;
-        while (shown > 0 && bytes[line.TextStart + shown - 1] == judge->Lines.Break) {
-            --shown;
+        // Each lone line end is a byte of the text; all but its own belong to empty lines,
+        // which a CR LF may end too (an editor saved a CR LF dump with LF once more).
+        uint32_t shown = line.TextEnd - 1;
+        for (uint32_t before = 0; before != shown;) {
+            before = shown = LineBreaksStart(bytes, line.TextStart, shown);
+            shown -= shown > line.TextStart && bytes[shown - 1] == judge->Lines.Break;
         }
+        shown -= line.TextStart;
         if (line.Length != span || shown != span - 1) {
             return "the rebuild writes " + Plural(line.Length, "byte") + " of " + record +
                    ", which shows " + std::to_string(shown);

@@ -499,15 +499,18 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 4: LINECOUNT shows \"2,000\": the rebuild reads its first digits alone and "
          "writes 2\n",
          {}},
-        // Each lone line end is a byte of the text; a CR LF in it is cut, as in any dump.
-        {{{"a.txt", "[:::::]Speech START[:::::]\n[:::::]HEADER: 3[:::::]\n[:::::]LINECOUNT: 3"
-                    "[:::::]\n[LINE:0001]Hi\n\n[LINE:0002]o\r\nk\n[LINE:0003]yo\n[:::::]Speech "
-                    "FINISH[:::::]"}},
+        // Each lone line end is a byte of the text; a CR LF in it is cut, as in any dump, and
+        // one before the lone one ends an empty line.
+        {{{"a.txt", "[:::::]Speech START[:::::]\n[:::::]HEADER: 3[:::::]\n[:::::]LINECOUNT: 4"
+                    "[:::::]\n[LINE:0001]Hi\n\n[LINE:0002]o\r\nk\n[LINE:0003]yo\n[LINE:0004]ok"
+                    "\r\n\n[:::::]Speech FINISH[:::::]"}},
          "check a.txt",
          1,
          "a.txt: line 4: the rebuild writes 4 bytes of the text of record 0001, which shows 2\n"
          "a.txt: line 6: the rebuild writes 3 bytes of the text of record 0002, which shows 4\n"
-         "a.txt: line 8: 1 record line from here ends in LF only",
+         "a.txt: line 8: 1 record line from here ends in LF only, not CR LF (an editor saved the "
+         "dump that way): every such text would gain a byte\n"
+         "a.txt: line 9: the rebuild writes 3 bytes of the text of record 0004, which shows 2\n",
          {}},
         {{{"a.txt", "[:::::] Speech START [:::::]\r[:::::]HEADER: 3[:::::]\r[:::::]LINECOUNT: 2"
                     "[:::::]\r[LINE: 0001] NOTE: x\r[LINE:0002]ok\r[:::::]Speech FINISH[:::::]"}},
