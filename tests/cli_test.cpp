@@ -77,6 +77,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "big.spc: writing big.txt failed (File too large); nothing was written",
          {{"big.txt", "-"}, {"~qm-out.tmp", "-"}},
          "ulimit -f 1;"},
+        {{{"a.txt", "[:::::] Speech START [:::::]\r\n[:::::] HEADER: 3 [:::::]\r\n[:::::] "
+                    "LINECOUNT: 1 [:::::]\r\n[LINE: 0001] Hi\r\n[:::::] Speech FINISH [:::::]"}},
+         "rebuild a.txt",
+         0,
+         "a.txt: 1 record -> mod/a.spc (blanks in the markup repaired)\n",
+         {{"mod/a.spc", BuildSpeechFile(3, 1, {{1, "Hi"}})}}},
         {{{"a.spc", SPEECH}, {"a.txt", EDITED}},
          "rebuild a.txt",
          2,
