@@ -582,7 +582,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             uint32_t at = (uint32_t)(++lf - bytes);
             uint32_t end = NextLineEnd(bytes, at, line.TextEnd);
             bool marker = StandsAt(bytes, line.TextEnd, at, MARKER_BRACKET);
-            if (marker || LooksLikeRecordLine(bytes, at, end)) {
+            if (marker || LooksLikeRecordLine(bytes, at, end, 0, 10000)) {
                 return record + " runs on into line " + std::to_string(LineOf(judge, at)) + ", " +
                        Excerpt(bytes + at, end - at) +
                        (marker ? ", a marker line that does not end a text there: the rebuild "

@@ -206,6 +206,7 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
             return false;
         }
         OpenLineAt(walk, first);
+        walk->FirstNumber = walk->Open.LineNumber;
     }
     uint32_t p = walk->Open.TextStart; // each step goes on from the open line's text
     while (p < size) {
@@ -291,7 +292,8 @@ uint32_t FindWord(const uint8_t* bytes, uint32_t end, uint32_t p, const char* wo
     return end;
 }
 
-bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
+bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end, uint32_t low,
+                         uint32_t high)
 {
     uint32_t word = p;
     uint32_t wordEnd = p;
@@ -314,16 +316,19 @@ bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end)
     }
     bool line = wordEnd - word == 4 && FindWord(bytes, wordEnd, word, "line") == word;
     uint32_t digits = p;
+    uint32_t number = 0; // read whole only when four digits
     while (p < end && bytes[p] >= '0' && bytes[p] <= '9') {
-        ++p;
+        number = number * 10 + (bytes[p++] - '0');
     }
     uint32_t count = p - digits;
     while (p < end && (bytes[p] == ' ' || bytes[p] == '\t')) {
         ++p; // "[LINE 0001 ]"
     }
     bool bracket = p < end && (memchr("])>}", bytes[p], 4) != NULL || bytes[p] >= 0x80);
-    // "Line 3 is odd" and "Version: 2]" are a translator's words.
-    return count > 0 && ((line && (colon || bracket)) || (colon && bracket && count == 4));
+    // "Line 3 is odd" and "Version: 2]" are a translator's words; so is "[TODO:2024]" where
+    // no record of that number can be lost.
+    return count > 0 && ((line && (colon || bracket)) ||
+                         (colon && bracket && count == 4 && low <= number && number < high));
 }
 
 uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to)
@@ -344,8 +349,9 @@ static bool HoldsKeyword(const DumpValue& value, uint32_t start, uint32_t end)
 // The lines in [from, to), a line starting at `from`, other than lines the header scan read a
 // keyword on and empty ones. A marker line is passed over up to its closing bracket; what
 // follows that on its line is read as a line of its own.
-static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
-                            DumpUnreadLines* recordLines, DumpUnreadLines* otherLines)
+static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to, uint32_t low,
+                            uint32_t high, DumpUnreadLines* recordLines,
+                            DumpUnreadLines* otherLines)
 {
     const uint8_t* bytes = walk->Bytes;
     for (uint32_t start = from, end; start < to; start = end + 1) {
@@ -363,7 +369,8 @@ static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to,
         }
         if (q < end && !HoldsKeyword(walk->Header, start, end) &&
             !HoldsKeyword(walk->LineCount, start, end)) {
-            DumpUnreadLines* lines = LooksLikeRecordLine(bytes, q, end) ? recordLines : otherLines;
+            DumpUnreadLines* lines =
+                LooksLikeRecordLine(bytes, q, end, low, high) ? recordLines : otherLines;
             if (lines->Count++ == 0) {
                 lines->FirstAt = q;
                 lines->FirstEnd = end;
@@ -394,14 +401,17 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
 {
     memset(unread, 0, sizeof *unread);
     // From the dump's first line on, a translator's note at the top included; the head's marker
-    // lines are passed over as any marker line is.
-    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt,
+    // lines are passed over as any marker line is. A lost record line is numbered before the
+    // first record, or after the last.
+    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt, 0,
+                    walk->End == DUMP_WITHOUT_RECORD_LINE ? 10000 : walk->FirstNumber,
                     &unread->RecordLinesBefore, &unread->OtherLinesBefore);
     if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
         // Text after a short-tail marker that follows the last record line is cut, unread.
         bool cut = walk->ShortTailSeen && walk->TailMarkerAt > walk->Open.LineAt;
         FindUnreadLines(walk, cut ? walk->TailMarkerAt : walk->EndAt, walk->Size,
-                        &unread->RecordLinesAfter, &unread->OtherLinesAfter);
+                        walk->Open.LineNumber + 1, 10000, &unread->RecordLinesAfter,
+                        &unread->OtherLinesAfter);
     }
     if (!walk->WantsSideData) {
         uint32_t before = NextTailMarker(walk, 0, walk->FirstLineAt);

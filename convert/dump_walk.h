@@ -55,6 +55,7 @@ struct DumpWalk {
     bool WantsSideData;    // a tail marker asks for the side data to follow the records
     uint32_t TailMarkerAt; // where that marker stands
     uint32_t FirstLineAt;  // the first record line's "[LINE:", or Size
+    uint32_t FirstNumber;  // ... and its number
     DumpRecordLine Open;   // the line each step goes on in, from its TextStart (0 before any)
     bool ShortTailSeen;
     uint32_t SavedLength;
@@ -93,8 +94,10 @@ uint32_t FindWord(const uint8_t* bytes, uint32_t end, uint32_t p, const char* wo
 // Whether the line [p, end) reads like a record line to a person: "[LINE:0001]" with its
 // letters in another case, blanks put inside, its bracket or colon lost, mistyped
 // ("[LINE;0001)") or made full-width by an editor, or its word translated ("[LIGNE:0001]": a
-// colon, four digits and a bracket then tell it).
-bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end);
+// colon, four digits and a bracket then tell it, when the number lies in [low, high), where a
+// record can be lost: a note such as "[TODO:2024]" is not one).
+bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end, uint32_t low,
+                         uint32_t high);
 
 // Lines the walk never looked at, other than marker lines, header lines and empty ones: those that
 // read like a record line to a person ("[LINE:0003]", "[line:0001]", "LINE:0001]") and the others

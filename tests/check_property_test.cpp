@@ -418,13 +418,17 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a translator's comment before the first record line or after the closing line",
      [](Case* c) {
-         std::string comment = std::vector<std::string>{"# Ann: 2026",
-                                                        "Ann v2]",
-                                                        "Deadline: 12",
-                                                        "Line 3 is odd",
-                                                        "Version: 2]",
-                                                        "See LINE:0002",
-                                                        "Note: [LINE:0002] is odd"}[c->Pick(7)];
+         // A tag numbered as no lost record could be, in a dump with records.
+         std::string tag = c->What.Records.empty() ? "" : Digits(c->What.Records[0].first);
+         std::string comment =
+             std::vector<std::string>{"# Ann: 2026",
+                                      "Ann v2]",
+                                      "Deadline: 12",
+                                      "Line 3 is odd",
+                                      "Version: 2]",
+                                      "See LINE:0002",
+                                      "Note: [LINE:0002] is odd",
+                                      "[TODO:" + tag + "] names"}[c->Pick(tag.empty() ? 7 : 8)];
          c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), comment);
      }},
     {"a blank line among the record lines, sometimes in a dump the repair runs on",
