@@ -409,11 +409,13 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->Lines[4].erase(6, 1);
          }
      }},
-    {"the first record line's bracket deleted, its letters lowered or a blank put in",
+    {"the first record line's bracket deleted, its letters lowered, a blank put in or its word "
+     "translated",
      [](Case* c) {
          if (!c->What.Records.empty()) {
              c->Lines[4].replace(
-                 0, 6, std::vector<std::string>{"LINE:", "[line:", "[ LINE:"}[c->Pick(3)]);
+                 0, 6,
+                 std::vector<std::string>{"LINE:", "[line:", "[ LINE:", "[LIGNE:"}[c->Pick(4)]);
          }
      }},
     {"a translator's comment before the first record line or after the closing line",
