@@ -192,6 +192,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "a.spc: 2 records, 1 translated",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
+        {{{"a.spc", SPEECH},
+          {"d.po", "msgctxt \"a.spc:2\"\nmsgid \"yo\"\nmsgstr \"Oui\"\n\nmsgctxt \"a.spc:0002\"\n"
+                   "msgid \"yo\"\nmsgstr \"Non\"\n"}},
+         "import d.po",
+         2,
+         "d.po:5: a second entry for a.spc:0002 (the first is at d.po:1); nothing written",
+         {{"mod/a.spc", "-"}}},
         // A note after a string's first piece, holding quotes of its own.
         {{{"a.spc", SPEECH},
           {"n.po", "msgctxt \"a.spc:1\"\nmsgid \"H\" # a \"note\n\"i\"\nmsgstr \"Yo\"\n"}},
@@ -205,8 +212,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "./a.bin: would be exported into the same ./a.pot as a.spc in this run; not exported",
          {}},
         {{{"a.spc", SPEECH},
-          {"x.po", "msgid \"Hi\"\nmsgstr \"Salut\"\n\nmsgctxt \"a.spc:1\"\nmsgid \"H\" \"i\"\n"
-                   "msgstr \"Y\" \"o\"\n"}},
+          {"x.po", "msgctxt \"a.spc:2x\"\nmsgid \"yo\"\nmsgstr \"Salut\"\n\nmsgctxt \"a.spc:1\"\n"
+                   "msgid \"H\" \"i\"\nmsgstr \"Y\" \"o\"\n"}},
          "import x.po",
          1,
          "x.po:1: the entry names no speech file and record",
