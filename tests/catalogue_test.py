@@ -280,13 +280,16 @@ def read_as_gettext_reads():
     expect("an entry given twice is refused, as msgfmt refuses it",
            checked.returncode != 0 and result.returncode == 2 and
            b"duplicate message definition" in result.stderr, result.stderr)
-    # Plural forms where they do not belong, or missing where they do.
-    for form in (b'msgstr[0] "Adieu"', b'msgid_plural "Byes"\nmsgstr "Adieu"'):
-        write("plural.po", read("fr.po").replace(b'msgstr "Au revoir"', form))
-        checked = subprocess.run(["msgfmt", "-o", os.devnull, "plural.po"], capture_output=True)
-        result = run("import", "plural.po")
+    # Plural forms where they do not belong, or missing where they do; an unknown escape.
+    for form, said in ((b'msgstr[0] "Adieu"', b"msgstr[N] without msgid_plural"),
+                       (b'msgid_plural "Byes"\nmsgstr "Adieu"', b"msgstr[0] expected"),
+                       (b'msgstr "A\\q"', b"invalid escape \\q")):
+        write("refused.po", read("fr.po").replace(b'msgstr "Au revoir"', form))
+        checked = subprocess.run(["msgfmt", "-o", os.devnull, "refused.po"], capture_output=True)
+        result = run("import", "refused.po")
         expect("%r refused, as msgfmt refuses it" % form, checked.returncode != 0 and
-               result.returncode == 2 and b"plural.po: line " in result.stderr, result.stderr)
+               result.returncode == 2 and b"refused.po: line " in result.stderr and
+               said in result.stderr, result.stderr)
 
 
 def windows_program_writes_the_same_bytes():
