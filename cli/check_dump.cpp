@@ -919,21 +919,26 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
         JudgeValue(&judge, walk.LineCount, "LINECOUNT", StoredLineCount, &LineCountFrom,
                    "only four digits and no sign are read");
     }
-    // Blanked markup behind a byte-order mark is not repaired: every problem then has that
-    // one cause, which is what the translator needs to hear.
-    uint32_t problems = judge.ProblemsFound;
-    bool oneCause = walk.MarkBlocksRepair && problems > 0;
-    if (oneCause) {
-        judge.WholeDump.clear();
-        Find(&judge, 0, false,
-             "the dump starts with a byte-order mark, so the blanks an editor put into its "
-             "markup are not repaired and " +
-                 Plural(problems, "problem") + (problems == 1 ? " follows" : " follow") +
-                 ": save it as UTF-8 without a byte-order mark");
+    // Blanked markup behind a byte-order mark is not repaired, which the translator hears of
+    // first; what is left is judged on the dump saved without the mark, which is repaired. The
+    // repair only drops blanks beside the markup, which the header scan passes over, so both
+    // read the same header values and hand the same ones on to the next dump.
+    if (walk.MarkBlocksRepair && judge.ProblemsFound > 0) {
+        EndDumpWalk(&walk);
+        Send(&judge, {1, false,
+                      "the dump starts with a byte-order mark, so the blanks an editor put into "
+                      "its markup are not repaired and the rebuild misreads it: save it as UTF-8 "
+                      "without a byte-order mark (what follows is found in the dump so saved)"});
+        DumpJudgement rest;
+        rest.Emit = emit;
+        JudgeDump(name, bytes + 3, size - 3, &rest);
+        result->Problems += rest.Problems;
+        result->Findings.insert(result->Findings.end(), rest.Findings.begin(), rest.Findings.end());
+        return;
     }
     std::stable_sort(judge.WholeDump.begin(), judge.WholeDump.end(),
                      [](const DumpFinding& a, const DumpFinding& b) { return a.Line < b.Line; });
-    if (judge.FirstWalkFindings > 0 && !oneCause) {
+    if (judge.FirstWalkFindings > 0) {
         walk = start;
         judge.Stage = SECOND_WALK;
         RecordJudgement records = {};
