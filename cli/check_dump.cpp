@@ -504,8 +504,9 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         // that line end, the same empty text.
         return "";
     }
-    // "[LINE:0001)": the rebuild passes over the byte after four digits, whatever it is.
-    bool bracketTyped = bytes[digits] == ']' || (bytes[digits] > ' ' && bytes[digits] < 0x7F);
+    // "[LINE:0001)": the rebuild passes over the byte after four digits, whatever it is; a
+    // person reads it as the bracket only when it looks like one ("[LINE:0001x]" does not).
+    bool bracketTyped = memchr("])}>|", bytes[digits], 5) != NULL;
     if (digits < line.LineAt + 10 || !bracketTyped) {
         return "the record number is not four digits and \"]\": the rebuild reads it as " +
                std::to_string(line.LineNumber) + " and starts the text at the wrong byte";

@@ -335,11 +335,17 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          size_t at = c->RecordLine(c->Pick((uint32_t)c->What.Records.size() + 1));
          c->Lines[at] = (c->Pick(2) ? "\xE2\x80\x8B" : "\xE2\x80\x9C") + c->Lines[at];
      }},
-    {"a record line's \"]\" typed as another sign, which the rebuild passes over alike",
+    {"a record line's \"]\" typed as another sign, which the rebuild passes over alike, or a "
+     "letter, digit or sign typed before it, which it passes over instead",
      [](Case* c) {
          if (!c->What.Records.empty()) {
-             c->Lines[c->RecordLine(c->Pick((uint32_t)c->What.Records.size()))][10] =
-                 ")}>|"[c->Pick(4)];
+             std::string& line = c->Lines[c->RecordLine(c->Pick((uint32_t)c->What.Records.size()))];
+             uint32_t sign = c->Pick(9);
+             if (sign < 4) {
+                 line[10] = ")}>|"[sign];
+             } else {
+                 line.insert(10, 1, "x3:'\""[sign - 4]);
+             }
          }
      }},
     {"a note in markers before the first record line, which reads like a tail marker",
