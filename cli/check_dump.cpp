@@ -505,8 +505,11 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         return "";
     }
     // "[LINE:0001)": the rebuild passes over the byte after four digits, whatever it is; a
-    // person reads it as the bracket only when it looks like one ("[LINE:0001x]" does not).
-    bool bracketTyped = memchr("])}>|", bytes[digits], 5) != NULL;
+    // person reads it as the bracket only when it looks like one and no "]" follows it
+    // ("[LINE:0001x]" and "[LINE:0001)]" are not so).
+    bool bracketTyped =
+        bytes[digits] == ']' || (memchr(")}>|", bytes[digits], 4) != NULL &&
+                                 line.TextStart < line.TextEnd && bytes[line.TextStart] != ']');
     if (digits < line.LineAt + 10 || !bracketTyped) {
         return "the record number is not four digits and \"]\": the rebuild reads it as " +
                std::to_string(line.LineNumber) + " and starts the text at the wrong byte";

@@ -340,11 +340,12 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      [](Case* c) {
          if (!c->What.Records.empty()) {
              std::string& line = c->Lines[c->RecordLine(c->Pick((uint32_t)c->What.Records.size()))];
-             uint32_t sign = c->Pick(9);
-             if (sign < 4) {
+             uint32_t sign = c->Pick(10);
+             // ")]" reads as a sign typed before the bracket, whatever the text was.
+             if (sign < 4 && line.compare(11, 1, "]") != 0) {
                  line[10] = ")}>|"[sign];
              } else {
-                 line.insert(10, 1, "x3:'\""[sign - 4]);
+                 line.insert(10, 1, ")}>|x3:'\")"[sign]);
              }
          }
      }},
