@@ -5,6 +5,7 @@
 #include "speech_format.h"
 #include "workspace.h"
 
+#include <algorithm>
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
@@ -349,6 +350,15 @@ static bool HoldsKeyword(const DumpValue& value, uint32_t start, uint32_t end)
 // The lines in [from, to), a line starting at `from`, other than lines the header scan read a
 // keyword on and empty ones. A marker line is passed over up to its closing bracket; what
 // follows that on its line is read as a line of its own.
+// How many lines [from, to) holds at most, however its lines end: one more than its CRs and
+// LFs, and no more than record numbers go.
+static uint32_t LinesAtMost(const uint8_t* bytes, uint32_t from, uint32_t to)
+{
+    uint64_t breaks = (uint64_t)std::count(bytes + from, bytes + to, '\n') +
+                      (uint64_t)std::count(bytes + from, bytes + to, '\r');
+    return (uint32_t)std::min<uint64_t>(breaks + 1, 10000);
+}
+
 static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to, uint32_t low,
                             uint32_t high, DumpUnreadLines* recordLines,
                             DumpUnreadLines* otherLines)
@@ -401,17 +411,23 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
 {
     memset(unread, 0, sizeof *unread);
     // From the dump's first line on, a translator's note at the top included; the head's marker
-    // lines are passed over as any marker line is. A lost record line is numbered before the
-    // first record, or after the last.
-    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt, 0,
-                    walk->End == DUMP_WITHOUT_RECORD_LINE ? 10000 : walk->FirstNumber,
+    // lines are passed over as any marker line is. Lost record lines are numbered in sequence
+    // up to the first record, or on from the last, one line each at least: "[TODO:2024]" is not
+    // one of them in a dump of 300 records.
+    uint32_t first = walk->FirstNumber;
+    uint32_t lines = LinesAtMost(walk->Bytes, 0, walk->FirstLineAt);
+    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt,
+                    first > lines ? first - lines : 0,
+                    walk->End == DUMP_WITHOUT_RECORD_LINE ? 10000 : first,
                     &unread->RecordLinesBefore, &unread->OtherLinesBefore);
     if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
         // Text after a short-tail marker that follows the last record line is cut, unread.
         bool cut = walk->ShortTailSeen && walk->TailMarkerAt > walk->Open.LineAt;
-        FindUnreadLines(walk, cut ? walk->TailMarkerAt : walk->EndAt, walk->Size,
-                        walk->Open.LineNumber + 1, 10000, &unread->RecordLinesAfter,
-                        &unread->OtherLinesAfter);
+        uint32_t from = cut ? walk->TailMarkerAt : walk->EndAt;
+        uint32_t last = walk->Open.LineNumber;
+        FindUnreadLines(walk, from, walk->Size, last + 1,
+                        last + 1 + LinesAtMost(walk->Bytes, from, walk->Size),
+                        &unread->RecordLinesAfter, &unread->OtherLinesAfter);
     }
     if (!walk->WantsSideData) {
         uint32_t before = NextTailMarker(walk, 0, walk->FirstLineAt);

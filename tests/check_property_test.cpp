@@ -427,8 +427,17 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a translator's comment before the first record line or after the closing line",
      [](Case* c) {
-         // A tag numbered as no lost record could be, in a dump with records.
-         std::string tag = c->What.Records.empty() ? "" : Digits(c->What.Records[0].first);
+         // A tag numbered as no lost record could be, in a dump with records: as the first
+         // record, or further from the records than lost lines there could be numbered.
+         bool before = c->Pick(2);
+         std::string tag;
+         if (!c->What.Records.empty()) {
+             uint32_t first = c->What.Records.front().first;
+             uint32_t last = c->What.Records.back().first;
+             uint32_t far = before ? (first >= 50 ? first - 50 : first)
+                                   : (last + 50 <= 9999 ? last + 50 : first);
+             tag = Digits(c->Pick(2) ? first : far);
+         }
          std::string comment =
              std::vector<std::string>{"# Ann: 2026",
                                       "Ann v2]",
@@ -438,7 +447,7 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
                                       "See LINE:0002",
                                       "Note: [LINE:0002] is odd",
                                       "[TODO:" + tag + "] names"}[c->Pick(tag.empty() ? 7 : 8)];
-         c->Lines.insert(c->Pick(2) ? c->Lines.begin() + 4 : c->Lines.end(), comment);
+         c->Lines.insert(before ? c->Lines.begin() + 4 : c->Lines.end(), comment);
      }},
     {"a blank line among the record lines, sometimes in a dump the repair runs on",
      [](Case* c) {
