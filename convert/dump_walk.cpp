@@ -347,9 +347,6 @@ static bool HoldsKeyword(const DumpValue& value, uint32_t start, uint32_t end)
            (value.DigitsFound && start <= value.DigitsAt && value.DigitsAt < end);
 }
 
-// The lines in [from, to), a line starting at `from`, other than lines the header scan read a
-// keyword on and empty ones. A marker line is passed over up to its closing bracket; what
-// follows that on its line is read as a line of its own.
 // How many lines [from, to) holds at most, however its lines end: one more than its CRs and
 // LFs, and no more than record numbers go.
 static uint32_t LinesAtMost(const uint8_t* bytes, uint32_t from, uint32_t to)
@@ -359,6 +356,9 @@ static uint32_t LinesAtMost(const uint8_t* bytes, uint32_t from, uint32_t to)
     return (uint32_t)std::min<uint64_t>(breaks + 1, 10000);
 }
 
+// The lines in [from, to), a line starting at `from`, other than lines the header scan read a
+// keyword on and empty ones. A marker line is passed over up to its closing bracket; what
+// follows that on its line is read as a line of its own.
 static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to, uint32_t low,
                             uint32_t high, DumpUnreadLines* recordLines,
                             DumpUnreadLines* otherLines)
