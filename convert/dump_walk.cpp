@@ -415,7 +415,9 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
     // up to the first record, or on from the last, one line each at least: "[TODO:2024]" is not
     // one of them in a dump of 300 records.
     uint32_t first = walk->FirstNumber;
-    uint32_t lines = LinesAtMost(walk->Bytes, 0, walk->FirstLineAt);
+    // Nothing is counted when no lower bound can come of it: in a dump without a record line,
+    // FirstLineAt is its end.
+    uint32_t lines = first > 0 ? LinesAtMost(walk->Bytes, 0, walk->FirstLineAt) : 0;
     FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt,
                     first > lines ? first - lines : 0,
                     walk->End == DUMP_WITHOUT_RECORD_LINE ? 10000 : first,
