@@ -643,6 +643,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: line 6: record 0005 follows record 0001: numbers must rise by one",
          {}},
+        {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("0002"), 4, "0000")
+                        .replace(DUMP.find("0001"), 4, "9999")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 6: record numbers pass 9999: the dump shows them from here on as 0000",
+         {}},
         {{{"a.txt", "\xEF\xBB\xBF# by Ann\r\n" + DUMP}, {"a.ext", "\x01\x02"}},
          "check a.txt",
          0,
