@@ -991,6 +991,16 @@ FileOutcome CheckFile(const char* name)
     if (!Judged.RebuildFails) {
         RememberRebuild(name);
     }
+    // What stops a rebuild before it writes, whatever the dump holds.
+    bool modLeadsBack = ModLeadsBack(name);
+    if (modLeadsBack || FileStands(OUTPUT_DIRECTORY)) {
+        PrintResult(name,
+                    modLeadsBack ? MOD_LEADS_BACK ": the rebuild refuses"
+                                 : OUTPUT_DIRECTORY " exists and is not a folder: the rebuild "
+                                                    "cannot write into it",
+                    true);
+        Judged.Problems += 1;
+    }
     if (Judged.Problems == 0) {
         PrintResult(name,
                     "ready: a rebuild writes " + Plural(Judged.RecordsWritten, "record") +

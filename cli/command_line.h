@@ -45,6 +45,12 @@ void ClearProgress();
 // ---- Inputs -------------------------------------------------------------------------------
 
 bool FileStands(const char* name);
+// Whether "mod" is this folder or the dump's under another name, where a rebuild would replace
+// the speech file; a rebuild then refuses.
+bool ModLeadsBack(const char* dump);
+#define MOD_LEADS_BACK                                                                             \
+    OUTPUT_DIRECTORY " leads back to this folder or the dump's (a link?), where the rebuild "      \
+                     "would replace the speech file"
 bool SameFile(const char* first, const char* second);
 // One key for every name of a file in a folder that exists ("a.pot", "./a.pot", "link/a.pot").
 std::string FileKey(const std::string& name);

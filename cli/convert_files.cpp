@@ -218,7 +218,7 @@ void RememberRebuild(const char* name)
 // Whether "mod" is a link to this folder, or to the dump's folder under another name: the
 // rebuild would replace the speech file the dump was decoded from, which a rebuild never
 // does. (A dump kept in "mod" is rebuilt there.) Asked once per folder, not once per file.
-static bool ModLeadsBack(const char* dump)
+bool ModLeadsBack(const char* dump)
 {
     static std::string askedFolder = "?";
     static bool leadsBack;
@@ -241,9 +241,7 @@ FileOutcome RebuildFile(const char* name)
         return FILE_NOT_DONE;
     }
     if (ModLeadsBack(name)) {
-        PrintProblem(name, OUTPUT_DIRECTORY " leads back to this folder or the dump's (a link?), "
-                                            "where the rebuild would replace the speech file; "
-                                            "not rebuilt");
+        PrintProblem(name, MOD_LEADS_BACK "; not rebuilt");
         return FILE_NOT_DONE;
     }
     if (!RunConverter(name, name, false)) {
