@@ -12,44 +12,6 @@
 #include "workspace.h"
 
 #include <string.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <string>
-
-namespace fs = std::filesystem;
-
-static fs::path ScratchFolder;
-
-static void RemoveScratchFolder()
-{
-    fs::remove_all(ScratchFolder);
-}
-
-// Enters a private folder in RAM on the first call; later calls empty it, so each input starts
-// as a fresh run would.
-static void StartInFreshFolder()
-{
-    char name[] = "/dev/shm/quillmarsh-fuzz-XXXXXX";
-    if (ScratchFolder.empty() && mkdtemp(name) != NULL && chdir(name) == 0) {
-        ScratchFolder = name;
-        atexit(RemoveScratchFolder);
-    }
-    Require(!ScratchFolder.empty(), "a private folder can be made");
-    for (const auto& entry : fs::directory_iterator(ScratchFolder)) {
-        fs::remove_all(entry.path());
-    }
-    StoredHeaderByte = StoredLineCount = 0;
-}
-
-// The file's bytes, or "<none>" when no file stands under the name.
-static std::string Contents(const char* name)
-{
-    std::ifstream in(name, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())
-              : "<none>";
-}
 
 // True when body can be read as whole records whose numbers have at most four digits,
 // optionally followed by a bare line number, optionally followed by the side data.
@@ -101,11 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Require(strcmp(CurrentFileName, "0001.spc") == 0, "the name ends in spc");
     std::string speech = Contents("mod/0001.spc");
     Require(speech != "<none>", "every readable dump yields a speech file");
-    uint32_t files = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(ScratchFolder)) {
-        files += entry.is_regular_file();
-    }
-    Require(files == 2u + withSideData, "no temporary or other file is left behind");
+    Require(FilesInScratchFolder() == 2u + withSideData,
+            "no temporary or other file is left behind");
 
     const uint8_t* head = (const uint8_t*)speech.data();
     Require(speech.size() >= 5, "the speech file has a whole head");
