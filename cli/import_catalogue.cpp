@@ -405,5 +405,10 @@ void ImportCatalogues(const std::vector<const char*>& catalogues, size_t counts[
     for (InputFile& catalogue : Catalogues) {
         CloseInputFile(&catalogue);
     }
+    // The entries point into the catalogues just closed: nothing of them may reach a next call.
     Catalogues.clear();
+    CatalogueNames.clear();
+    Entries.clear();
+    EntryCatalogue.clear();
+    Files.clear();
 }
