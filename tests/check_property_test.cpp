@@ -358,22 +358,11 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
                                                 "[LINE " + Digits(c->What.Records[k].first) + " ]");
          }
      }},
-    {"a line break typed into a text",
+    {"a line break, \"[LINE:\" or \"[:::::]Sp\" typed into a text",
      [](Case* c) {
+         static const char* typed[] = {"broken\r\nline", "a[LINE:0007]b", "a[:::::]Sp"};
          if (!c->What.Records.empty()) {
-             SetText(c, 0, "broken\r\nline");
-         }
-     }},
-    {"\"[LINE:\" inside a text",
-     [](Case* c) {
-         if (!c->What.Records.empty()) {
-             SetText(c, 0, "a[LINE:0007]b");
-         }
-     }},
-    {"\"[:::::]Sp\" inside a text",
-     [](Case* c) {
-         if (!c->What.Records.empty()) {
-             SetText(c, 0, "a[:::::]Sp");
+             SetText(c, 0, typed[c->Pick(3)]);
          }
      }},
     {"a record number changed",
