@@ -186,6 +186,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a catalogue cannot carry this name",
          {{"all.pot", "-"}}},
         {{{"a\\b.spc", SPEECH}}, "export 'a\\b.spc'", 2, "a catalogue cannot carry this name", {}},
+        {{{"a\tb.spc", SPEECH}}, "export 'a\tb.spc'", 2, "a catalogue cannot carry this name", {}},
         {{{"u.spc", BuildSpeechFile(3, 1, {{1, "caf\xC3\xA9"}})},
           {"u.po", "msgctxt \"u.spc:1\"\nmsgid \"caf\xC3\xA9\"\nmsgstr \"Th\xC3\xA9\"\n"}},
          "import --encoding=cp1252 u.po",
