@@ -80,9 +80,11 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
                      (InvalidTexts == 1 ? first + " is"
                                         : std::to_string(InvalidTexts) +
                                               " records (the first: " + first + ") are") +
-                         " not valid " + TextEncodingName(GameEncoding) +
-                         " text, left out; an import keeps " +
-                         (InvalidTexts == 1 ? "it as it is" : "them as they are") +
+                         " not valid " + TextEncodingName(GameEncoding) + " text, left out" +
+                         (ExportedTexts == 0  ? "; with no text left, an import will not write "
+                                                "this file"
+                          : InvalidTexts == 1 ? "; an import keeps it as it is"
+                                              : "; an import keeps them as they are") +
                          " (--encoding names how the game stores its texts)");
         ExportWarned = true;
     }
