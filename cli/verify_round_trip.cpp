@@ -120,8 +120,10 @@ static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* origi
     if (!UseFileName(name, name)) {
         return false;
     }
+    LookForDumpLoss = true;
     DecodeSpeechFileTo(dump.c_str(), sideData.c_str());
     *originalSize = LastConversion.InputSize;
+    ConversionReport decoded = LastConversion;
     if (!Reported(name, name) || !UseFileName(name, dump.c_str())) {
         return false;
     }
@@ -136,6 +138,12 @@ static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* origi
     Offset = rebuilt->FirstDifference;
     Cause.clear();
     RunCore(name, name, NamePart);
+    // What a text holds that its dump cannot show is known of the file itself; the scratch
+    // dump read as check reads it may only guess (and names the scratch files). A head value
+    // check names as the rebuild writes it.
+    if (Cause.empty() && decoded.Loss != LOSS_NONE && decoded.Loss != LOSS_LINE_COUNT) {
+        Cause = LossInWords(decoded.Loss, decoded.LossRecord, decoded.LossShown);
+    }
     // What the dump itself tells about the difference, judged where it stands.
     std::error_code error;
     fs::path previous = fs::current_path(error);

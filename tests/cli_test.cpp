@@ -873,13 +873,15 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
     WriteFileBytes("big.spc", BuildSpeechFile(1, 1, {{12345, "a\r\nb"}}));
     WriteFileBytes("crlf.spc", BuildSpeechFile(1, 1, {{1, "a\r\n"}}));
     WriteFileBytes("end.spc", BuildSpeechFile(1, 1, {{1, "a[:::::]Speech FINISH[:::::]"}}));
+    // Its side data is never missing: the text holds the marker that asks for it.
+    WriteFileBytes("mark.spc", BuildSpeechFile(1, 1, {{1, "x[:::::]Unknown DATA[:::::]"}}));
     WriteFileBytes("lone.spc", BuildSpeechFile(1, 0, {}) + "z");
     WriteFileBytes("zero.spc", BuildSpeechFile(1, 0, {{1, "a\r\nb"}}));
     fs::create_directory(Scratch / "temp");
     auto before = SnapshotDirectory();
-    RunResult result =
-        RunQuillmarsh("verify exact.spc long.spc big.spc lone.spc crlf.spc end.spc zero.spc",
-                      "TMPDIR='" + (Scratch / "temp").string() + "'");
+    RunResult result = RunQuillmarsh(
+        "verify exact.spc long.spc big.spc lone.spc crlf.spc end.spc mark.spc zero.spc",
+        "TMPDIR='" + (Scratch / "temp").string() + "'");
     EXPECT_EQ(result.Status, 1);
     for (const char* said :
          {"exact.spc: round-trips exactly",
@@ -891,6 +893,8 @@ TEST_F(ScratchDirectoryTest, VerifyComparesTheRoundTripAndLeavesNothingBehind)
           "12 bytes against 14: the text of record 1 holds CR LF",
           "end.spc: the rebuild differs from byte 7 (in record 1, its number or length); it is 12 "
           "bytes against 39: the text of record 1 holds \"[:::::]Sp\", where a rebuild ends it",
+          "mark.spc: the rebuild differs from byte 7 (in record 1, its number or length); it is 12 "
+          "bytes against 38: the text of record 1 holds \"[:::::]Un\"",
           "lone.spc: the rebuild differs from byte 5 (in its last byte); it is 5 bytes against "
           "6: a decode drops a byte that follows the head with no record before it\n",
           // No record is written at all, whatever the texts hold.
