@@ -140,7 +140,7 @@ FileOutcome DecodeFile(const char* name)
         WrittenBefore(name, key, dump, "decoded", "rename one of them")) {
         return FILE_NOT_DONE;
     }
-    LookForDumpLoss = true;
+    LookForDumpLoss = RemoveStaleSideData = true;
     if (!RunConverter(name, NameInCurrentFolder(name), true)) {
         return FILE_NOT_DONE;
     }
@@ -149,10 +149,16 @@ FileOutcome DecodeFile(const char* name)
     if (LastConversion.SideDataName[0] != 0) {
         line += std::string(", ") + LastConversion.SideDataName;
     }
-    if (LastConversion.Unchanged) {
-        line += LastConversion.SideDataRestored
-                    ? std::string(" (unchanged; ") + LastConversion.SideDataName + " written again)"
-                    : std::string(" (unchanged)");
+    std::string notes = LastConversion.Unchanged ? "unchanged" : "";
+    if (LastConversion.SideDataRestored) {
+        notes += std::string("; ") + LastConversion.SideDataName + " written again";
+    }
+    if (LastConversion.StaleSideDataRemoved) {
+        notes += (notes.empty() ? "" : "; ") + WithEnding(LastConversion.OutputName, "ext") +
+                 ", an earlier decode's side data, removed";
+    }
+    if (!notes.empty()) {
+        line += " (" + notes + ")";
     }
     PrintResult(name, line, false);
     // Said now: no edit of the dump can mend it, and check cannot see most of it.

@@ -702,6 +702,11 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
     return true;
 }
 
+bool RemoveStaleFile(const char* name)
+{
+    return !SystemIsInput(name) && !InjectedFault() && SystemRemove(name);
+}
+
 bool PublishBytes(const char* name, const void* bytes, uint64_t size)
 {
     memset(&LastConversion, 0, sizeof LastConversion);

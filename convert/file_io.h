@@ -108,6 +108,9 @@ bool PublishOutput(OutputFile* output);
 // Puts a dump and its side data in place together: the old pair or the new pair, whatever
 // fails and whenever the process dies.
 bool PublishPair(OutputFile* dump, OutputFile* sideData);
+// Removes a file that the output just published leaves stale, unless it is the input; true
+// when one stood and is gone.
+bool RemoveStaleFile(const char* name);
 // Removes the temporary file; the final name is left as it was.
 void DiscardOutput(OutputFile* output);
 

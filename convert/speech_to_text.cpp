@@ -180,10 +180,13 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
         snprintf(LastConversion.SideDataName, sizeof LastConversion.SideDataName, "%s",
                  sideDataName);
     }
-    if (dump->Comparing) {
-        return KeepUnchangedPair(dump, sideData);
+    bool published = dump->Comparing    ? KeepUnchangedPair(dump, sideData)
+                     : sideData == NULL ? PublishOutput(dump)
+                                        : PublishPair(dump, sideData);
+    if (published && sideData == NULL && RemoveStaleSideData) {
+        LastConversion.StaleSideDataRemoved = RemoveStaleFile(sideDataName);
     }
-    return sideData == NULL ? PublishOutput(dump) : PublishPair(dump, sideData);
+    return published;
 }
 
 // The outputs take the input's name with its last three characters replaced, in its folder.

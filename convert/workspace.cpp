@@ -12,6 +12,7 @@ int32_t ConversionState = IDLE;
 ConversionReport LastConversion;
 bool GuardEdits;
 bool LookForDumpLoss;
+bool RemoveStaleSideData;
 void (*WaitingForFolder)(const char* folder);
 void (*ConversionProgress)(uint64_t done, uint64_t total);
 

@@ -105,8 +105,9 @@ struct ConversionReport {
     bool RecordsLeftOut;  // rebuild: a line count of 0 left the dump's records or tail out
     bool CutOff;    // rebuild: no closing line; the last record's number went without its text
     bool Unchanged; // guarded decode: the dump that stands is the one it would write
-    bool SideDataRestored; // and its side data, missing, was written again
-    DumpLoss Loss;         // decode, asked to look: what the dump cannot show, and of which record
+    bool SideDataRestored;     // and its side data, missing, was written again
+    bool StaleSideDataRemoved; // decode without a tail: an earlier decode's side data went
+    DumpLoss Loss; // decode, asked to look: what the dump cannot show, and of which record
     uint32_t LossRecord;
     uint8_t LossShown[9]; // ... the marker a text holds
     bool Differs;         // compared rebuild: the result is not the file compared with
@@ -125,6 +126,11 @@ extern bool GuardEdits;
 
 // Has decode look for what its dump cannot show, into LastConversion's Loss.
 extern bool LookForDumpLoss;
+
+// Has decode of a file without a tail remove the side data an earlier decode left beside the
+// dump: it belongs to another version of the file, and check and rebuild would take it for
+// this dump's lost tail.
+extern bool RemoveStaleSideData;
 
 // Called when a conversion must wait for another one that works in the same folder.
 extern void (*WaitingForFolder)(const char* folder);

@@ -107,6 +107,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "-> mod/a.spc",
          {{"mod/a.spc", SPEECH}}},
+        // The side data of a version with a tail goes; an input named so stays.
+        {{{"a.spc", BuildSpeechFile(3, 1, {{1, "Hi"}})},
+          {"a.ext", "\x01"},
+          {"b.ext", SPEECH.substr(0, 21)}},
+         "decode a.spc b.ext",
+         0,
+         "a.spc: 1 record -> a.txt (a.ext, an earlier decode's side data, removed)\n",
+         {{"a.ext", "-"}, {"b.ext", SPEECH.substr(0, 21)}}},
         // More catalogues than files a process may keep open.
         {{{"a.spc", SPEECH}, {"c.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
          "import c*.po",
