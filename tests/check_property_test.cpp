@@ -22,6 +22,13 @@ struct Shown {
     std::string Marker;                                    // "", "UNKNOWN DATA", "Unknown DATA"
 };
 
+std::string Digits(uint32_t number)
+{
+    char text[8];
+    snprintf(text, sizeof text, "%04u", number % 10000);
+    return text;
+}
+
 // The dump a decode writes for what is shown.
 std::string Render(const Shown& shown, const std::string& name)
 {
@@ -31,9 +38,7 @@ std::string Render(const Shown& shown, const std::string& name)
     dump += shown.CountLine ? "[:::::]LINECOUNT: " + std::to_string(shown.Count) + "[:::::]\r\n"
                             : "(no LINECOUNT line)";
     for (const auto& record : shown.Records) {
-        char number[8];
-        snprintf(number, sizeof number, "%04u", record.first % 10000);
-        dump += "[LINE:" + std::string(number) + "]" + record.second + "\r\n";
+        dump += "[LINE:" + Digits(record.first) + "]" + record.second + "\r\n";
     }
     if (!shown.Marker.empty()) {
         dump += "[:::::]" + shown.Marker + "[:::::]\r\n";
@@ -111,13 +116,6 @@ void MakeSpeechFile(Case* c)
         end = std::min(dump.find("\r\n", at), dump.size());
         c->Lines.push_back(dump.substr(at, end - at));
     }
-}
-
-std::string Digits(uint32_t number)
-{
-    char text[8];
-    snprintf(text, sizeof text, "%04u", number % 10000);
-    return text;
 }
 
 // Replaces record k's text, in the dump and in what it shows.
