@@ -116,7 +116,9 @@ static const char* NameInCurrentFolder(const char* name)
 {
     char folder[PATH_CAPACITY];
     const char* rest = name;
-    if (getcwd(folder, sizeof folder) != NULL && StartsWithFolder(name, folder)) {
+    // Only a full path can start with the current folder's, which then costs a system call.
+    bool full = name[0] != 0 && (strchr(PATH_SEPARATORS, name[0]) != NULL || name[1] == ':');
+    if (full && getcwd(folder, sizeof folder) != NULL && StartsWithFolder(name, folder)) {
         // A root folder's path ends in its separator; any other is followed by one.
         size_t k = strlen(folder);
         if (k > 0 && (strchr(PATH_SEPARATORS, folder[k - 1]) != NULL ||

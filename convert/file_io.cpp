@@ -704,7 +704,9 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
 
 bool RemoveStaleFile(const char* name)
 {
-    return !SystemIsInput(name) && !InjectedFault() && SystemRemove(name);
+    // One look where, as mostly, nothing stands there.
+    return SystemFileKind(name) == REGULAR_FILE && !SystemIsInput(name) && !InjectedFault() &&
+           SystemRemove(name);
 }
 
 bool PublishBytes(const char* name, const void* bytes, uint64_t size)

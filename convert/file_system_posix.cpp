@@ -278,7 +278,11 @@ bool SystemCreateFile(const char* name, SystemFile* file)
 {
     // Past a file-size limit a write then fails with EFBIG, reported and cleaned up like any
     // other failed write, instead of the signal ending the process with its temporary files.
-    signal(SIGXFSZ, SIG_IGN);
+    static bool signalIgnored = false;
+    if (!signalIgnored) {
+        signal(SIGXFSZ, SIG_IGN);
+        signalIgnored = true;
+    }
     int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     *file = fd;
     return fd >= 0 || Fail();
