@@ -702,11 +702,25 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
     return true;
 }
 
+// The folder last listed for names with a stale file's ending, by its lock's key, and whether
+// it held any: a batch in a folder without them then makes no look for each file (on tmpfs a
+// look for a name that is not there costs as much as a small file's read).
+static char ListedFolderKey[FOLDER_KEY_CAPACITY];
+static bool ListedFolderMayHold;
+
 bool RemoveStaleFile(const char* name)
 {
-    // One look where, as mostly, nothing stands there.
-    return SystemFileKind(name) == REGULAR_FILE && !SystemIsInput(name) && !InjectedFault() &&
-           SystemRemove(name);
+    // A decode holds the one lock of the folder it writes in.
+    const char* key = HeldFolderCount == 1 ? HeldFolders[0].Lock.Key : "";
+    size_t length = strlen(name);
+    if (key[0] == 0 || strcmp(key, ListedFolderKey) != 0) {
+        char prefix[PATH_CAPACITY];
+        snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(name) - name), name);
+        ListedFolderMayHold = length < 3 || SystemFolderMayHold(prefix, name + length - 3);
+        snprintf(ListedFolderKey, sizeof ListedFolderKey, "%s", key);
+    }
+    return ListedFolderMayHold && SystemFileKind(name) == REGULAR_FILE && !SystemIsInput(name) &&
+           !InjectedFault() && SystemRemove(name);
 }
 
 bool PublishBytes(const char* name, const void* bytes, uint64_t size)

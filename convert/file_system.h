@@ -38,6 +38,9 @@ enum FileKind { NOTHING_THERE, REGULAR_FILE, OTHER_KIND, KIND_UNKNOWN };
 FileKind SystemFileKind(const char* name);
 // An existing directory is not an error.
 bool SystemMakeDirectory(const char* name);
+// Whether a name in the folder may end in `ending`; the folder is named as before a file name
+// in it ("" for the current one). True too when it cannot be listed.
+bool SystemFolderMayHold(const char* prefix, const char* ending);
 
 // The lock of one folder. Key tells two names of one folder apart from two folders, and orders
 // locks so that two conversions taking the same two never wait for each other.

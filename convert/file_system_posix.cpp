@@ -2,6 +2,7 @@
 #ifndef _WIN32
 #include "file_system.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sanitizer/asan_interface.h>
@@ -368,6 +369,22 @@ bool SystemMakeDirectory(const char* name)
     }
     SystemError = ENOTDIR; // something else stands under the name
     return false;
+}
+
+bool SystemFolderMayHold(const char* prefix, const char* ending)
+{
+    DIR* listing = opendir(prefix[0] != 0 ? prefix : ".");
+    if (listing == NULL) {
+        return true;
+    }
+    size_t length = strlen(ending);
+    bool found = false;
+    for (struct dirent* entry; !found && (entry = readdir(listing)) != NULL;) {
+        size_t size = strlen(entry->d_name);
+        found = size >= length && memcmp(entry->d_name + size - length, ending, length) == 0;
+    }
+    closedir(listing);
+    return found;
 }
 
 // ---- Folder locks -------------------------------------------------------------------------------

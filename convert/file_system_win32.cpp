@@ -335,6 +335,22 @@ bool SystemMakeDirectory(const char* name)
     return false;
 }
 
+bool SystemFolderMayHold(const char* prefix, const char* ending)
+{
+    // Short 8.3 names match too ("a.extra" is "A~1.EXT"): a look too many, never one too few.
+    char pattern[MAX_PATH];
+    if (snprintf(pattern, sizeof pattern, "%s*%s", prefix, ending) >= (int)sizeof pattern) {
+        return true;
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return GetLastError() != ERROR_FILE_NOT_FOUND;
+    }
+    FindClose(search);
+    return true;
+}
+
 // ---- Folder locks -------------------------------------------------------------------------------
 // A named mutex for each folder, named after its full path without regard to letter case: it
 // works alike on Windows and under Wine, and a process that dies lets go of it (the next one
