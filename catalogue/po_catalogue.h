@@ -22,8 +22,10 @@
 // ---- Writing: appended to a string the caller owns and writes out -------------------------
 
 // The header entry of a template, marked fuzzy as xgettext marks it. It holds nothing that
-// changes between runs, so two exports of the same files are byte-identical.
-void AppendCatalogueHeader(std::string* out, const char* project, const char* generator);
+// changes between runs, so two exports of the same files are byte-identical. A game encoding,
+// unless NULL, goes into an X-Game-Encoding field.
+void AppendCatalogueHeader(std::string* out, const char* project, const char* generator,
+                           const char* gameEncoding);
 
 // One entry: reference comment, msgctxt, msgid (the UTF-8 text), an empty msgstr and a blank
 // line. The text holds no NUL and no 0x04 byte, which gettext's tools refuse in a msgid (0x04

@@ -123,7 +123,8 @@ static void AppendHeaderField(std::string* out, const char* name, const char* va
     out->push_back('\n');
 }
 
-void AppendCatalogueHeader(std::string* out, const char* project, const char* generator)
+void AppendCatalogueHeader(std::string* out, const char* project, const char* generator,
+                           const char* gameEncoding)
 {
     out->append("#, fuzzy\n"
                 "msgid \"\"\n"
@@ -138,6 +139,9 @@ void AppendCatalogueHeader(std::string* out, const char* project, const char* ge
                 "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
                 "\"Content-Transfer-Encoding: 8bit\\n\"\n");
     AppendHeaderField(out, "X-Generator: ", generator);
+    if (gameEncoding != NULL) {
+        AppendHeaderField(out, "X-Game-Encoding: ", gameEncoding);
+    }
     out->push_back('\n');
 }
 

@@ -118,6 +118,13 @@ static std::string KeptInPlace(const char* name)
                                         : "";
 }
 
+// A game whose texts are not UTF-8 is named in the catalogue, so that an import without the
+// same --encoding is refused rather than writing UTF-8 into the game.
+static const char* ExportedEncoding()
+{
+    return GameEncoding != ENCODING_UTF8 ? TextEncodingName(GameEncoding) : NULL;
+}
+
 // FILE.pot beside the speech file, written as its entries are found.
 static bool WriteTemplate(const uint8_t* bytes, uint32_t size)
 {
@@ -132,7 +139,8 @@ static bool WriteTemplate(const uint8_t* bytes, uint32_t size)
         return false;
     }
     Catalogue.clear();
-    AppendCatalogueHeader(&Catalogue, ExportedBase.c_str(), "quillmarsh " QUILLMARSH_VERSION);
+    AppendCatalogueHeader(&Catalogue, ExportedBase.c_str(), "quillmarsh " QUILLMARSH_VERSION,
+                          ExportedEncoding());
     bool written = AppendEntries(bytes, size);
     WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());
     Catalogue.clear();
@@ -234,7 +242,8 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     if (!FileNameAsUtf8(catalogue, &title)) {
         title = "messages";
     }
-    AppendCatalogueHeader(&Catalogue, BaseNameOf(title.c_str()), "quillmarsh " QUILLMARSH_VERSION);
+    AppendCatalogueHeader(&Catalogue, BaseNameOf(title.c_str()), "quillmarsh " QUILLMARSH_VERSION,
+                          ExportedEncoding());
     bool whole = true;
     for (size_t i = 0; i < files.size(); ++i) {
         ShowProgress(i, files[i]);

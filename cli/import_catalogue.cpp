@@ -111,6 +111,18 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
                                         "); convert it first with msgconv -t UTF-8");
             return false;
         }
+        // An export for a game whose texts are not UTF-8 names their encoding.
+        size_t named = fields.find("X-Game-Encoding: ");
+        TextEncoding exported = GameEncoding;
+        std::string name = named == std::string::npos
+                               ? ""
+                               : fields.substr(named + 17, fields.find('\n', named) - named - 17);
+        if (!name.empty() &&
+            (!FindTextEncoding(name.c_str(), &exported) || exported != GameEncoding)) {
+            PrintProblem(catalogue, "was exported for a game whose texts are in " + name +
+                                        "; import it with --encoding " + name);
+            return false;
+        }
         EntryCatalogue.resize(Entries.size(), Catalogues.size() - 1);
         for (size_t k = before; k < Entries.size(); ++k) {
             std::string context;

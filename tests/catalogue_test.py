@@ -192,6 +192,13 @@ def shift_jis_both_ways():
            result.returncode == 0 and read("mod/sjis.spc") == speech(
                1, 4, [(1, "\u3084\u3042".encode("cp932")), (2, raw[1]),
                       (3, "\u66f8\uff5e\uff0d".encode("cp932")), (4, raw[3])]), result.stderr)
+    before = read("mod/sjis.spc")
+    result = run("import", "sjis.po")
+    expect("import without the --encoding the catalogue names is refused, nothing written",
+           result.returncode == 2 and b"import it with --encoding Shift_JIS" in result.stderr and
+           read("mod/sjis.spc") == before, result.stderr)
+    # A catalogue that does not name it: an older export's, or one a tool rewrote.
+    write("sjis.po", read("sjis.po").replace(b'"X-Game-Encoding: Shift_JIS\\n"\n', b""))
     result = run("import", "sjis.po")
     expect("import of Shift_JIS texts without --encoding suggests it once, keeping the texts",
            result.returncode == 1 and result.stderr.count(b"--encoding") == 1 and
