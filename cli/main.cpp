@@ -223,9 +223,12 @@ int main(int argc, char** argv)
         return UsageError("no command given");
     }
     bool catalogues = strcmp(command->Name, "export") == 0 || strcmp(command->Name, "import") == 0;
-    if ((encoding != NULL && !catalogues) || (ImportFuzzy && command->Run != NULL) ||
-        (catalogue != NULL && command->Run != ExportFile)) {
-        return UsageError(std::string("that option does not go with ") + command->Name);
+    const char* misplaced = encoding != NULL && !catalogues                   ? "--encoding"
+                            : ImportFuzzy && command->Run != NULL             ? "--fuzzy"
+                            : catalogue != NULL && command->Run != ExportFile ? "-o"
+                                                                              : NULL;
+    if (misplaced != NULL) {
+        return UsageError(std::string(misplaced) + " does not go with " + command->Name);
     }
     if (encoding != NULL && !FindTextEncoding(encoding, &GameEncoding)) {
         return UsageError(std::string("unknown encoding '") + encoding +
