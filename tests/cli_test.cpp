@@ -122,6 +122,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "a.spc: 1 record -> a.txt (a.ext, an earlier decode's side data, removed)\n",
          {{"a.ext", "-"}, {"b.ext", SPEECH.substr(0, 21)}}},
+        {{{"a.spc", SPEECH.substr(0, 21)},
+          {"a.txt", std::string(DUMP).erase(DUMP.find("[:::::]Unknown"), 28)},
+          {"a.ext", "\x01"}},
+         "decode a.spc",
+         0,
+         "a.spc: 2 records -> a.txt (unchanged; a.ext, an earlier decode's side data, removed)\n",
+         {{"a.ext", "-"}}},
         // More catalogues than files a process may keep open.
         {{{"a.spc", SPEECH}, {"c.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
          "import c*.po",
