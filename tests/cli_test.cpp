@@ -225,7 +225,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
                    "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
          "import a.po ./a.po",
          0,
-         "a.spc: 2 records, 1 translated",
+         "a.spc: 2 records, 1 translated, 1 kept -> mod/a.spc\n",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
         {{{"a.spc", SPEECH},
           {"d.po", "msgctxt \"a.spc:2\"\nmsgid \"yo\"\nmsgstr \"Oui\"\n\nmsgctxt \"a.spc:0002\"\n"
