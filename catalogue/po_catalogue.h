@@ -21,9 +21,12 @@
 
 // ---- Writing: appended to a string the caller owns and writes out -------------------------
 
+// The header field that names how the game stores its texts, when not in UTF-8.
+#define GAME_ENCODING_FIELD "X-Game-Encoding: "
+
 // The header entry of a template, marked fuzzy as xgettext marks it. It holds nothing that
 // changes between runs, so two exports of the same files are byte-identical. A game encoding,
-// unless NULL, goes into an X-Game-Encoding field.
+// unless NULL, goes into the GAME_ENCODING_FIELD.
 void AppendCatalogueHeader(std::string* out, const char* project, const char* generator,
                            const char* gameEncoding);
 

@@ -140,7 +140,7 @@ void AppendCatalogueHeader(std::string* out, const char* project, const char* ge
                 "\"Content-Transfer-Encoding: 8bit\\n\"\n");
     AppendHeaderField(out, "X-Generator: ", generator);
     if (gameEncoding != NULL) {
-        AppendHeaderField(out, "X-Game-Encoding: ", gameEncoding);
+        AppendHeaderField(out, GAME_ENCODING_FIELD, gameEncoding);
     }
     out->push_back('\n');
 }

@@ -120,9 +120,10 @@ static std::string KeptInPlace(const char* name)
 
 // A game whose texts are not UTF-8 is named in the catalogue, so that an import without the
 // same --encoding is refused rather than writing UTF-8 into the game.
-static const char* ExportedEncoding()
+static void AppendHeader(const char* project)
 {
-    return GameEncoding != ENCODING_UTF8 ? TextEncodingName(GameEncoding) : NULL;
+    AppendCatalogueHeader(&Catalogue, project, "quillmarsh " QUILLMARSH_VERSION,
+                          GameEncoding != ENCODING_UTF8 ? TextEncodingName(GameEncoding) : NULL);
 }
 
 // FILE.pot beside the speech file, written as its entries are found.
@@ -139,8 +140,7 @@ static bool WriteTemplate(const uint8_t* bytes, uint32_t size)
         return false;
     }
     Catalogue.clear();
-    AppendCatalogueHeader(&Catalogue, ExportedBase.c_str(), "quillmarsh " QUILLMARSH_VERSION,
-                          ExportedEncoding());
+    AppendHeader(ExportedBase.c_str());
     bool written = AppendEntries(bytes, size);
     WriteOutput(Output, Catalogue.data(), (uint32_t)Catalogue.size());
     Catalogue.clear();
@@ -242,8 +242,7 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     if (!FileNameAsUtf8(catalogue, &title)) {
         title = "messages";
     }
-    AppendCatalogueHeader(&Catalogue, BaseNameOf(title.c_str()), "quillmarsh " QUILLMARSH_VERSION,
-                          ExportedEncoding());
+    AppendHeader(BaseNameOf(title.c_str()));
     bool whole = true;
     for (size_t i = 0; i < files.size(); ++i) {
         ShowProgress(i, files[i]);

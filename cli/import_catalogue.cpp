@@ -112,11 +112,11 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
             return false;
         }
         // An export for a game whose texts are not UTF-8 names their encoding.
-        size_t named = fields.find("X-Game-Encoding: ");
+        size_t named = fields.find(GAME_ENCODING_FIELD);
+        size_t from = named + strlen(GAME_ENCODING_FIELD);
         TextEncoding exported = GameEncoding;
-        std::string name = named == std::string::npos
-                               ? ""
-                               : fields.substr(named + 17, fields.find('\n', named) - named - 17);
+        std::string name =
+            named == std::string::npos ? "" : fields.substr(from, fields.find('\n', from) - from);
         if (!name.empty() &&
             (!FindTextEncoding(name.c_str(), &exported) || exported != GameEncoding)) {
             PrintProblem(catalogue, "was exported for a game whose texts are in " + name +
