@@ -140,13 +140,17 @@ static int UsageError(const std::string& text)
     return 2;
 }
 
-// The value of an option given as "-o VALUE", "-oVALUE" or "--option=VALUE"; NULL when missing.
+// The value of an option given as "-o VALUE", "-oVALUE" or "--option=VALUE"; NULL when missing
+// or empty ("-o ''", a shell variable that was never set).
 static const char* OptionValue(const char* argument, size_t length, int* i, int argc, char** argv)
 {
+    const char* value = NULL;
     if (argument[length] == '=' || (argument[length] != 0 && argument[1] != '-')) {
-        return argument + length + (argument[length] == '=');
+        value = argument + length + (argument[length] == '=');
+    } else if (*i + 1 < argc) {
+        value = argv[++*i];
     }
-    return *i + 1 < argc ? argv[++*i] : NULL;
+    return value != NULL && *value != 0 ? value : NULL;
 }
 
 int main(int argc, char** argv)

@@ -62,6 +62,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "export --fuzzy a.spc", 2, "quillmarsh: --fuzzy does not go with export", {}},
         {{}, "import -o x.pot a.po", 2, "quillmarsh: -o does not go with import", {}},
         {{}, "-C nowhere -C . decode a.spc", 2, "nowhere: cannot work in this folder", {}},
+        {{}, "export -o '' a.spc", 2, "quillmarsh: -o needs a catalogue's name", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
         {{}, "rebuild nodir/a.txt", 2, "nodir/a.txt: cannot be opened (No such file", {}},
         {{}, "decode " + std::string(260, 'n'), 2, "is longer than 259 characters", {}},
