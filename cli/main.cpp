@@ -5,6 +5,7 @@
 #include "command_line.h"
 
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -161,6 +162,11 @@ int main(int argc, char** argv)
     const char* encoding = NULL;
     std::vector<const char*> files;
     bool options = true;
+#ifdef SIGPIPE
+    // A reader that stops early (head, grep -q) must not stop a run half-way through its
+    // files: the write that fails is reported at the end, with exit status 2.
+    signal(SIGPIPE, SIG_IGN);
+#endif
 #ifdef _WIN32
     // No name holds a quote: the C runtime took a backslash before a closing quote ("%~dp0")
     // for a quote, and the rest of the line for this argument.

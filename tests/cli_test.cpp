@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -861,11 +862,17 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
 TEST_F(ScratchDirectoryTest, AReportThatCannotBeWrittenIsARunNotDone)
 {
     WriteFileBytes("a.spc", SPEECH);
-    for (const char* arguments : {"verify a.spc", "--help"}) {
-        std::string command =
-            "'" QUILLMARSH_PROGRAM "' " + std::string(arguments) + " >/dev/full 2>/dev/null";
-        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2) << arguments;
+    int readerGone[2]; // a pipe whose reader stopped early, as head does
+    ASSERT_EQ(pipe(readerGone), 0);
+    close(readerGone[0]);
+    for (std::string sink : {std::string(">/dev/full"), ">&" + std::to_string(readerGone[1])}) {
+        for (const char* arguments : {"verify a.spc", "--help"}) {
+            std::string command =
+                "'" QUILLMARSH_PROGRAM "' " + std::string(arguments) + sink + " 2>/dev/null";
+            EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2) << arguments << sink;
+        }
     }
+    close(readerGone[1]);
 }
 
 // Same inputs, same order: the same files as the window's converters write, header values
