@@ -18,9 +18,10 @@
 
 // Where the dump's lines start, counted as far as a finding needs.
 struct LineCounter {
-    uint32_t At;   // counted up to here
-    uint32_t Line; // the line that holds At
-    uint8_t Break; // the byte that ends a line in the dump as saved
+    uint32_t At;    // counted up to here
+    uint32_t Line;  // the line that holds At
+    uint8_t Break;  // the byte that ends a line in the dump as saved
+    bool CrDoubled; // lines end in CR CR LF, which a decode never writes
 };
 
 // Whether the byte at p ends a line as editors show it, however the dump was saved: an LF, or
@@ -43,16 +44,20 @@ static uint32_t CountLineEnds(const uint8_t* bytes, uint32_t size, uint32_t from
 }
 
 // Lines end in LF, after a CR or two or alone; in CR alone when an old Mac editor saved the
-// dump: its first line ends so and no CR LF stands anywhere (a game's LF in a text aside).
-static uint8_t LineBreakOf(const uint8_t* bytes, uint32_t size)
+// dump: its first line ends so and no CR LF stands anywhere (a game's LF in a text aside). A
+// first line that ends in CR CR LF was converted twice (a copy in text mode, a version-control
+// setting), and so was every line after it.
+static LineCounter CountLinesOf(const uint8_t* bytes, uint32_t size)
 {
-    uint32_t p = NextLineEnd(bytes, 0, size);
+    uint32_t first = NextLineEnd(bytes, 0, size);
+    uint32_t p = first;
     while (p < size && bytes[p] == '\r') {
         ++p;
     }
     static const uint8_t crLf[] = {'\r', '\n'};
     bool crLfSeen = std::search(bytes, bytes + size, crLf, crLf + 2) != bytes + size;
-    return p < size && bytes[p] != '\n' && !crLfSeen ? '\r' : '\n';
+    bool lf = p == size || bytes[p] == '\n' || crLfSeen;
+    return {0, 1, (uint8_t)(lf ? '\n' : '\r'), lf && StandsAt(bytes, size, first, "\r\r\n")};
 }
 
 // A record line's findings may be one per record line, too many to hold: the first walk only
@@ -409,7 +414,7 @@ struct RecordJudgement {
     bool Started;        // ... in sequence so far
     uint32_t Expected;
     bool SequenceBroken;
-    uint32_t LoneBreaks; // lines ending in LF (or in a dump saved so, CR) alone
+    uint32_t LoneBreaks; // lines ending in LF (or in a dump saved so, CR) alone, or CR CR LF
     uint32_t FirstLoneBreak;
     bool TextChanged; // by the repair pass
 };
@@ -612,7 +617,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (!repaired.empty()) {
         return repaired;
     }
-    if (lone && records->LoneBreaks++ == 0) {
+    // A dump converted twice adds a CR to every text.
+    bool crGained = judge->Lines.CrDoubled && endsInCrLf && line.Length > 0 &&
+                    bytes[line.TextStart + line.Length - 1] == '\r';
+    if ((lone || crGained) && records->LoneBreaks++ == 0) {
         records->FirstLoneBreak = line.LineAt;
     }
     return "";
@@ -867,9 +875,13 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         Find(judge, records.FirstLoneBreak, false,
              Plural(records.LoneBreaks, "record line") +
                  (records.LoneBreaks == 1 ? " from here ends in " : " from here end in ") +
-                 (judge->Lines.Break == '\r' ? "CR" : "LF") +
-                 " only, not CR LF (an editor saved the dump that way): "
-                 "every such text would gain a byte");
+                 (judge->Lines.CrDoubled ? "CR CR LF, not CR LF (its line ends were converted "
+                                           "twice, by a copy in text mode or a version-control "
+                                           "setting)"
+                  : judge->Lines.Break == '\r'
+                      ? "CR only, not CR LF (an editor saved the dump that way)"
+                      : "LF only, not CR LF (an editor saved the dump that way)") +
+                 ": every such text would gain a byte");
     }
     if (walk->Repaired && !records.TextChanged) {
         Find(judge, 0, true, "blanks an editor put into the markup are repaired; no text changes");
@@ -907,7 +919,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
         return;
     }
     const DumpWalk start = walk;
-    Judge judge = {name, &walk, {0, 1, LineBreakOf(walk.Bytes, walk.Size)}, result};
+    Judge judge = {name, &walk, CountLinesOf(walk.Bytes, walk.Size), result};
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
         result->RebuildFails = true;

@@ -277,13 +277,8 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a byte-order mark", [](Case* c) { c->Lines[0] = "\xEF\xBB\xBF" + c->Lines[0]; }},
     {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
-    {"saved with CR CR LF line ends: every text ends in a CR of its own",
-     [](Case* c) {
-         c->LineEnd = "\r\r\n";
-         for (auto& record : c->What.Records) {
-             record.second += "\r";
-         }
-     }},
+    // A copy that converted the line ends twice: a decode never ends its START line so.
+    {"saved with CR CR LF line ends", [](Case* c) { c->LineEnd = "\r\r\n"; }},
     {"a record line that ends in CR alone",
      [](Case* c) {
          if (!c->What.Records.empty()) {
