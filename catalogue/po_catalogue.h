@@ -55,7 +55,9 @@ struct CatalogueEntry {
     CatalogueText Id;          // msgid
     CatalogueText Translation; // msgstr, or msgstr[0] of a plural entry
     bool Fuzzy;                // "fuzzy" among its flags
-    bool Moved;    // fuzzy, and its "#| msgid" (msgmerge --previous) is its msgid: only moved
+    // Fuzzy, and its "#| msgctxt" and "#| msgid" (msgmerge --previous) name its speech file and
+    // its msgid, which has one translation there: only moved.
+    bool Moved;
     uint32_t Line; // its first line (comment or keyword), from 1
 };
 

@@ -7,8 +7,22 @@
 #include "po_catalogue.h"
 
 #include <algorithm>
+#include <map>
 #include <stdio.h>
 #include <string.h>
+
+// The strings of "#|" or "#~" lines, which make no entry the reader keeps: msgmerge's msgctxt and
+// msgid that a translation was made for, or an obsolete entry's. Each Has... says its keyword
+// stood there and its strings could be read.
+struct CommentStrings {
+    std::string Context;
+    std::string Id;
+    std::string Translation; // msgstr, and msgstr[N] after it
+    bool HasContext;
+    bool HasId;
+    bool HasTranslation;
+    std::string* Current; // where string lines go; NULL: nowhere
+};
 
 struct PoReader {
     std::vector<CatalogueEntry>* Entries;
@@ -18,11 +32,10 @@ struct PoReader {
     // Comments read for the entry to come.
     uint32_t CommentLine; // 0: none
     bool Fuzzy;
-    // The msgid a translation was made for, from msgmerge --previous ("#| msgid"): gathered
-    // with the comments, and the entry's own until it ends, as a comment ends it.
-    std::string PreviousId;
-    bool HasPreviousId;
-    bool InPreviousId;
+    // What a translation was made for, from msgmerge --previous ("#|"): gathered with the
+    // comments, and the entry's own until it ends, as a comment ends it.
+    CommentStrings Previous;
+    bool AnyMoved;
     // The entry being read, Entries->back() while Open.
     bool Open;
     bool HasId;
@@ -46,10 +59,24 @@ struct PoReader {
     uint32_t Pieces;
     bool Escaped;
     bool HasBytes;
-    // Obsolete entries ("#~"): those with a translation, and whether one's msgstr is being read.
+    // Obsolete entries ("#~"): the one being read, and those with a translation, counted and
+    // kept by TextKey.
+    CommentStrings Obsolete;
     uint32_t ObsoleteTranslations;
-    bool InObsoleteTranslation;
+    std::vector<std::pair<std::string, std::string>> ObsoleteByText;
 };
+
+// The speech file an entry's context names ("0001.spc" of "0001.spc:0042").
+static std::string FileOf(const std::string& context)
+{
+    return context.substr(0, context.rfind(':'));
+}
+
+// A text as it stands in one speech file, whatever the record.
+static std::string TextKey(const std::string& context, const std::string& text)
+{
+    return FileOf(context) + '\0' + text;
+}
 
 static bool Fail(PoReader* r, uint32_t line, std::string what)
 {
@@ -267,9 +294,13 @@ static bool EndEntry(PoReader* r)
     }
     r->Open = false;
     CatalogueEntry* entry = &r->Entries->back();
-    entry->Moved = entry->Fuzzy && r->HasPreviousId &&
-                   CatalogueTextIs(r->Base, entry->Id, r->PreviousId.data(), r->PreviousId.size());
-    r->HasPreviousId = r->InPreviousId = false;
+    // Moved within its speech file: a translation from another file is not this record's.
+    const CommentStrings& previous = r->Previous;
+    entry->Moved = entry->Fuzzy && previous.HasId && previous.HasContext &&
+                   FileOf(previous.Context) == FileOf(entry->Context) &&
+                   CatalogueTextIs(r->Base, entry->Id, previous.Id.data(), previous.Id.size());
+    r->AnyMoved = r->AnyMoved || entry->Moved;
+    r->Previous = CommentStrings();
     if (!entry->HasContext && entry->Id.Empty) {
         if (r->HeaderSeen) {
             return Fail(r, entry->Line, "duplicate message definition");
@@ -301,37 +332,67 @@ static bool IsWord(const char* word, size_t length, const char* keyword)
     return length == strlen(keyword) && memcmp(word, keyword, length) == 0;
 }
 
-// A "#|" line: msgid "...", a string that continues it, or another previous keyword. A line that
-// cannot be read leaves the entry without a previous msgid, as if the lines were not there.
-static void ReadPrevious(PoReader* r, const char* p, const char* end)
+// The string a "#|" or "#~" line's keyword names, at *p after those two bytes, which is moved
+// past it: NULL for another keyword, and for a line of strings alone the one they go on with.
+static std::string* CommentField(CommentStrings* s, const char** p, const char* end, bool* keyword)
 {
-    while (p < end && IsBlank(*p)) {
-        ++p;
+    while (*p < end && IsBlank(**p)) {
+        ++*p;
     }
-    const char* word = p;
-    while (p < end && !IsBlank(*p) && *p != '"') {
-        ++p;
+    const char* word = *p;
+    while (*p < end && !IsBlank(**p) && **p != '"') {
+        ++*p;
     }
-    if (p > word) {
-        r->InPreviousId = IsWord(word, (size_t)(p - word), "msgid");
-        if (r->InPreviousId) {
-            r->HasPreviousId = true;
-            r->PreviousId.clear();
+    size_t length = (size_t)(*p - word);
+    *keyword = length > 0;
+    return length == 0                                     ? s->Current
+           : IsWord(word, length, "msgctxt")               ? &s->Context
+           : IsWord(word, length, "msgid")                 ? &s->Id
+           : length >= 6 && memcmp(word, "msgstr", 6) == 0 ? &s->Translation
+                                                           : NULL;
+}
+
+// The strings of a "#|" or "#~" line from p on, for `field` (msgstr[N] adds to msgstr). One
+// that cannot be read drops its keyword, as if its lines were not there.
+static void ReadCommentStrings(CommentStrings* s, std::string* field, bool keyword, const char* p,
+                               const char* end)
+{
+    bool* has = field == &s->Context ? &s->HasContext
+                : field == &s->Id    ? &s->HasId
+                                     : &s->HasTranslation;
+    if (keyword && field != NULL) {
+        if (field != &s->Translation) {
+            field->clear();
         }
+        *has = true;
     }
+    s->Current = field;
     bool escaped = false;
     bool hasBytes = false;
-    while (r->InPreviousId) {
+    while (s->Current != NULL) {
         while (p < end && IsBlank(*p)) {
             ++p;
         }
         if (p == end) {
             return;
         }
-        if (*p != '"' || !ReadQuoted(p, end, &r->PreviousId, &p, &escaped, &hasBytes)) {
-            r->HasPreviousId = r->InPreviousId = false;
+        if (*p != '"' || !ReadQuoted(p, end, s->Current, &p, &escaped, &hasBytes)) {
+            *has = false;
+            s->Current = NULL;
         }
     }
+}
+
+// An obsolete entry ends where the next one starts, or with the catalogue.
+static void EndObsoleteEntry(PoReader* r)
+{
+    CommentStrings* obsolete = &r->Obsolete;
+    if (obsolete->HasTranslation && !obsolete->Translation.empty()) {
+        ++r->ObsoleteTranslations;
+        r->ObsoleteByText.push_back(
+            {TextKey(obsolete->Context, obsolete->Id), std::move(obsolete->Translation)});
+    }
+    *obsolete = CommentStrings();
 }
 
 static bool ReadComment(PoReader* r, const char* p, const char* end)
@@ -340,33 +401,32 @@ static bool ReadComment(PoReader* r, const char* p, const char* end)
         return false;
     }
     if (end - p >= 2 && p[1] == '~') {
-        // An obsolete entry: the comments above it are its own. Those with a translation are
-        // counted: they are a translator's work too.
+        // An obsolete entry: the comments above it are its own. Those with a translation are a
+        // translator's work too.
         r->CommentLine = 0;
         r->Fuzzy = false;
-        r->HasPreviousId = r->InPreviousId = false;
-        for (p += 2; p < end && IsBlank(*p); ++p) {
+        r->Previous = CommentStrings();
+        const CommentStrings& obsolete = r->Obsolete;
+        bool keyword = false;
+        p += 2;
+        std::string* field = CommentField(&r->Obsolete, &p, end, &keyword);
+        // A msgctxt, or a msgid after the one context, starts the next entry.
+        if (keyword && ((field == &obsolete.Context &&
+                         (obsolete.HasContext || obsolete.HasId || obsolete.HasTranslation)) ||
+                        (field == &obsolete.Id && (obsolete.HasId || obsolete.HasTranslation)))) {
+            EndObsoleteEntry(r);
         }
-        if (p < end && *p != '"') {
-            r->InObsoleteTranslation = end - p >= 6 && memcmp(p, "msgstr", 6) == 0;
-            p = std::find(p, end, '"');
-        }
-        // Empty strings ("" "") pass; the first other one counts.
-        while (r->InObsoleteTranslation && end - p >= 2 && p[0] == '"') {
-            if (p[1] != '"') {
-                ++r->ObsoleteTranslations;
-                r->InObsoleteTranslation = false;
-            }
-            for (p += 2; p < end && IsBlank(*p); ++p) {
-            }
-        }
+        ReadCommentStrings(&r->Obsolete, field, keyword, p, end);
         return true;
     }
     if (r->CommentLine == 0) {
         r->CommentLine = r->Line;
     }
     if (end - p >= 2 && p[1] == '|') {
-        ReadPrevious(r, p + 2, end);
+        const char* strings = p + 2;
+        bool keyword = false;
+        std::string* field = CommentField(&r->Previous, &strings, end, &keyword);
+        ReadCommentStrings(&r->Previous, field, keyword, strings, end);
     }
     if (end - p >= 2 && p[1] == ',') {
         // Flags, separated by commas: "#, fuzzy, c-format".
@@ -509,6 +569,38 @@ static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntr
     return line;
 }
 
+// msgmerge gives a moved record the translation of the first entry with its text, another
+// record's where the text stands in its file more than once: a move is taken only where that
+// text, obsolete entries included, has one translation in its file.
+static void
+KeepAmbiguousMovesFuzzy(const char* bytes, std::vector<CatalogueEntry>* entries,
+                        const std::vector<std::pair<std::string, std::string>>& obsolete)
+{
+    std::map<std::string, std::pair<std::string, bool>> byText; // a translation; another too
+    auto add = [&byText](std::string key, std::string translation) {
+        auto found = byText.emplace(std::move(key), std::make_pair(translation, false));
+        found.first->second.second |= found.first->second.first != translation;
+    };
+    std::vector<std::string> keys(entries->size());
+    for (size_t k = 0; k < entries->size(); ++k) {
+        const CatalogueEntry& entry = (*entries)[k];
+        std::string id;
+        std::string translation;
+        AppendCatalogueText(bytes, entry.Id, &id);
+        AppendCatalogueText(bytes, entry.Translation, &translation);
+        keys[k] = TextKey(entry.Context, id);
+        if (!translation.empty()) {
+            add(keys[k], translation);
+        }
+    }
+    for (const auto& text : obsolete) {
+        add(text.first, text.second);
+    }
+    for (size_t k = 0; k < entries->size(); ++k) {
+        (*entries)[k].Moved = (*entries)[k].Moved && !byText[keys[k]].second;
+    }
+}
+
 bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* entries,
                    CatalogueText* header, CatalogueProblem* problem, uint32_t* obsoleteTranslations)
 {
@@ -542,6 +634,10 @@ bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* 
         p = next;
     }
     read = read && EndKeyword(&r) && EndEntry(&r);
+    EndObsoleteEntry(&r);
+    if (read && r.AnyMoved) {
+        KeepAmbiguousMovesFuzzy(bytes, entries, r.ObsoleteByText);
+    }
     if (obsoleteTranslations != NULL) {
         *obsoleteTranslations = r.ObsoleteTranslations;
     }

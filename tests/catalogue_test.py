@@ -148,11 +148,24 @@ def carried_over_a_patch_by_msgmerge():
            read("mod/0001.spc") == speech(3, 4, taken), result.stdout)
     # An entry its translator marked fuzzy stays fuzzy after a moved one with the same text.
     write("0001.spc", speech(3, 2, [(1, b"Hello"), (2, b"Hello")]))
-    write("pair.po", b'#, fuzzy\n#| msgid "Hello"\nmsgctxt "0001.spc:0001"\nmsgid "Hello"\n'
-          b'msgstr "Salut"\n\n#, fuzzy\nmsgctxt "0001.spc:0002"\nmsgid "Hello"\nmsgstr "Bof"\n')
+    write("pair.po", b'#, fuzzy\n#| msgctxt "0001.spc:0009"\n#| msgid "Hello"\nmsgctxt "0001.spc:0001"\n'
+          b'msgid "Hello"\nmsgstr "Salut"\n\n#, fuzzy\nmsgctxt "0001.spc:0002"\nmsgid "Hello"\nmsgstr "Salut"\n')
     result = run("import", "pair.po")
     expect("only the entry with a previous msgid is taken as moved",
            read("mod/0001.spc") == speech(3, 2, [(1, b"Salut"), (2, b"Hello")]), result.stdout)
+    # msgmerge gives a moved record the first translation of its text: another record's where
+    # the text stood twice (the other one now obsolete), or another file's.
+    write("0001.spc", speech(3, 3, [(1, b"Yes"), (2, b"No"), (3, b"Yes")]))
+    run("export", "-o", "twice.pot", "0001.spc")
+    translate("twice.pot", {"0001.spc:0001": "Oui", "0001.spc:0002": "Non", "0001.spc:0003": "Ouais"}, "twice.po")
+    write("0001.spc", speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"No"), (4, b"Yes")]))
+    write("0002.spc", speech(3, 1, [(1, b"No")]))
+    run("export", "-o", "game.pot", "0001.spc", "0002.spc")
+    subprocess.run(["msgmerge", "--quiet", "--previous", "--update", "twice.po", "game.pot"], check=True)
+    result = run("import", "twice.po")
+    expect("a move is taken only within one file and for a text of one translation there",
+           read("mod/0001.spc") == speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"Non"), (4, b"Yes")]) and
+           read("mod/0002.spc") == speech(3, 1, [(1, b"No")]), result.stdout)
     write("0001.spc", speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"See you")], b"TAIL!"))
     shutil.copy("game.fr.po", "stale.po")
     write("0001.spc", speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")], b"TAIL!"))
