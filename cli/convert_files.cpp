@@ -287,6 +287,18 @@ FileOutcome RebuildFile(const char* name)
                                " holds that record's number without its text");
         return FILE_FINDINGS;
     }
+    if (LastConversion.TextsCut > 0) {
+        bool one = LastConversion.TextsCut == 1;
+        char record[32];
+        snprintf(record, sizeof record, "record %04u", (unsigned)LastConversion.FirstCutRecord);
+        PrintProblem(name, (one ? std::string("the text of ") + record + " spans"
+                                : Plural(LastConversion.TextsCut, "text") + " span") +
+                               " more than one line" +
+                               (one ? "" : std::string(", the first that of ") + record) + ": " +
+                               LastConversion.OutputName + " holds " + (one ? "it" : "each") +
+                               " cut short by two bytes for every line break in it");
+        return FILE_FINDINGS;
+    }
     if (LastConversion.SideDataMissing) {
         PrintProblem(name, "the dump holds a tail marker, but its side data " +
                                WithEnding(name, "ext") + " is missing: " +

@@ -67,6 +67,17 @@ static void WriteRecord(OutputFile* output, const DumpWalk* walk, const DumpReco
     WriteOutput(output, DigitScratch, 4);
     WriteMaskedOutput(output, walk->Bytes + line->TextStart, line->Length);
     ++LastConversion.RecordCount;
+    // Each CR LF counts none, so a text that goes on after one loses two bytes at its end for
+    // each; empty lines after a text cost it nothing.
+    bool cut = false;
+    if (line->LineBreaks >= 2 && line->TextEnd >= line->TextStart) {
+        for (uint32_t p = line->TextStart + line->Length; p + 1 < line->TextEnd && !cut; p += 2) {
+            cut = memcmp(walk->Bytes + p, DUMP_LINE_END, 2) != 0;
+        }
+    }
+    if (cut && LastConversion.TextsCut++ == 0) {
+        LastConversion.FirstCutRecord = line->LineNumber;
+    }
 }
 
 static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)

@@ -103,8 +103,10 @@ struct ConversionReport {
     bool Repaired;        // rebuild: the dump went through the repair pass
     bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
     bool RecordsLeftOut;  // rebuild: a line count of 0 left the dump's records or tail out
-    bool CutOff;    // rebuild: no closing line; the last record's number went without its text
-    bool Unchanged; // guarded decode: the dump that stands is the one it would write
+    bool CutOff;       // rebuild: no closing line; the last record's number went without its text
+    uint32_t TextsCut; // rebuild: texts a line break inside cut short, and the first one's number
+    uint32_t FirstCutRecord;
+    bool Unchanged;            // guarded decode: the dump that stands is the one it would write
     bool SideDataRestored;     // and its side data, missing, was written again
     bool StaleSideDataRemoved; // decode without a tail: an earlier decode's side data went
     DumpLoss Loss; // decode, asked to look: what the dump cannot show, and of which record

@@ -92,6 +92,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "a.txt: 1 record -> mod/a.spc (blanks in the markup repaired)\n",
          {{"mod/a.spc", BuildSpeechFile(3, 1, {{1, "Hi"}})}}},
+        // Empty lines after a text cost it nothing; a text that goes on after a line break does.
+        {{{"a.txt", "[:::::]Speech START[:::::]HEADER: 3[:::::]LINECOUNT: 2\r\n[LINE:0001]un\r\n"
+                    "deux\r\n\r\n[LINE:0002]b\r\n\r\n[:::::]Speech FINISH[:::::]"}},
+         "rebuild a.txt",
+         1,
+         "a.txt: the text of record 0001 spans more than one line: mod/a.spc holds it cut short",
+         {}},
         {{{"a.spc", SPEECH}, {"a.txt", EDITED}},
          "rebuild a.txt",
          2,
