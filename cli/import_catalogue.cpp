@@ -158,16 +158,34 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
         std::stable_sort(file.ByRecord.begin(), file.ByRecord.end(),
                          [](const std::pair<uint32_t, size_t>& a,
                             const std::pair<uint32_t, size_t>& b) { return a.first < b.first; });
-        for (size_t k = 1; k < file.ByRecord.size(); ++k) {
-            if (file.ByRecord[k].first == file.ByRecord[k - 1].first) {
-                size_t second = file.ByRecord[k].second;
-                PrintProblem(Where(second).c_str(),
-                             "a second entry for " + Entries[second].Context +
-                                 " (the first is at " + Where(file.ByRecord[k - 1].second) +
-                                 "); nothing written");
-                return false;
+        // Two entries for one record, as when translators each return the whole catalogue with
+        // their part translated: the one translation is taken; two that differ are refused.
+        std::vector<std::pair<uint32_t, size_t>> taken;
+        for (const std::pair<uint32_t, size_t>& entry : file.ByRecord) {
+            if (taken.empty() || taken.back().first != entry.first) {
+                taken.push_back(entry);
+                continue;
+            }
+            const CatalogueEntry& first = Entries[taken.back().second];
+            const CatalogueEntry& second = Entries[entry.second];
+            std::string translation;
+            AppendCatalogueText(BytesOf(taken.back().second), first.Translation, &translation);
+            if (!second.Translation.Empty &&
+                !CatalogueTextIs(BytesOf(entry.second), second.Translation, translation.data(),
+                                 translation.size())) {
+                if (!first.Translation.Empty) {
+                    PrintProblem(Where(entry.second).c_str(),
+                                 "another translation of " + second.Context + " than at " +
+                                     Where(taken.back().second) +
+                                     "; nothing written (keep one of them)");
+                    return false;
+                }
+                taken.back() = entry;
+            } else if (first.Fuzzy && !second.Fuzzy && !second.Translation.Empty) {
+                taken.back() = entry;
             }
         }
+        file.ByRecord.swap(taken);
     }
     return true;
 }

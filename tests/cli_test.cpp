@@ -241,8 +241,18 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
                    "msgid \"yo\"\nmsgstr \"Non\"\n"}},
          "import d.po",
          2,
-         "d.po:5: a second entry for a.spc:0002 (the first is at d.po:1); nothing written",
+         "d.po:5: another translation of a.spc:0002 than at d.po:1; nothing written",
          {{"mod/a.spc", "-"}}},
+        // Each translator's part of one catalogue; a translation given twice is one.
+        {{{"a.spc", SPEECH},
+          {"1.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n\nmsgctxt \"a.spc:2\"\n"
+                   "msgid \"yo\"\nmsgstr \"\"\n"},
+          {"2.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n\nmsgctxt \"a.spc:2\"\n"
+                   "msgid \"yo\"\nmsgstr \"Oui\"\n"}},
+         "import 1.po 2.po",
+         0,
+         "a.spc: 2 records, 2 translated, 0 kept",
+         {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "Oui"}}, "\x01\x02")}}},
         // A note after a string's first piece, holding quotes of its own.
         {{{"a.spc", SPEECH},
           {"n.po", "msgctxt \"a.spc:1\"\nmsgid \"H\" # a \"note\n\"i\"\nmsgstr \"Yo\"\n"}},
