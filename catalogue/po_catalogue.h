@@ -54,6 +54,7 @@ struct CatalogueEntry {
     std::string Context;       // msgctxt
     CatalogueText Id;          // msgid
     CatalogueText Translation; // msgstr, or msgstr[0] of a plural entry
+    bool Plural;               // msgid_plural: a record holds its first form alone
     bool Fuzzy;                // "fuzzy" among its flags
     // Fuzzy, and its "#| msgctxt" and "#| msgid" (msgmerge --previous) name its speech file and
     // its msgid, which has one translation there: only moved.

@@ -479,7 +479,7 @@ static bool ReadKeyword(PoReader* r, const char* p, const char* end)
         if (!r->Open || !r->HasId || r->HasPlural || r->HasTranslation) {
             return Fail(r, r->Line, "msgid_plural out of place");
         }
-        r->HasPlural = true;
+        r->HasPlural = r->Entries->back().Plural = true;
         SetKeyword(r, "msgid_plural", &r->Ignored, NULL);
     } else if (length >= 6 && memcmp(word, "msgstr", 6) == 0) {
         // msgstr, or msgstr[N] of a plural entry, where N = 0 is the one kept.

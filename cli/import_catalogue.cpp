@@ -340,6 +340,12 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         }
         WriteTranslated(output, walk, Text);
         ++Translated;
+        if (e.Plural) {
+            PrintProblem(Where(entry).c_str(), e.Context + ": a plural entry (msgid_plural), "
+                                                           "which a record cannot be: its first "
+                                                           "form, msgstr[0], is taken");
+            FileWarned = true;
+        }
         MovedTaken += e.Moved && !ImportFuzzy;
     }
     WriteOutput(output, bytes + walk.TailStart, size - walk.TailStart);

@@ -243,6 +243,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          2,
          "d.po:5: another translation of a.spc:0002 than at d.po:1; nothing written",
          {{"mod/a.spc", "-"}}},
+        {{{"a.spc", SPEECH},
+          {"p.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgid_plural \"Hi!\"\nmsgstr[0] \"Yo\"\n"
+                   "msgstr[1] \"Yo!\"\n"}},
+         "import p.po",
+         1,
+         "p.po:1: a.spc:1: a plural entry (msgid_plural), which a record cannot be: its first "
+         "form, msgstr[0], is taken",
+         {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
         // Each translator's part of one catalogue; a translation given twice is one.
         {{{"a.spc", SPEECH},
           {"1.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n\nmsgctxt \"a.spc:2\"\n"
