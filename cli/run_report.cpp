@@ -164,6 +164,10 @@ std::string LossInWords(DumpLoss loss, uint32_t record, const uint8_t* shown)
                "after a record line";
     case LOSS_LONE_BYTE:
         return "a decode drops a byte that follows the head with no record before it";
+    case LOSS_NAME_IN_HEAD:
+        return "its name, which the dump's FILENAME line shows, holds what a rebuild reads as a "
+               "header value or a record line (\"HEADER: 2\", \"" RECORD_PREFIX
+               "\"): rename the file, or its folder";
     default:
         return "";
     }

@@ -18,19 +18,50 @@
 #include "workspace.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+
+#include <string>
 
 static void WriteText(OutputFile* dump, const char* text)
 {
     WriteOutput(dump, text, (uint32_t)strlen(text));
 }
 
+static std::string MarkerLine(const char* word, const char* value)
+{
+    return std::string(MARKER_BRACKET) + word + value + MARKER_BRACKET DUMP_LINE_END;
+}
+
 static void WriteMarkerLine(OutputFile* dump, const char* word, const char* value)
 {
-    WriteText(dump, MARKER_BRACKET);
-    WriteText(dump, word);
-    WriteText(dump, value);
-    WriteText(dump, MARKER_BRACKET DUMP_LINE_END);
+    std::string line = MarkerLine(word, value);
+    WriteOutput(dump, line.data(), (uint32_t)line.size());
+}
+
+// Whether a rebuild reads the head back as written: a name, or a folder in it, that holds
+// "HEADER: 200" or "[LINE:" gives it a header value or a record line of its own.
+static bool HeadReadsBack(const char* name, const char* headerByte, const char* lineCount)
+{
+    if (strstr(name, RECORD_PREFIX) != NULL) {
+        return false;
+    }
+    if (strchr(name, ':') == NULL) {
+        return true;
+    }
+    std::string head = MarkerLine("Speech START", "") + MarkerLine("FILENAME: ", name) +
+                       MarkerLine("HEADER: ", headerByte) + MarkerLine("LINECOUNT: ", lineCount);
+    // The values the run carries from one dump to the next are left as they were.
+    uint32_t carriedHeader = StoredHeaderByte;
+    uint32_t carriedLineCount = StoredLineCount;
+    DumpWalk walk;
+    bool same = StartDumpWalk(&walk, (const uint8_t*)head.data(), (uint32_t)head.size()) &&
+                StoredHeaderByte == (uint32_t)atoi(headerByte) &&
+                StoredLineCount == (uint32_t)atoi(lineCount);
+    EndDumpWalk(&walk);
+    StoredHeaderByte = carriedHeader;
+    StoredLineCount = carriedLineCount;
+    return same;
 }
 
 static void WriteRecordLine(OutputFile* dump, const uint8_t* maskedText, uint32_t length)
@@ -133,17 +164,20 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     if (dump == NULL) {
         return false;
     }
+    const char* name = NameShownIn(dump);
     WriteMarkerLine(dump, "Speech START", "");
-    WriteMarkerLine(dump, "FILENAME: ", NameShownIn(dump));
+    WriteMarkerLine(dump, "FILENAME: ", name);
 
     SpeechHeader header;
     header.HeaderByte = bytes[0];
     PackLittleEndian(bytes[1], bytes[2], bytes[3], bytes[4]);
     header.LineCount = FieldValue;
-    snprintf(DigitScratch, sizeof DigitScratch, "%d", (int)header.HeaderByte);
-    WriteMarkerLine(dump, "HEADER: ", DigitScratch);
-    snprintf(DigitScratch, sizeof DigitScratch, "%d", (int)(int32_t)header.LineCount);
-    WriteMarkerLine(dump, "LINECOUNT: ", DigitScratch);
+    char headerByte[16];
+    char lineCount[16];
+    snprintf(headerByte, sizeof headerByte, "%d", (int)header.HeaderByte);
+    WriteMarkerLine(dump, "HEADER: ", headerByte);
+    snprintf(lineCount, sizeof lineCount, "%d", (int)(int32_t)header.LineCount);
+    WriteMarkerLine(dump, "LINECOUNT: ", lineCount);
     // Past four digits or signed, or 0 with anything after the head, which a rebuild then
     // leaves out: no dump gives such a file back, and the head is the first cause.
     bool lineCountLost =
@@ -151,6 +185,8 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     if (LookForDumpLoss && lineCountLost) {
         LastConversion.Loss = LOSS_LINE_COUNT;
         LastConversion.LossRecord = header.LineCount;
+    } else if (LookForDumpLoss && !HeadReadsBack(name, headerByte, lineCount)) {
+        LastConversion.Loss = LOSS_NAME_IN_HEAD;
     }
 
     SpeechWalk walk;

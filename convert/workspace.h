@@ -88,6 +88,7 @@ enum DumpLoss {
     LOSS_LONE_BYTE,  // the one byte after a head, with no record, which a decode drops
     LOSS_LINE_COUNT, // past 9999 or signed, of which a rebuild reads four digits and no sign
     LOSS_TAIL_WITHOUT_RECORD, // a rebuild looks for tail markers only after a record line
+    LOSS_NAME_IN_HEAD,        // the name on the FILENAME line holds a header value or a record line
 };
 
 struct ConversionReport {

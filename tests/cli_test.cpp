@@ -79,6 +79,17 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "n.spc: a rebuild of n.txt will not give this file back byte for byte: a dump shows "
          "only the last four digits of the record number 10000",
          {}},
+        // A name the rebuild reads as a header value or a record line.
+        {{{"x HEADER: 9.spc", SPEECH}},
+         "decode 'x HEADER: 9.spc'",
+         1,
+         "a rebuild of x HEADER: 9.txt will not give this file back byte for byte: its name",
+         {}},
+        {{{"[LINE:0001]", "/"}, {"[LINE:0001]/a.spc", SPEECH}},
+         "decode '[LINE:0001]/a.spc'",
+         1,
+         "holds what a rebuild reads as a header value or a record line",
+         {}},
         // Past a file-size limit: a failed write, not a signal that leaves the temporary file.
         {{{"big.spc", BuildSpeechFile(3, 1, {{1, std::string(4096, 'a')}})}},
          "decode big.spc",
