@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <random>
+#include <stdlib.h>
 #include <string.h>
 
 #ifdef _WIN32
@@ -33,6 +34,29 @@ static std::string NarrowPath(const fs::path& path)
 #endif
 }
 
+#define SCRATCH_PREFIX "quillmarsh-verify-"
+
+// Scratch folders that a verify killed midway left, named after its process, which has ended:
+// removed once a run, as a decode's temporary file is by the next conversion in its folder.
+static void RemoveAbandonedScratch(const fs::path& base)
+{
+    std::error_code error;
+    for (fs::directory_iterator entry(base, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::string name = entry->path().filename().string();
+        size_t dash = name.find('-', strlen(SCRATCH_PREFIX));
+        if (name.compare(0, strlen(SCRATCH_PREFIX), SCRATCH_PREFIX) != 0 ||
+            dash == std::string::npos) {
+            continue;
+        }
+        uint64_t process = strtoull(name.c_str() + strlen(SCRATCH_PREFIX), NULL, 10);
+        std::error_code ignored;
+        if (process != 0 && !ProcessRuns(process) && entry->is_directory(ignored)) {
+            fs::remove_all(entry->path(), ignored);
+        }
+    }
+}
+
 static bool MakeScratchFolder(fs::path* folder)
 {
     std::error_code error;
@@ -40,13 +64,19 @@ static bool MakeScratchFolder(fs::path* folder)
     if (error) {
         return false;
     }
+    static bool swept = false;
+    if (!swept) {
+        RemoveAbandonedScratch(base);
+        swept = true;
+    }
     // Clock and random device together: some runtimes give the same random sequence on
     // every run.
     unsigned long long seed =
         (unsigned long long)std::chrono::steady_clock::now().time_since_epoch().count() ^
         std::random_device()();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = base / ("quillmarsh-verify-" + std::to_string(seed + attempt));
+        fs::path candidate = base / (SCRATCH_PREFIX + std::to_string(ProcessNumber()) + "-" +
+                                     std::to_string(seed + attempt));
         if (fs::create_directory(candidate, error)) {
             *folder = candidate;
             return true;

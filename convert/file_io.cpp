@@ -741,6 +741,16 @@ bool PublishBytes(const char* name, const void* bytes, uint64_t size)
     return published;
 }
 
+uint64_t ProcessNumber()
+{
+    return SystemProcessId();
+}
+
+bool ProcessRuns(uint64_t number)
+{
+    return SystemProcessRuns(number);
+}
+
 bool MakeOutputFolder(const char* name)
 {
     if (InjectedFault() || !SystemMakeDirectory(name)) {

@@ -125,6 +125,11 @@ uint32_t ReadComparedHead(const OutputFile* output, uint8_t* bytes, uint32_t cap
 // A whole small file read into memory the caller frees (side data that check looks at).
 LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size);
 
+// This process's number, and whether the process of a number still runs (one of another user's
+// counts as running): a scratch folder named after a process that ended was abandoned.
+uint64_t ProcessNumber();
+bool ProcessRuns(uint64_t number);
+
 // Creates a folder for outputs; an existing one is not an error.
 bool MakeOutputFolder(const char* name);
 

@@ -41,6 +41,10 @@ bool SystemMakeDirectory(const char* name);
 // Whether a name in the folder may end in `ending`; the folder is named as before a file name
 // in it ("" for the current one). True too when it cannot be listed.
 bool SystemFolderMayHold(const char* prefix, const char* ending);
+// This process's number, and whether the process of a number runs; one of another user's, which
+// cannot be told, counts as running.
+uint64_t SystemProcessId();
+bool SystemProcessRuns(uint64_t id);
 
 // The lock of one folder. Key tells two names of one folder apart from two folders, and orders
 // locks so that two conversions taking the same two never wait for each other.

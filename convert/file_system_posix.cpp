@@ -387,6 +387,16 @@ bool SystemFolderMayHold(const char* prefix, const char* ending)
     return found;
 }
 
+uint64_t SystemProcessId()
+{
+    return (uint64_t)getpid();
+}
+
+bool SystemProcessRuns(uint64_t id)
+{
+    return id == 0 || id > INT32_MAX || kill((pid_t)id, 0) == 0 || errno == EPERM;
+}
+
 // ---- Folder locks -------------------------------------------------------------------------------
 // flock on the folder itself: no lock file to litter the folder, and the lock goes when the
 // process does, however it ends.

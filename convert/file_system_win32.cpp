@@ -351,6 +351,23 @@ bool SystemFolderMayHold(const char* prefix, const char* ending)
     return true;
 }
 
+uint64_t SystemProcessId()
+{
+    return GetCurrentProcessId();
+}
+
+bool SystemProcessRuns(uint64_t id)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (DWORD)id);
+    if (process == NULL) {
+        return id > MAXDWORD || GetLastError() != ERROR_INVALID_PARAMETER; // denied: another's
+    }
+    DWORD code = 0;
+    bool runs = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+    CloseHandle(process);
+    return runs;
+}
+
 // ---- Folder locks -------------------------------------------------------------------------------
 // A named mutex for each folder, named after its full path without regard to letter case: it
 // works alike on Windows and under Wine, and a process that dies lets go of it (the next one
