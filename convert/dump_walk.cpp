@@ -23,6 +23,19 @@ static uint32_t NextBracket(const uint8_t* bytes, uint32_t size, uint32_t p)
     return next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : size;
 }
 
+// The first '[' from p on that may start a record line or a marker ("[LI", "[::"), or size: a
+// game's own brackets ("[A]", "[Link]") are passed over within one search, which costs a text
+// that holds many of them no more than one without.
+static uint32_t NextMarkupBracket(const uint8_t* bytes, uint32_t size, uint32_t p)
+{
+    uint32_t q = NextBracket(bytes, size, p);
+    while (q + 2 < size && !(bytes[q + 1] == 'L' && bytes[q + 2] == 'I') &&
+           !(bytes[q + 1] == ':' && bytes[q + 2] == ':')) {
+        q = NextBracket(bytes, size, q + 1);
+    }
+    return q;
+}
+
 // The first place from p on where `marker` stands after a bracket, or size.
 static uint32_t NextMarker(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marker)
 {
@@ -211,7 +224,7 @@ bool NextDumpRecordLine(DumpWalk* walk, DumpRecordLine* line)
     }
     uint32_t p = walk->Open.TextStart; // each step goes on from the open line's text
     while (p < size) {
-        uint32_t q = NextBracket(bytes, size, p);
+        uint32_t q = NextMarkupBracket(bytes, size, p);
         // Every byte up to the next bracket counts one, every CR LF pair zero.
         uint32_t breaks = CountLineBreaks(bytes, size, p, q);
         walk->Open.Length += (q - p) - 2 * breaks;

@@ -126,9 +126,12 @@ static bool MayHoldCandidate(const uint8_t* p)
 static const uint8_t* NextCandidate(const uint8_t* p, const uint8_t* end)
 {
 #if defined(__SSE2__)
-    for (; end - p >= 33; p += 32) {
-        if (_mm_movemask_epi8(_mm_or_si128(CandidatesIn(p), CandidatesIn(p + 16))) != 0) {
-            break;
+    // A game's texts may hold a candidate every few words ("[Link]"): it is found by its bit,
+    // not by a second pass over the block.
+    for (; end - p >= 17; p += 16) {
+        int found = _mm_movemask_epi8(CandidatesIn(p));
+        if (found != 0) {
+            return p + __builtin_ctz((unsigned)found);
         }
     }
 #else
@@ -163,7 +166,21 @@ DumpLoss RecordLossInDump(const SpeechWalk* walk, const SpeechRecord& record, ui
         if ((p[0] ^ TEXT_MASK) == '\r') {
             return LOSS_CR_LF_IN_TEXT;
         }
-        // As the record walk reads a text; "[LINE:" at its very start is not looked for.
+        // As the record walk reads a text: "[LINE:", but not at its very start, and a marker,
+        // "[:::::" and two letters. A game's own "[Link]" or "[:)" is passed over by the six
+        // bytes either starts with, looked at where they stand, still masked.
+        bool recordLine = (p[1] ^ TEXT_MASK) == 'L';
+        const char* prefix = recordLine ? RECORD_PREFIX : MARKER_BRACKET;
+        bool prefixed = end - p >= 6;
+        for (int k = 2; prefixed && k < 6; ++k) {
+            prefixed = (uint8_t)(p[k] ^ TEXT_MASK) == (uint8_t)prefix[k];
+        }
+        if (prefixed && recordLine && p > text) {
+            return LOSS_RECORD_LINE_IN_TEXT;
+        }
+        if (!prefixed || recordLine) {
+            continue;
+        }
         uint8_t bytes[16];
         uint32_t count = end - p < 16 ? (uint32_t)(end - p) : 16;
         MaskBytes(bytes, p, count);
@@ -173,8 +190,6 @@ DumpLoss RecordLossInDump(const SpeechWalk* walk, const SpeechRecord& record, ui
         } else if (marker != MARKER_NONE) {
             memcpy(shown, bytes, 9);
             return LOSS_MARKER_IN_TEXT;
-        } else if (p > text && StandsAt(bytes, count, 0, RECORD_PREFIX)) {
-            return LOSS_RECORD_LINE_IN_TEXT;
         }
     }
     return LOSS_NONE;

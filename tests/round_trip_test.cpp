@@ -61,6 +61,8 @@ TEST_F(ScratchDirectoryTest, OrdinarySpeechFilesOfAnyNameRoundTripByteForByte)
             // in its text may then match.
             at = random() % 2 == 0 ? std::min(at, records.back().Text.size()) : at;
             text.insert(at, losses[random() % 5]);
+        } else if (recordCount > 0) {
+            records[random() % recordCount].Text += "[LINE;"; // a near miss, shown as it is
         }
         uint32_t lineCount = file == 0 ? 9999 : 1 + random() % 9999;
         // A short tail, an unsequenced one (a record that breaks the sequence, then anything)
