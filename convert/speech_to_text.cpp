@@ -28,15 +28,19 @@ static void WriteText(OutputFile* dump, const char* text)
     WriteOutput(dump, text, (uint32_t)strlen(text));
 }
 
+// A marker line as WriteMarkerLine writes it.
 static std::string MarkerLine(const char* word, const char* value)
 {
     return std::string(MARKER_BRACKET) + word + value + MARKER_BRACKET DUMP_LINE_END;
 }
 
+// Written in pieces: a string of it would cost an allocation per line of every dump.
 static void WriteMarkerLine(OutputFile* dump, const char* word, const char* value)
 {
-    std::string line = MarkerLine(word, value);
-    WriteOutput(dump, line.data(), (uint32_t)line.size());
+    WriteText(dump, MARKER_BRACKET);
+    WriteText(dump, word);
+    WriteText(dump, value);
+    WriteText(dump, MARKER_BRACKET DUMP_LINE_END);
 }
 
 // Whether a rebuild reads the head back as written: a name, or a folder in it, that holds
