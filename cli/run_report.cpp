@@ -11,6 +11,7 @@
 #include <chrono>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #ifdef _WIN32
 #include <io.h>
@@ -202,8 +203,11 @@ static std::string Where(const std::string& file)
     return BaseNameOf(file.c_str()) == file.c_str() ? file + " in this folder" : file;
 }
 
+#define FOLDER_GIVEN "is a folder, not a file (folders are not searched: name the files in it)"
+
 std::string DescribeProblem(const ConversionReport& report, const char* name)
 {
+    struct stat status;
     std::string file = report.ProblemFile[0] != 0 ? report.ProblemFile : name;
     std::string reason = SystemReason(report.SystemError);
     switch (report.Problem) {
@@ -217,12 +221,16 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
             return "names starting with " TEMPORARY_PREFIX " are kept for this program's own "
                    "temporary files";
         }
-        return "the name cannot carry the output's name (it needs a three-letter extension)";
+        // "." and "..", whose names have no extension to change, are folders first.
+        if (stat(name, &status) != 0 || !S_ISDIR(status.st_mode)) {
+            return "the name cannot carry the output's name (it needs a three-letter extension)";
+        }
+        return FOLDER_GIVEN;
     case PROBLEM_CANNOT_OPEN:
         return "cannot be opened" + reason;
     case PROBLEM_NOT_REGULAR_FILE:
         if (report.SystemError == EISDIR) {
-            return "is a folder, not a file (folders are not searched: name the files in it)";
+            return FOLDER_GIVEN;
         }
         return "is not a regular file (a pipe or a device), so it is not read";
     case PROBLEM_TOO_LARGE:

@@ -65,6 +65,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "-C nowhere -C . decode a.spc", 2, "nowhere: cannot work in this folder", {}},
         {{}, "export -o '' a.spc", 2, "quillmarsh: -o needs a catalogue's name", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
+        {{}, "decode ..", 2, "quillmarsh: ..: is a folder, not a file", {}},
         {{}, "rebuild nodir/a.txt", 2, "nodir/a.txt: cannot be opened (No such file", {}},
         {{}, "decode " + std::string(260, 'n'), 2, "is longer than 259 characters", {}},
         {{{"a.spc", SPEECH}}, "export -o nodir/x.pot a.spc", 2, "nodir/x.pot: cannot write", {}},
