@@ -1,6 +1,7 @@
 #include "file_names.h"
 
 #include "file_io.h"
+#include "file_system.h"
 #include "workspace.h"
 
 #include <string.h>
@@ -47,6 +48,8 @@ const char* BaseNameOf(const char* path)
     for (const char* c = path; *c != 0; ++c) {
         if (IsDirectorySeparator(*c)) {
             base = c + 1;
+        } else if (SystemLeadByte(*c) && c[1] != 0) {
+            ++c; // "表" is 95 5C in Shift_JIS: its second byte parts no folder from a name
         }
     }
     return base;

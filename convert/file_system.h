@@ -41,6 +41,10 @@ bool SystemMakeDirectory(const char* name);
 // Whether a name in the folder may end in `ending`; the folder is named as before a file name
 // in it ("" for the current one). True too when it cannot be listed.
 bool SystemFolderMayHold(const char* prefix, const char* ending);
+// Whether a byte starts a character of two in the system's code page (Shift_JIS, GBK, Big5),
+// whose second byte may be a backslash; never on POSIX, where no UTF-8 byte of a character
+// is a slash.
+bool SystemLeadByte(char c);
 // This process's number, and whether the process of a number runs; one of another user's, which
 // cannot be told, counts as running.
 uint64_t SystemProcessId();

@@ -387,6 +387,11 @@ bool SystemFolderMayHold(const char* prefix, const char* ending)
     return found;
 }
 
+bool SystemLeadByte(char)
+{
+    return false;
+}
+
 uint64_t SystemProcessId()
 {
     return (uint64_t)getpid();

@@ -2,6 +2,8 @@
 #ifdef _WIN32
 #include "file_system.h"
 
+#include "file_names.h"
+
 #include <windows.h>
 
 #include <errno.h>
@@ -288,10 +290,7 @@ bool SystemRemove(const char* name)
 // stand under it. The short side-data name of "telecom1.txt" is "com1.ext".
 static bool NamesDevice(const char* name)
 {
-    const char* base = name;
-    for (const char* p = name; *p != '\0'; ++p) {
-        base = *p == '\\' || *p == '/' || *p == ':' ? p + 1 : base;
-    }
+    const char* base = BaseNameOf(name);
     size_t length = strcspn(base, ".");
     while (length > 0 && base[length - 1] == ' ') {
         --length;
@@ -349,6 +348,11 @@ bool SystemFolderMayHold(const char* prefix, const char* ending)
     }
     FindClose(search);
     return true;
+}
+
+bool SystemLeadByte(char c)
+{
+    return IsDBCSLeadByte((BYTE)c) != 0;
 }
 
 uint64_t SystemProcessId()
