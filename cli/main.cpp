@@ -40,6 +40,28 @@ static bool Matches(const char* pattern, const char* name)
                            : *pattern == *name && Matches(pattern + 1, name + 1);
 }
 
+// Whether every argument reaches the program as typed: one with a character the code page
+// lacks comes as a stand-in, '?' (a pattern) or a look-alike ("L" for the Polish "Ł"), that
+// may name other files.
+static bool ArgumentsFitCodePage()
+{
+    if (GetACP() == CP_UTF8) {
+        return true;
+    }
+    // The program's own path comes first, quoted or up to a blank.
+    const wchar_t* line = GetCommandLineW();
+    if (*line == L'"') {
+        line = wcschr(line + 1, L'"');
+        line = line != NULL ? line + 1 : L"";
+    }
+    while (*line != 0 && *line != L' ' && *line != L'\t') {
+        ++line;
+    }
+    BOOL lost = FALSE;
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line, -1, NULL, 0, NULL, &lost);
+    return size > 0 && !lost;
+}
+
 static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& arguments)
 {
     for (const char* argument : arguments) {
@@ -168,6 +190,13 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);
 #endif
 #ifdef _WIN32
+    if (!ArgumentsFitCodePage()) {
+        fprintf(stderr,
+                "quillmarsh: a name on the command line holds a character that this "
+                "system's code page lacks (a Polish letter on a Western system, say), which "
+                "would reach the program as another name; rename the file\n");
+        return 2;
+    }
     // No name holds a quote: the C runtime took a backslash before a closing quote ("%~dp0")
     // for a quote, and the rest of the line for this argument.
     for (int i = 1; i < argc; ++i) {
