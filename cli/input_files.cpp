@@ -62,9 +62,15 @@ bool SameFile(const char* first, const char* second)
 std::string FileKey(const std::string& name)
 {
 #ifdef _WIN32
-    // Paths as Windows compares them: "a.txt", ".\\a.txt" and "C:\\w\\a.txt" give one.
+    // Paths as Windows compares them: "a.txt", ".\\a.txt" and "C:\\w\\a.txt" give one, and so
+    // does the short 8.3 name of a file that stands ("LONGNA~1.SPC").
     char full[_MAX_PATH];
-    return NameKey(_fullpath(full, name.c_str(), sizeof full) != NULL ? full : name);
+    char longName[_MAX_PATH];
+    if (_fullpath(full, name.c_str(), sizeof full) == NULL) {
+        return NameKey(name);
+    }
+    DWORD length = GetLongPathNameA(full, longName, sizeof longName);
+    return NameKey(length > 0 && length < sizeof longName ? longName : full);
 #else
     // The folder with links and "." followed; the current one, which most names are in, is
     // looked up once a run (a batch takes thousands).
