@@ -19,18 +19,30 @@
 namespace fs = std::filesystem;
 
 // A path as the file layer takes it: in the system's 8-bit code page on Windows, where the
-// library would give UTF-8 (a temporary folder below a user name with an accent, say).
-static std::string NarrowPath(const fs::path& path)
+// library would give UTF-8 (a temporary folder below a user name with an accent, say). A
+// folder with a character the code page lacks ("Łukasz" on a Western system) is named by its
+// short 8.3 name, where the volume keeps them.
+static std::string NarrowPath(const fs::path& folder, const char* file)
 {
 #ifdef _WIN32
-    std::wstring wide = path.wstring();
+    std::wstring wide = folder.wstring();
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, NULL, 0, NULL,
+                        GetACP() == CP_UTF8 ? NULL : &lost);
+    DWORD shortSize = lost ? GetShortPathNameW(wide.c_str(), NULL, 0) : 0;
+    std::wstring shortName(shortSize, L'\0');
+    if (shortSize > 0 && GetShortPathNameW(wide.c_str(), &shortName[0], shortSize) > 0) {
+        wide = shortName.c_str();
+    }
+    wide += L'\\';
+    wide += std::wstring(file, file + strlen(file));
     int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, NULL, 0, NULL, NULL);
     std::string narrow(size > 1 ? (size_t)size : 1, '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &narrow[0], size, NULL, NULL);
     narrow.resize(strlen(narrow.c_str()));
     return narrow;
 #else
-    return path.string();
+    return (folder / file).string();
 #endif
 }
 
@@ -145,8 +157,8 @@ static bool NamePart(const uint8_t* bytes, uint32_t size)
 static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* originalSize,
                       ConversionReport* rebuilt)
 {
-    std::string dump = NarrowPath(scratch / "v.txt");
-    std::string sideData = NarrowPath(scratch / "v.ext");
+    std::string dump = NarrowPath(scratch, "v.txt");
+    std::string sideData = NarrowPath(scratch, "v.ext");
     if (!UseFileName(name, name)) {
         return false;
     }
