@@ -126,13 +126,6 @@ static void Find(Judge* judge, uint32_t offset, bool note, const std::string& te
     Send(judge, finding);
 }
 
-static std::string RecordName(uint32_t number)
-{
-    char text[16];
-    snprintf(text, sizeof text, "record %04u", (unsigned)(number % 10000));
-    return text;
-}
-
 // ---- Header values -------------------------------------------------------------------------
 
 // Header values carry over from one dump to the next over the whole run, as in the window; the

@@ -30,6 +30,8 @@ void PrintProblem(const char* name, const std::string& text);
 std::string DescribeProblem(const ConversionReport& report, const char* name);
 // "1 record", "2 records".
 std::string Plural(uint64_t count, const char* noun);
+// "record 0042", as a dump shows its number.
+std::string RecordName(uint32_t number);
 // A few bytes of a text, quoted, for a message.
 std::string Excerpt(const uint8_t* bytes, uint32_t length);
 // What a dump cannot show of a speech file, in words; "" for LOSS_NONE.
@@ -140,5 +142,11 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
 // JudgeDump of the dump named by CurrentFileName, into Judged: the work RunCore hands it to.
 extern DumpJudgement Judged;
 bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size);
+
+#ifdef _WIN32
+// Whether the system's 8-bit code page holds every character of a text as it stands, with no
+// stand-in ('?', or a look-alike: "L" for the Polish "Ł").
+bool FitsCodePage(const wchar_t* text);
+#endif
 
 #endif

@@ -289,12 +289,11 @@ FileOutcome RebuildFile(const char* name)
     }
     if (LastConversion.TextsCut > 0) {
         bool one = LastConversion.TextsCut == 1;
-        char record[32];
-        snprintf(record, sizeof record, "record %04u", (unsigned)LastConversion.FirstCutRecord);
-        PrintProblem(name, (one ? std::string("the text of ") + record + " spans"
+        std::string record = RecordName(LastConversion.FirstCutRecord);
+        PrintProblem(name, (one ? "the text of " + record + " spans"
                                 : Plural(LastConversion.TextsCut, "text") + " span") +
                                " more than one line" +
-                               (one ? "" : std::string(", the first that of ") + record) + ": " +
+                               (one ? "" : ", the first that of " + record) + ": " +
                                LastConversion.OutputName + " holds " + (one ? "it" : "each") +
                                " cut short by two bytes for every line break in it");
         return FILE_FINDINGS;

@@ -1,5 +1,5 @@
 // What the command line learns about its files itself: whether a name stands for a regular
-// file, and whether two names are one file.
+// file, whether two names are one file, and (on Windows) whether a name fits the code page.
 #include "command_line.h"
 #include "file_names.h"
 
@@ -32,6 +32,14 @@ static bool Identify(const char* name, BY_HANDLE_FILE_INFORMATION* info)
         CloseHandle(file);
     }
     return known;
+}
+
+bool FitsCodePage(const wchar_t* text)
+{
+    BOOL lost = FALSE;
+    return GetACP() == CP_UTF8 ||
+           (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, NULL, 0, NULL, &lost) > 0 &&
+            !lost);
 }
 #endif
 

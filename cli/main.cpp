@@ -41,13 +41,9 @@ static bool Matches(const char* pattern, const char* name)
 }
 
 // Whether every argument reaches the program as typed: one with a character the code page
-// lacks comes as a stand-in, '?' (a pattern) or a look-alike ("L" for the Polish "Ł"), that
-// may name other files.
+// lacks comes as a stand-in, '?' (a pattern) or a look-alike, that may name other files.
 static bool ArgumentsFitCodePage()
 {
-    if (GetACP() == CP_UTF8) {
-        return true;
-    }
     // The program's own path comes first, quoted or up to a blank.
     const wchar_t* line = GetCommandLineW();
     if (*line == L'"') {
@@ -57,9 +53,7 @@ static bool ArgumentsFitCodePage()
     while (*line != 0 && *line != L' ' && *line != L'\t') {
         ++line;
     }
-    BOOL lost = FALSE;
-    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line, -1, NULL, 0, NULL, &lost);
-    return size > 0 && !lost;
+    return FitsCodePage(line);
 }
 
 static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& arguments)

@@ -185,6 +185,13 @@ std::string Plural(uint64_t count, const char* noun)
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+std::string RecordName(uint32_t number)
+{
+    char text[16];
+    snprintf(text, sizeof text, "record %04u", (unsigned)(number % 10000));
+    return text;
+}
+
 static std::string SystemReason(int error)
 {
 #ifdef _WIN32

@@ -26,10 +26,7 @@ static std::string NarrowPath(const fs::path& folder, const char* file)
 {
 #ifdef _WIN32
     std::wstring wide = folder.wstring();
-    BOOL lost = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, NULL, 0, NULL,
-                        GetACP() == CP_UTF8 ? NULL : &lost);
-    DWORD shortSize = lost ? GetShortPathNameW(wide.c_str(), NULL, 0) : 0;
+    DWORD shortSize = FitsCodePage(wide.c_str()) ? 0 : GetShortPathNameW(wide.c_str(), NULL, 0);
     std::wstring shortName(shortSize, L'\0');
     if (shortSize > 0 && GetShortPathNameW(wide.c_str(), &shortName[0], shortSize) > 0) {
         wide = shortName.c_str();
