@@ -47,6 +47,9 @@ void ClearProgress();
 // ---- Inputs -------------------------------------------------------------------------------
 
 bool FileStands(const char* name);
+// The errno that a write under this name is bound to meet, known before any work is done: its
+// folder does not stand (ENOENT, ENOTDIR) or a folder stands in its place (EISDIR); 0 if none.
+int WhyNoFileCanBeWritten(const char* name);
 // Whether "mod" is this folder or the dump's under another name, where a rebuild would replace
 // the speech file; a rebuild then refuses.
 bool ModLeadsBack(const char* dump);

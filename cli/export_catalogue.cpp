@@ -7,6 +7,7 @@
 #include "po_catalogue.h"
 #include "speech_walk.h"
 
+#include <errno.h>
 #include <map>
 #include <stdio.h>
 #include <string.h>
@@ -232,6 +233,14 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     // Judged once, before any file is read, and outside the folder's lock: translations saved
     // into it while the files are read are not seen.
     std::string kept = KeptInPlace(catalogue);
+    ConversionReport unwritable = {};
+    unwritable.SystemError = WhyNoFileCanBeWritten(catalogue);
+    unwritable.Problem =
+        unwritable.SystemError == EISDIR ? PROBLEM_CANNOT_REPLACE : PROBLEM_CANNOT_CREATE;
+    if (kept.empty() && unwritable.SystemError != 0) {
+        // Said before the files are read, so that no line claims texts for it.
+        kept = DescribeProblem(unwritable, catalogue);
+    }
     if (!kept.empty()) {
         PrintProblem(catalogue, kept);
         counts[FILE_NOT_DONE] = files.size();

@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "file_names.h"
 
+#include <errno.h>
 #include <set>
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,6 +17,20 @@ bool FileStands(const char* name)
 {
     struct stat status;
     return stat(name, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+int WhyNoFileCanBeWritten(const char* name)
+{
+    struct stat status;
+    // "dir/." names the folder on either system, where "dir/" fails on Windows.
+    std::string folder = std::string(name, (size_t)(BaseNameOf(name) - name)) + ".";
+    if (stat(folder.c_str(), &status) != 0) {
+        return errno;
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        return ENOTDIR;
+    }
+    return stat(name, &status) == 0 && S_ISDIR(status.st_mode) ? EISDIR : 0;
 }
 
 #ifdef _WIN32
