@@ -48,7 +48,8 @@ void ClearProgress();
 
 bool FileStands(const char* name);
 // The errno that a write under this name is bound to meet, known before any work is done: its
-// folder does not stand (ENOENT, ENOTDIR) or a folder stands in its place (EISDIR); 0 if none.
+// folder does not stand (ENOENT, ENOTDIR), or a folder (EISDIR), a pipe or a device (EINVAL)
+// stands in its place; 0 if none.
 int WhyNoFileCanBeWritten(const char* name);
 // Whether "mod" is this folder or the dump's under another name, where a rebuild would replace
 // the speech file; a rebuild then refuses.

@@ -235,8 +235,9 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     std::string kept = KeptInPlace(catalogue);
     ConversionReport unwritable = {};
     unwritable.SystemError = WhyNoFileCanBeWritten(catalogue);
-    unwritable.Problem =
-        unwritable.SystemError == EISDIR ? PROBLEM_CANNOT_REPLACE : PROBLEM_CANNOT_CREATE;
+    unwritable.Problem = unwritable.SystemError == EISDIR || unwritable.SystemError == EINVAL
+                             ? PROBLEM_CANNOT_REPLACE
+                             : PROBLEM_CANNOT_CREATE;
     if (kept.empty() && unwritable.SystemError != 0) {
         // Said before the files are read, so that no line claims texts for it.
         kept = DescribeProblem(unwritable, catalogue);

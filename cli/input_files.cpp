@@ -30,7 +30,10 @@ int WhyNoFileCanBeWritten(const char* name)
     if (!S_ISDIR(status.st_mode)) {
         return ENOTDIR;
     }
-    return stat(name, &status) == 0 && S_ISDIR(status.st_mode) ? EISDIR : 0;
+    if (stat(name, &status) != 0 || S_ISREG(status.st_mode)) {
+        return 0;
+    }
+    return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
 }
 
 #ifdef _WIN32

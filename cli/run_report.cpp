@@ -273,6 +273,9 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
     case PROBLEM_WRITE_FAILED:
         return "writing " + file + " failed" + reason + "; nothing was written";
     case PROBLEM_CANNOT_REPLACE:
+        if (report.SystemError == EINVAL) {
+            return file + " is not a regular file (a pipe or a device), so it is not replaced";
+        }
         return file + " cannot be replaced" + reason + "; it was left as it was";
     case PROBLEM_SIDE_DATA_CHANGED:
         return "the side data " + file +

@@ -416,8 +416,15 @@ OutputFile* OpenOutput(const char* finalName, OutputSlot slot, bool compareExist
         ReportProblem(PROBLEM_OUTPUT_IS_INPUT, finalName);
         return NULL;
     }
+    // A folder, a pipe or a device (such as /dev/null named by habit) is never replaced by
+    // a file.
+    FileKind standing = SystemFileKind(finalName);
+    if (standing == OTHER_KIND) {
+        ReportProblem(PROBLEM_CANNOT_REPLACE, finalName);
+        return NULL;
+    }
     uint8_t** buffers[2] = {&StagingAreas[slot], &ComparisonAreas[slot]};
-    output->Comparing = compareExisting && SystemFileKind(finalName) == REGULAR_FILE;
+    output->Comparing = compareExisting && standing == REGULAR_FILE;
     for (int k = 0; k < (output->Comparing ? 2 : 1); ++k) {
         if (*buffers[k] == NULL &&
             (*buffers[k] = (uint8_t*)malloc(OUTPUT_STAGING_CAPACITY)) == NULL) {
@@ -666,7 +673,6 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
     FileKind old = SystemFileKind(sideData->FinalName);
     journal.OldSideDataAside = old == REGULAR_FILE;
     if (finished && old != NOTHING_THERE && old != REGULAR_FILE) {
-        SystemError = old == OTHER_KIND ? EISDIR : SystemError;
         ReportProblem(PROBLEM_CANNOT_REPLACE, sideData->FinalName);
         finished = false;
     }

@@ -35,6 +35,8 @@ bool SystemReplace(const char* from, const char* to);
 // ENOENT in SystemError when nothing stood under the name.
 bool SystemRemove(const char* name);
 enum FileKind { NOTHING_THERE, REGULAR_FILE, OTHER_KIND, KIND_UNKNOWN };
+// Links followed. OTHER_KIND leaves EISDIR in SystemError for a folder, EINVAL for a pipe, a
+// device or a socket.
 FileKind SystemFileKind(const char* name);
 // An existing directory is not an error.
 bool SystemMakeDirectory(const char* name);

@@ -352,7 +352,11 @@ FileKind SystemFileKind(const char* name)
         Fail();
         return errno == ENOENT || errno == ENOTDIR ? NOTHING_THERE : KIND_UNKNOWN;
     }
-    return S_ISREG(info.st_mode) ? REGULAR_FILE : OTHER_KIND;
+    if (S_ISREG(info.st_mode)) {
+        return REGULAR_FILE;
+    }
+    SystemError = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return OTHER_KIND;
 }
 
 bool SystemMakeDirectory(const char* name)

@@ -315,7 +315,11 @@ FileKind SystemFileKind(const char* name)
         Fail();
         return SystemError == ENOENT ? NOTHING_THERE : KIND_UNKNOWN;
     }
-    return attributes & FILE_ATTRIBUTE_DIRECTORY ? OTHER_KIND : REGULAR_FILE;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        SystemError = EISDIR;
+        return OTHER_KIND;
+    }
+    return REGULAR_FILE;
 }
 
 bool SystemMakeDirectory(const char* name)
