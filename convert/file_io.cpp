@@ -650,16 +650,19 @@ bool PublishOutput(OutputFile* output)
     return true;
 }
 
-bool PublishPair(OutputFile* dump, OutputFile* sideData)
+bool PublishPair(OutputFile* dump, OutputFile* sideData, const char* sideDataName)
 {
-    bool finished = Finished(dump) && Finished(sideData);
+    bool finished = Finished(dump) && (sideData == NULL || Finished(sideData));
     bool dumpClosed = ReleaseOutput(dump);
-    bool sideDataClosed = ReleaseOutput(sideData);
+    bool sideDataClosed = sideData == NULL || ReleaseOutput(sideData);
     if (finished && !(dumpClosed && sideDataClosed)) {
-        ReportProblem(PROBLEM_WRITE_FAILED, dumpClosed ? sideData->FinalName : dump->FinalName);
+        ReportProblem(PROBLEM_WRITE_FAILED, dumpClosed ? sideDataName : dump->FinalName);
         finished = false;
     }
-    dump->Taken = sideData->Taken = true; // the temporary files are still there
+    dump->Taken = true; // the temporary files are still there
+    if (sideData != NULL) {
+        sideData->Taken = true;
+    }
     char prefix[PATH_CAPACITY];
     char journalName[PATH_CAPACITY];
     char aside[PATH_CAPACITY];
@@ -669,39 +672,48 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
     BesidePath(aside, dump->FinalName, OLD_SIDE_DATA_ASIDE);
     Journal journal;
     snprintf(journal.Dump, sizeof journal.Dump, "%s", BaseNameOf(dump->FinalName));
-    snprintf(journal.SideData, sizeof journal.SideData, "%s", BaseNameOf(sideData->FinalName));
-    FileKind old = SystemFileKind(sideData->FinalName);
+    snprintf(journal.SideData, sizeof journal.SideData, "%s", BaseNameOf(sideDataName));
+    FileKind old = SystemFileKind(sideDataName);
     journal.OldSideDataAside = old == REGULAR_FILE;
     if (finished && old != NOTHING_THERE && old != REGULAR_FILE) {
-        ReportProblem(PROBLEM_CANNOT_REPLACE, sideData->FinalName);
+        ReportProblem(PROBLEM_CANNOT_REPLACE, sideDataName);
         finished = false;
     }
     if (finished && !WriteJournal(journalName, &journal)) {
-        ReportProblem(PROBLEM_WRITE_FAILED, sideData->FinalName);
+        ReportProblem(PROBLEM_WRITE_FAILED, sideDataName);
         RemoveIfThere(journalName);
         finished = false;
     }
-    if (!finished || (journal.OldSideDataAside && !PutInPlace(sideData->FinalName, aside))) {
+    if (!finished || (journal.OldSideDataAside && !PutInPlace(sideDataName, aside))) {
         if (finished) {
             RemoveIfThere(journalName); // nothing was moved yet
         }
-        DiscardOutput(sideData);
+        if (sideData != NULL) {
+            DiscardOutput(sideData);
+        }
         DiscardOutput(dump);
         return false;
     }
-    if (!PutInPlace(sideData->TemporaryName, sideData->FinalName) ||
+    if ((sideData != NULL && !PutInPlace(sideData->TemporaryName, sideDataName)) ||
         !PutInPlace(dump->TemporaryName, dump->FinalName)) {
         // The old pair goes back; if even that fails, the journal stays for the next conversion
         // in this folder to settle.
         if (RollBack(prefix, &journal)) {
             RemoveIfThere(journalName);
         }
-        sideData->Taken = dump->Taken = false;
+        dump->Taken = false;
+        if (sideData != NULL) {
+            sideData->Taken = false;
+        }
         return false;
     }
     // The new pair stands; what remains is tidying that the next conversion would finish.
-    sideData->Taken = dump->Taken = false;
-    sideData->Failed = dump->Failed = true;
+    dump->Taken = false;
+    dump->Failed = true;
+    if (sideData != NULL) {
+        sideData->Taken = false;
+        sideData->Failed = true;
+    }
     if (!journal.OldSideDataAside || RemoveIfThere(aside)) {
         RemoveIfThere(journalName);
     }
@@ -714,7 +726,7 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData)
 static char ListedFolderKey[FOLDER_KEY_CAPACITY];
 static bool ListedFolderMayHold;
 
-bool RemoveStaleFile(const char* name)
+bool StaleFileStands(const char* name)
 {
     // A decode holds the one lock of the folder it writes in.
     const char* key = HeldFolderCount == 1 ? HeldFolders[0].Lock.Key : "";
@@ -725,8 +737,12 @@ bool RemoveStaleFile(const char* name)
         ListedFolderMayHold = length < 3 || SystemFolderMayHold(prefix, name + length - 3);
         snprintf(ListedFolderKey, sizeof ListedFolderKey, "%s", key);
     }
-    return ListedFolderMayHold && SystemFileKind(name) == REGULAR_FILE && !SystemIsInput(name) &&
-           !InjectedFault() && SystemRemove(name);
+    return ListedFolderMayHold && SystemFileKind(name) == REGULAR_FILE && !SystemIsInput(name);
+}
+
+bool RemoveStaleFile(const char* name)
+{
+    return StaleFileStands(name) && !InjectedFault() && SystemRemove(name);
 }
 
 bool PublishBytes(const char* name, const void* bytes, uint64_t size)

@@ -106,10 +106,12 @@ LoadResult AppendFileToOutput(OutputFile* output, const char* name, uint64_t* si
 // False, leaving the final name as it was, when it failed or the input changed meanwhile.
 bool PublishOutput(OutputFile* output);
 // Puts a dump and its side data in place together: the old pair or the new pair, whatever
-// fails and whenever the process dies.
-bool PublishPair(OutputFile* dump, OutputFile* sideData);
-// Removes a file that the output just published leaves stale, unless it is the input; true
-// when one stood and is gone.
+// fails and whenever the process dies. Without new side data (NULL), the side data that stands
+// under sideDataName goes with the old dump.
+bool PublishPair(OutputFile* dump, OutputFile* sideData, const char* sideDataName);
+// Whether a file that an output would leave stale stands under name (never the input).
+bool StaleFileStands(const char* name);
+// Removes such a file; true when one stood and is gone.
 bool RemoveStaleFile(const char* name);
 // Removes the temporary file; the final name is left as it was.
 void DiscardOutput(OutputFile* output);

@@ -220,12 +220,17 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
         snprintf(LastConversion.SideDataName, sizeof LastConversion.SideDataName, "%s",
                  sideDataName);
     }
-    bool published = dump->Comparing    ? KeepUnchangedPair(dump, sideData)
-                     : sideData == NULL ? PublishOutput(dump)
-                                        : PublishPair(dump, sideData);
-    if (published && sideData == NULL && RemoveStaleSideData) {
-        LastConversion.StaleSideDataRemoved = RemoveStaleFile(sideDataName);
+    // An earlier decode's side data beside a dump without a tail would be taken for its own;
+    // it goes with the old dump, in the one step that a kill cannot leave half done.
+    bool stale = sideData == NULL && RemoveStaleSideData && StaleFileStands(sideDataName);
+    bool published = dump->Comparing              ? KeepUnchangedPair(dump, sideData)
+                     : sideData == NULL && !stale ? PublishOutput(dump)
+                                                  : PublishPair(dump, sideData, sideDataName);
+    if (published && stale && dump->Comparing) {
+        // Beside an unchanged dump it stood before this decode as well.
+        stale = RemoveStaleFile(sideDataName);
     }
+    LastConversion.StaleSideDataRemoved = published && stale;
     return published;
 }
 

@@ -99,12 +99,14 @@ TEST(ChildProcess, Converts)
     }
     FileFaultAt = (uint32_t)std::atoi(std::getenv("QUILLMARSH_TEST_KILL_AT"));
     FileFaultKills = true;
+    RemoveStaleSideData = command[1] == '+';
     Convert(command[0] == 'd' ? ConvertSpeechToText : ConvertTextToSpeech,
             std::getenv("QUILLMARSH_TEST_NAME"));
     std::_Exit(LastConversion.Problem == PROBLEM_NONE ? 0 : 1);
 }
 
-// Decodes ("d") or rebuilds ("r") `name` in a process of its own, which the fault seam ends at
+// Decodes ("d", or "d+" removing side data the new dump leaves stale, as the command line
+// does) or rebuilds ("r") `name` in a process of its own, which the fault seam ends at
 // its operation killAt as a kill would (0: it runs to its end).
 intptr_t StartChild(const char* command, const std::string& name, uint32_t killAt)
 {
@@ -124,6 +126,7 @@ intptr_t StartChild(const char* command, const std::string& name, uint32_t killA
         FileOperationCount = 0;
         FileFaultAt = killAt;
         FileFaultKills = true;
+        RemoveStaleSideData = command[1] == '+';
         Convert(command[0] == 'd' ? ConvertSpeechToText : ConvertTextToSpeech, name);
         _exit(LastConversion.Problem == PROBLEM_NONE ? 0 : 1);
     }
@@ -201,6 +204,23 @@ TEST_F(ScratchDirectoryTest, AfterAKilledDecodeEveryRebuildGivesTheOldPairOrTheN
     }
     // Every operation of a decode that publishes a pair, each with every one of the rebuild's.
     EXPECT_GE(walked, 14u * 12u);
+}
+
+// A decode of a version without a tail, killed at each of its operations: once the folder is
+// settled, the old side data stands beside the old dump only, never beside the new one.
+TEST_F(ScratchDirectoryTest, AKilledDecodeLeavesNoNewDumpBesideOldSideData)
+{
+    Snapshot before = LayOldPairBesideNewSpeech(BuildSpeechFile(1, 1, {{1, "new"}}));
+    std::string oldDump = ReadFileBytes(Name + ".txt");
+    bool killed = true;
+    for (uint32_t n = 1; killed; ++n) {
+        SCOPED_TRACE("decode killed at " + std::to_string(n));
+        Restore(before);
+        killed = WaitForChild(StartChild("d+", Name + ".spc", n)) == 3;
+        Convert(ConvertSpeechToText, Neighbour + ".spc"); // settles the folder
+        EXPECT_EQ(std::filesystem::exists(Name + ".ext"), ReadFileBytes(Name + ".txt") == oldDump);
+        ExpectNoTemporaryFile();
+    }
 }
 
 // A decode killed inside "mod" at each of its operations, then a rebuild in the folder above:
