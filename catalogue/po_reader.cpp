@@ -35,7 +35,7 @@ struct PoReader {
     // What a translation was made for, from msgmerge --previous ("#|"): gathered with the
     // comments, and the entry's own until it ends, as a comment ends it.
     CommentStrings Previous;
-    bool AnyMoved;
+    std::vector<std::pair<size_t, std::string>> MovedFrom; // each moved entry's earlier context
     // The entry being read, Entries->back() while Open.
     bool Open;
     bool HasId;
@@ -299,7 +299,9 @@ static bool EndEntry(PoReader* r)
     entry->Moved = entry->Fuzzy && previous.HasId && previous.HasContext &&
                    FileOf(previous.Context) == FileOf(entry->Context) &&
                    CatalogueTextIs(r->Base, entry->Id, previous.Id.data(), previous.Id.size());
-    r->AnyMoved = r->AnyMoved || entry->Moved;
+    if (entry->Moved) {
+        r->MovedFrom.emplace_back(r->Entries->size() - 1, previous.Context);
+    }
     r->Previous = CommentStrings();
     if (!entry->HasContext && entry->Id.Empty) {
         if (r->HeaderSeen) {
@@ -571,11 +573,21 @@ static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntr
 
 // msgmerge gives a moved record the translation of the first entry with its text, another
 // record's where the text stands in its file more than once: a move is taken only where that
-// text, obsolete entries included, has one translation in its file.
+// text, obsolete entries included, has one translation in its file, and where no other move
+// comes from the same record (the other translation may have gone with --no-obsolete, or to a
+// changed text).
 static void
 KeepAmbiguousMovesFuzzy(const char* bytes, std::vector<CatalogueEntry>* entries,
+                        const std::vector<std::pair<size_t, std::string>>& movedFrom,
                         const std::vector<std::pair<std::string, std::string>>& obsolete)
 {
+    std::map<std::string, uint32_t> movesFrom;
+    for (const auto& move : movedFrom) {
+        movesFrom[move.second] += 1;
+    }
+    for (const auto& move : movedFrom) {
+        (*entries)[move.first].Moved = movesFrom[move.second] == 1;
+    }
     std::map<std::string, std::pair<std::string, bool>> byText; // a translation; another too
     auto add = [&byText](std::string key, std::string translation) {
         auto found = byText.emplace(std::move(key), std::make_pair(translation, false));
@@ -635,8 +647,8 @@ bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* 
     }
     read = read && EndKeyword(&r) && EndEntry(&r);
     EndObsoleteEntry(&r);
-    if (read && r.AnyMoved) {
-        KeepAmbiguousMovesFuzzy(bytes, entries, r.ObsoleteByText);
+    if (read && !r.MovedFrom.empty()) {
+        KeepAmbiguousMovesFuzzy(bytes, entries, r.MovedFrom, r.ObsoleteByText);
     }
     if (obsoleteTranslations != NULL) {
         *obsoleteTranslations = r.ObsoleteTranslations;

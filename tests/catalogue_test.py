@@ -166,6 +166,12 @@ def carried_over_a_patch_by_msgmerge():
     expect("a move is taken only within one file and for a text of one translation there",
            read("mod/0001.spc") == speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"Non"), (4, b"Yes")]) and
            read("mod/0002.spc") == speech(3, 1, [(1, b"No")]), result.stdout)
+    # Without the obsolete entry, the two moves that name one earlier record still tell.
+    subprocess.run(["msgattrib", "--no-obsolete", "-o", "twice.po", "twice.po"], check=True)
+    result = run("import", "twice.po")
+    expect("two moves from one record are both left fuzzy",
+           read("mod/0001.spc") == speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"Non"), (4, b"Yes")]),
+           result.stdout)
     write("0001.spc", speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"See you")], b"TAIL!"))
     shutil.copy("game.fr.po", "stale.po")
     write("0001.spc", speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")], b"TAIL!"))
