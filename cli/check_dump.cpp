@@ -18,10 +18,9 @@
 
 // Where the dump's lines start, counted as far as a finding needs.
 struct LineCounter {
-    uint32_t At;    // counted up to here
-    uint32_t Line;  // the line that holds At
-    uint8_t Break;  // the byte that ends a line in the dump as saved
-    bool CrDoubled; // lines end in CR CR LF, which a decode never writes
+    uint32_t At;   // counted up to here
+    uint32_t Line; // the line that holds At
+    uint8_t Break; // the byte that ends a line in the dump as saved
 };
 
 // Whether the byte at p ends a line as editors show it, however the dump was saved: an LF, or
@@ -44,20 +43,17 @@ static uint32_t CountLineEnds(const uint8_t* bytes, uint32_t size, uint32_t from
 }
 
 // Lines end in LF, after a CR or two or alone; in CR alone when an old Mac editor saved the
-// dump: its first line ends so and no CR LF stands anywhere (a game's LF in a text aside). A
-// first line that ends in CR CR LF was converted twice (a copy in text mode, a version-control
-// setting), and so was every line after it.
+// dump: its first line ends so and no CR LF stands anywhere (a game's LF in a text aside).
 static LineCounter CountLinesOf(const uint8_t* bytes, uint32_t size)
 {
-    uint32_t first = NextLineEnd(bytes, 0, size);
-    uint32_t p = first;
+    uint32_t p = NextLineEnd(bytes, 0, size);
     while (p < size && bytes[p] == '\r') {
         ++p;
     }
     static const uint8_t crLf[] = {'\r', '\n'};
     bool crLfSeen = std::search(bytes, bytes + size, crLf, crLf + 2) != bytes + size;
     bool lf = p == size || bytes[p] == '\n' || crLfSeen;
-    return {0, 1, (uint8_t)(lf ? '\n' : '\r'), lf && StandsAt(bytes, size, first, "\r\r\n")};
+    return {0, 1, (uint8_t)(lf ? '\n' : '\r')};
 }
 
 // A record line's findings may be one per record line, too many to hold: the first walk only
@@ -407,8 +403,10 @@ struct RecordJudgement {
     bool Started;        // ... in sequence so far
     uint32_t Expected;
     bool SequenceBroken;
-    uint32_t LoneBreaks; // lines ending in LF (or in a dump saved so, CR) alone, or CR CR LF
+    uint32_t LoneBreaks; // lines ending in LF (or in a dump saved so, CR) alone
     uint32_t FirstLoneBreak;
+    uint32_t CrGained; // lines ending in CR CR LF
+    uint32_t FirstCrGained;
     bool TextChanged; // by the repair pass
 };
 
@@ -610,11 +608,14 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (!repaired.empty()) {
         return repaired;
     }
-    // A dump converted twice adds a CR to every text.
-    bool crGained = judge->Lines.CrDoubled && endsInCrLf && line.Length > 0 &&
-                    bytes[line.TextStart + line.Length - 1] == '\r';
-    if ((lone || crGained) && records->LoneBreaks++ == 0) {
+    // A CR before the line's CR LF shows in no editor, but is the text's last byte.
+    bool crGained =
+        endsInCrLf && line.Length > 0 && bytes[line.TextStart + line.Length - 1] == '\r';
+    if (lone && records->LoneBreaks++ == 0) {
         records->FirstLoneBreak = line.LineAt;
+    }
+    if (crGained && records->CrGained++ == 0) {
+        records->FirstCrGained = line.LineAt;
     }
     return "";
 }
@@ -864,17 +865,20 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         }
         return;
     }
-    if (records.LoneBreaks > 0) {
-        Find(judge, records.FirstLoneBreak, false,
-             Plural(records.LoneBreaks, "record line") +
-                 (records.LoneBreaks == 1 ? " from here ends in " : " from here end in ") +
-                 (judge->Lines.CrDoubled ? "CR CR LF, not CR LF (its line ends were converted "
-                                           "twice, by a copy in text mode or a version-control "
-                                           "setting)"
-                  : judge->Lines.Break == '\r'
-                      ? "CR only, not CR LF (an editor saved the dump that way)"
-                      : "LF only, not CR LF (an editor saved the dump that way)") +
-                 ": every such text would gain a byte");
+    uint32_t counts[2] = {records.LoneBreaks, records.CrGained};
+    uint32_t firsts[2] = {records.FirstLoneBreak, records.FirstCrGained};
+    const char* how[2] = {judge->Lines.Break == '\r'
+                              ? "CR only, not CR LF (an editor saved the dump that way)"
+                              : "LF only, not CR LF (an editor saved the dump that way)",
+                          "CR CR LF, not CR LF (line ends converted twice, by a copy in text "
+                          "mode or a version-control setting)"};
+    for (int k = 0; k < 2; ++k) {
+        if (counts[k] > 0) {
+            Find(judge, firsts[k], false,
+                 Plural(counts[k], "record line") +
+                     (counts[k] == 1 ? " from here ends in " : " from here end in ") + how[k] +
+                     ": every such text would gain a byte");
+        }
     }
     if (walk->Repaired && !records.TextChanged) {
         Find(judge, 0, true, "blanks an editor put into the markup are repaired; no text changes");

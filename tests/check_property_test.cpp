@@ -279,6 +279,12 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
     {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
     // A copy that converted the line ends twice: a decode never ends its START line so.
     {"saved with CR CR LF line ends", [](Case* c) { c->LineEnd = "\r\r\n"; }},
+    {"record lines pasted with their line ends converted twice, the head's not",
+     [](Case* c) {
+         for (size_t k = 0; k < c->What.Records.size(); ++k) {
+             c->Lines[c->RecordLine(k)] += "\r";
+         }
+     }},
     {"a record line that ends in CR alone",
      [](Case* c) {
          if (!c->What.Records.empty()) {
