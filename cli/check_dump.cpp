@@ -853,6 +853,11 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         BuildSideDataNames(judge->Name, first, sibling);
         lost = FileStands(first) || FileStands(sibling);
     }
+    // Side data beside a dump that shows no tail, head-only or cut in its head included. (A
+    // cut-off dump has its own problem.)
+    if (!walk->WantsSideData && !unread.TailMarker && walk->End != DUMP_CUT_OFF) {
+        JudgeUnusedSideData(judge, walk->End == DUMP_CLOSED ? walk->EndAt : UINT32_MAX);
+    }
     if (StoredLineCount == 0) {
         bool tail = walk->WantsSideData || lost;
         if (lines > 0 || tail) {
@@ -890,13 +895,10 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                  (lost ? ": the rebuild does not splice the side data"
                        : ": the rebuild does not read it, and no side data stands to splice"));
     }
-    // A cut-off dump has its own problem.
     if (walk->WantsSideData && walk->End != DUMP_CUT_OFF) {
         JudgeSideData(judge, records,
                       StartsSeenLine(judge, walk->TailMarkerAt) ||
                           JoinedMarkerLine(walk, walk->TailMarkerAt));
-    } else if (!walk->WantsSideData && walk->End == DUMP_CLOSED && !unread.TailMarker) {
-        JudgeUnusedSideData(judge, walk->EndAt);
     }
     if (lines != StoredLineCount && walk->LineCount.DigitsFound) {
         Find(judge, walk->LineCount.KeywordAt, true,

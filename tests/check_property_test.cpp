@@ -391,6 +391,12 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
          (count ? c->What.Count : c->What.Header) = std::stoll(value, nullptr, 0);
      }},
     {"the closing line deleted", [](Case* c) { c->Lines.pop_back(); }},
+    {"every line between the head and the closing line deleted",
+     [](Case* c) {
+         c->Lines.erase(c->Lines.begin() + 4, c->Lines.end() - 1);
+         c->What.Records.clear();
+         c->What.Marker.clear();
+     }},
     {"the side data deleted", [](Case* c) { c->SideDataThere = false; }},
     {"another version's side data",
      [](Case* c) {
