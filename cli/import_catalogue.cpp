@@ -97,20 +97,29 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
         std::vector<CatalogueEntry> entries;
         CatalogueText header;
         CatalogueProblem problem;
-        if (!ReadCatalogue((const char*)file.Bytes, file.Size, &entries, &header, &problem)) {
+        const char* bytes = (const char*)file.Bytes;
+        bool read = ReadCatalogue(bytes, file.Size, &entries, &header, &problem);
+        // A catalogue that cannot be read may be one in another encoding, where a double-byte
+        // character can end in a backslash or quote byte: its header is looked for as written.
+        std::string fields;
+        if (read) {
+            AppendCatalogueText(bytes, header, &fields);
+        } else {
+            fields.assign(bytes, std::min<size_t>(file.Size, 4096));
+        }
+        std::string charset = fields.substr(std::min(fields.find("charset="), fields.size()));
+        if (!charset.empty() && !NamesUtf8(charset.c_str() + 8)) {
+            PrintProblem(catalogue, "is not in UTF-8 (" +
+                                        charset.substr(0, strcspn(charset.c_str(), " \n;\\\"")) +
+                                        "); convert it first with msgconv -t UTF-8");
+            return false;
+        }
+        if (!read) {
             PrintProblem(catalogue, "line " + std::to_string(problem.Line) + ": " + problem.What +
                                         "; nothing written");
             return false;
         }
         std::move(entries.begin(), entries.end(), std::back_inserter(Entries));
-        std::string fields;
-        AppendCatalogueText((const char*)file.Bytes, header, &fields);
-        std::string charset = fields.substr(std::min(fields.find("charset="), fields.size()));
-        if (!charset.empty() && !NamesUtf8(charset.c_str() + 8)) {
-            PrintProblem(catalogue, "is not in UTF-8 (" + charset.substr(0, charset.find('\n')) +
-                                        "); convert it first with msgconv -t UTF-8");
-            return false;
-        }
         // An export for a game whose texts are not UTF-8 names their encoding.
         size_t named = fields.find(GAME_ENCODING_FIELD);
         size_t from = named + strlen(GAME_ENCODING_FIELD);
