@@ -30,10 +30,10 @@
 void AppendCatalogueHeader(std::string* out, const char* project, const char* generator,
                            const char* gameEncoding);
 
-// One entry: reference comment, msgctxt, msgid (the UTF-8 text), an empty msgstr and a blank
-// line. The text holds no NUL and no 0x04 byte, which gettext's tools refuse in a msgid (0x04
-// separates the context there); the caller leaves such texts out. The reference is written as
-// it stands, on one line.
+// One entry: a blank line, reference comment, msgctxt, msgid (the UTF-8 text) and an empty
+// msgstr; so the catalogue ends in one line end, as gettext's tools write one. The text holds no
+// NUL and no 0x04 byte, which gettext's tools refuse in a msgid (0x04 separates the context there);
+// the caller leaves such texts out. The reference is written as it stands, on one line.
 void AppendCatalogueEntry(std::string* out, const char* reference, const char* context,
                           const char* text, size_t length);
 

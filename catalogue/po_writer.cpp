@@ -142,16 +142,15 @@ void AppendCatalogueHeader(std::string* out, const char* project, const char* ge
     if (gameEncoding != NULL) {
         AppendHeaderField(out, GAME_ENCODING_FIELD, gameEncoding);
     }
-    out->push_back('\n');
 }
 
 void AppendCatalogueEntry(std::string* out, const char* reference, const char* context,
                           const char* text, size_t length)
 {
-    out->append("#: ");
+    out->append("\n#: ");
     out->append(reference);
     out->push_back('\n');
     AppendKeyword(out, "msgctxt", context, strlen(context));
     AppendKeyword(out, "msgid", text, length);
-    out->append("msgstr \"\"\n\n");
+    out->append("msgstr \"\"\n");
 }
