@@ -47,8 +47,11 @@ static std::string NarrowPath(const fs::path& folder, const char* file)
 
 // Scratch folders that a verify killed midway left, named after its process, which has ended:
 // removed once a run, as a decode's temporary file is by the next conversion in its folder.
+// Only those untouched for an hour: a process that runs may be out of sight (another container
+// that shares the temporary folder), and no conversion of a verify takes that long.
 static void RemoveAbandonedScratch(const fs::path& base)
 {
+    auto lately = fs::file_time_type::clock::now() - std::chrono::hours(1);
     std::error_code error;
     for (fs::directory_iterator entry(base, error), end; !error && entry != end;
          entry.increment(error)) {
@@ -60,7 +63,8 @@ static void RemoveAbandonedScratch(const fs::path& base)
         }
         uint64_t process = strtoull(name.c_str() + strlen(SCRATCH_PREFIX), NULL, 10);
         std::error_code ignored;
-        if (process != 0 && !ProcessRuns(process) && entry->is_directory(ignored)) {
+        if (process != 0 && !ProcessRuns(process) && entry->is_directory(ignored) &&
+            entry->last_write_time(ignored) < lately && !ignored) {
             fs::remove_all(entry->path(), ignored);
         }
     }

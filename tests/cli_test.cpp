@@ -97,18 +97,23 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "n.spc: a rebuild of n.txt will not give this file back byte for byte: a dump shows "
          "only the last four digits of the record number 10000",
          {}},
-        // Scratch folders of a verify that was killed go; those of one that runs stay.
+        // Scratch folders of a verify that was killed go; those of one that runs stay, and so
+        // do fresh ones, whose process may run out of sight.
         {{{"a.spc", SPEECH},
           {"t", "/"},
           {"t/quillmarsh-verify-2147483647-5", "/"},
           {"t/quillmarsh-verify-2147483647-5/v.txt", "x"},
+          {"t/quillmarsh-verify-2147483646-5", "/"},
+          {"t/quillmarsh-verify-2147483646-5/v.txt", "z"},
           {"t/quillmarsh-verify-1-5", "/"},
           {"t/quillmarsh-verify-1-5/v.txt", "y"}},
          "verify a.spc",
          0,
          "a.spc: round-trips exactly",
-         {{"t/quillmarsh-verify-2147483647-5/v.txt", "-"}, {"t/quillmarsh-verify-1-5/v.txt", "y"}},
-         "TMPDIR=\"$PWD/t\""},
+         {{"t/quillmarsh-verify-2147483647-5/v.txt", "-"},
+          {"t/quillmarsh-verify-2147483646-5/v.txt", "z"},
+          {"t/quillmarsh-verify-1-5/v.txt", "y"}},
+         "touch -d '-2 hours' t/*-5; touch t/*46-5; TMPDIR=\"$PWD/t\""},
         // A name the rebuild reads as a header value or a record line.
         {{{"x HEADER: 9.spc", SPEECH}},
          "decode 'x HEADER: 9.spc'",
