@@ -410,7 +410,7 @@ struct RecordJudgement {
     bool TextChanged; // by the repair pass
 };
 
-// How the repair pass that puts the markup's blanks back changed this record's text, or "":
+// How the repair pass that takes the blanks out of the markup changed this record's text, or "":
 // the lines it stands on, as read, must end in the text the rebuild writes, a marker line
 // joined to its end (`joined` bytes, which the repair must have left as they were) aside.
 static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, RecordJudgement* records,
@@ -445,7 +445,7 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
         return "";
     }
     records->TextChanged = true;
-    return "the repair pass that puts the markup's blanks back changes the text of " +
+    return "the repair pass that takes the blanks out of the markup changes the text of " +
            RecordName(line.LineNumber) + ": the rebuild writes " +
            Excerpt(walk->Bytes + line.TextStart, line.Length) +
            " (remove the blanks from the markup yourself, the first line included, and the "
@@ -920,8 +920,10 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     const DumpWalk start = walk;
     Judge judge = {name, &walk, CountLinesOf(walk.Bytes, walk.Size), result};
     if (!walk.StartFound) {
-        Find(&judge, UINT32_MAX, false, NotADump(walk.Utf16) + ": a rebuild refuses it");
-        result->RebuildFails = true;
+        Find(&judge, UINT32_MAX, false,
+             NotADump(walk.Utf16) +
+                 (GuardEdits ? ": a rebuild refuses it" : ": only -f makes a rebuild take it"));
+        result->RebuildFails = GuardEdits;
     } else {
         if (walk.ByteOrderMark) {
             Find(&judge, 0, true,

@@ -650,7 +650,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
                     "[:::::]\r[LINE: 0001] NOTE: x\r[LINE:0002]ok\r[:::::]Speech FINISH[:::::]"}},
          "check a.txt",
          1,
-         "a.txt: line 4: the repair pass that puts the markup's blanks back changes the text of "
+         "a.txt: line 4: the repair pass that takes the blanks out of the markup changes the text "
+         "of "
          "record 0001: the rebuild writes \"NOTE:x\\r\"",
          {}},
         {{{"a.txt", std::string(DUMP).insert(DUMP.find("[LINE:0002]"), "- ")}, {"a.ext", "\x01"}},
