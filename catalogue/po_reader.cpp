@@ -167,7 +167,9 @@ static const char* ReadEscape(const char* p, const char* end, std::string* out)
             value = value * 16 + (unsigned)HexDigit(*p);
         }
     }
-    if (p == digits) {
+    // A NUL ends the text for gettext's tools, which take what stands before it alone: no
+    // meaning of it is safe to write into a game.
+    if (p == digits || value == 0) {
         return NULL;
     }
     if (out != NULL) {

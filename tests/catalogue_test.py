@@ -324,6 +324,12 @@ def read_as_gettext_reads():
         expect("%r refused, as msgfmt refuses it" % form, checked.returncode != 0 and
                result.returncode == 2 and b"refused.po: line " in result.stderr and
                said in result.stderr, result.stderr)
+    # msgfmt takes "\0" and cuts the text there; no reading of it is safe for a game.
+    write("nul.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au\\0 revoir"'))
+    result = run("import", "--fuzzy", "nul.po")
+    expect("a \\0 escape is refused", result.returncode == 2 and
+           b"invalid escape \\0" in result.stderr and not os.path.exists("mod/0001.spc"),
+           result.stderr)
 
 
 def windows_program_writes_the_same_bytes():
