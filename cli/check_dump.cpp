@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <ctype.h>
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -138,9 +139,12 @@ static uint32_t SkipBlanks(const uint8_t* bytes, uint32_t size, uint32_t p)
             ++p;
         } else if (StandsAt(bytes, size, p, "\xC2\xA0")) {
             p += 2;
-        } else if (p + 2 < size && bytes[p] == 0xE2 && bytes[p + 1] == 0x80 &&
-                   ((bytes[p + 2] >= 0x80 && bytes[p + 2] <= 0x8B) || bytes[p + 2] == 0xAF)) {
-            p += 3; // the typographic spaces, the zero-width one among them
+        } else if ((p + 2 < size && bytes[p] == 0xE2 && bytes[p + 1] == 0x80 &&
+                    ((bytes[p + 2] >= 0x80 && bytes[p + 2] <= 0x8B) || bytes[p + 2] == 0xAF)) ||
+                   StandsAt(bytes, size, p, "\xE3\x80\x80")) {
+            // The typographic spaces, the zero-width one among them, and the ideographic space
+            // of Japanese and Chinese input.
+            p += 3;
         } else {
             return p;
         }
@@ -670,18 +674,17 @@ static void JudgeSequence(Judge* judge, const DumpRecordLine& line, RecordJudgem
 // ---- Side data -----------------------------------------------------------------------------
 
 // Whether `bytes`, found under the short name `first` that a rebuild of `dump` looks for first,
-// are another dump's side data: its own side data `sibling` stands with other bytes, or, with
-// none of its own, the dump of that short name is another one.
-static bool AnotherDumpsSideData(const char* dump, const char* first, const char* sibling,
-                                 const uint8_t* bytes, uint32_t size)
+// are not its own side data: that, `sibling`, stands with other bytes, or is missing (a decode
+// writes side data under the dump's own name alone).
+static bool AnotherDumpsSideData(const char* first, const char* sibling, const uint8_t* bytes,
+                                 uint32_t size)
 {
-    std::string owner = WithEnding(first, "txt");
     // One name is one file, though a decode may replace it between two looks at it.
     if (strcmp(first, sibling) == 0 || SameFile(first, sibling)) {
         return false;
     }
     if (!FileStands(sibling)) {
-        return FileStands(owner.c_str()) && !SameFile(owner.c_str(), dump);
+        return true;
     }
     uint8_t* held = NULL;
     uint32_t heldSize = 0;
@@ -699,9 +702,18 @@ bool SplicesAnotherDumpsSideData(const char* dump)
     uint8_t* bytes = NULL;
     uint32_t size = 0;
     bool another = ReadWholeSideFile(first, &bytes, &size) == LOAD_OK &&
-                   AnotherDumpsSideData(dump, first, sibling, bytes, size);
+                   AnotherDumpsSideData(first, sibling, bytes, size);
     free(bytes);
     return another;
+}
+
+std::string OtherSideData(const char* first, const char* sibling)
+{
+    std::string owner = WithEnding(first, "txt");
+    return first + (FileStands(owner.c_str()) ? " (the side data of " + owner + ")" : "") +
+           (FileStands(sibling)
+                ? ", not this dump's own " + std::string(sibling)
+                : ", while this dump's own " + std::string(sibling) + " is missing");
 }
 
 // A dump whose tail marker line was deleted shows no tail, and its rebuild writes none: the
@@ -762,10 +774,8 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
     } else if (!markerShown) {
         problem = marker + " inside a text is taken for a tail marker: the rebuild splices " +
                   sideData + " after the records, a tail this dump does not show";
-    } else if (name == first && AnotherDumpsSideData(judge->Name, first, sibling, bytes, size)) {
-        problem = std::string("the rebuild would splice ") + first + " (the side data of " +
-                  WithEnding(first, "txt") + "), not this dump's own " + sibling +
-                  ": the wrong tail";
+    } else if (name == first && AnotherDumpsSideData(first, sibling, bytes, size)) {
+        problem = "the rebuild would splice " + OtherSideData(first, sibling) + ": the wrong tail";
     } else if (records.Started && !records.SequenceBroken) {
         // The decoder reads on from the last record into the spliced bytes.
         SpeechWalk tail;
@@ -996,6 +1006,11 @@ FileOutcome CheckFile(const char* name)
                     true);
         return FILE_FINDINGS;
     }
+    if (ModLeadsBack(name)) {
+        // Refused before it is read: its header values do not carry over either.
+        PrintResult(name, MOD_LEADS_BACK ": the rebuild refuses", true);
+        return FILE_FINDINGS;
+    }
     Judged.Emit = PrintFinding; // the rest JudgeDump sets
     CheckedName = name;
     if (!RunCore(name, name, JudgeLoadedDump)) {
@@ -1004,13 +1019,16 @@ FileOutcome CheckFile(const char* name)
     if (!Judged.RebuildFails) {
         RememberRebuild(name);
     }
-    // What stops a rebuild before it writes, whatever the dump holds.
-    bool modLeadsBack = ModLeadsBack(name);
-    if (modLeadsBack || FileStands(OUTPUT_DIRECTORY)) {
+    // What stops a rebuild from writing, whatever the dump holds.
+    std::string rebuilt = OUTPUT_DIRECTORY "/" + WithEnding(BaseNameOf(name), "spc");
+    int unusable = WhyNoFileCanBeWritten(rebuilt.c_str());
+    if (unusable == ENOTDIR || unusable == EISDIR || unusable == EINVAL) {
         PrintResult(name,
-                    modLeadsBack ? MOD_LEADS_BACK ": the rebuild refuses"
-                                 : OUTPUT_DIRECTORY " exists and is not a folder: the rebuild "
-                                                    "cannot write into it",
+                    unusable == ENOTDIR
+                        ? OUTPUT_DIRECTORY " exists and is not a folder: the rebuild cannot write "
+                                           "into it"
+                        : rebuilt + " is a folder, a pipe or a device: the rebuild cannot "
+                                    "replace it",
                     true);
         Judged.Problems += 1;
     }

@@ -99,6 +99,9 @@ std::string NameKey(std::string name);
 // another dump's: its own side data stands with other bytes, or, with none of its own, the
 // dump of that short name is another one.
 bool SplicesAnotherDumpsSideData(const char* dump);
+// Names side data found under the short name `first` as not the dump's own `sibling`:
+// "0001.ext (the side data of 0001.txt), not this dump's own intro_0001.ext".
+std::string OtherSideData(const char* first, const char* sibling);
 // What to say when the dump's own side data stands beside it but no tail marker follows its
 // records (its line deleted or moved), or "".
 std::string UnusedSideData(const char* dump);

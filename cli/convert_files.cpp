@@ -269,9 +269,8 @@ FileOutcome RebuildFile(const char* name)
     char sibling[PATH_CAPACITY];
     BuildSideDataNames(name, first, sibling);
     if (strcmp(LastConversion.SideDataName, first) == 0 && SplicesAnotherDumpsSideData(name)) {
-        PrintProblem(name, std::string("spliced ") + first + " (the side data of " +
-                               WithEnding(first, "txt") + "), not this dump's own " + sibling +
-                               ": " + LastConversion.OutputName + " may have the wrong tail");
+        PrintProblem(name, "spliced " + OtherSideData(first, sibling) + ": " +
+                               LastConversion.OutputName + " may have the wrong tail");
         return FILE_FINDINGS;
     }
     if (LastConversion.RecordsLeftOut) {

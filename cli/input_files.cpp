@@ -25,7 +25,15 @@ int WhyNoFileCanBeWritten(const char* name)
     // "dir/." names the folder on either system, where "dir/" fails on Windows.
     std::string folder = std::string(name, (size_t)(BaseNameOf(name) - name)) + ".";
     if (stat(folder.c_str(), &status) != 0) {
-        return errno;
+        int missing = errno;
+#ifndef _WIN32
+        // A link that leads nowhere stands where the folder would be made.
+        if (missing == ENOENT && folder.size() > 2 &&
+            lstat(folder.substr(0, folder.size() - 2).c_str(), &status) == 0) {
+            return ENOTDIR;
+        }
+#endif
+        return missing;
     }
     if (!S_ISDIR(status.st_mode)) {
         return ENOTDIR;

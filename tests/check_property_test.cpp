@@ -311,11 +311,12 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              c->What.Count = 2000;
              break;
          case 3:
-             c->Lines[2] = std::vector<std::string>{"\t[::::]HEADER: \t+ ",
-                                                    "\xC2\xA0- [:::::]HEADER: \xC2\xA0\"",
-                                                    "\xEF\xBC\xBB:::::\xEF\xBC\xBDHEADER: ",
-                                                    "[:::::]HEADER: \xE2\x80\x9C"}[c->Pick(4)] +
-                           std::to_string(c->What.Header);
+             c->Lines[2] =
+                 std::vector<std::string>{
+                     "\t[::::]HEADER: \t+ ", "\xC2\xA0- [:::::]HEADER: \xC2\xA0\"",
+                     "\xEF\xBC\xBB:::::\xEF\xBC\xBDHEADER: ", "[:::::]HEADER: \xE2\x80\x9C",
+                     "[:::::]HEADER: \xE3\x80\x80"}[c->Pick(5)] +
+                 std::to_string(c->What.Header);
              // A comment in another script after it, with another value.
              c->Lines.insert(c->Lines.begin() + 3, c->Pick(2)
                                                        ? "\xD0\x9F\xD1\x80\xD0\xB8: HEADER: 7"
