@@ -461,7 +461,8 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
 {
     const DumpWalk* walk = judge->Walk;
     const uint8_t* bytes = walk->Bytes;
-    std::string record = "the text of " + RecordName(line.LineNumber);
+    // Named only when there is something to say: most records have nothing.
+    auto record = [&line] { return "the text of " + RecordName(line.LineNumber); };
     if (line.LineAt == walk->FirstLineAt && !StartsRecordLine(judge, line.LineAt)) {
         return "\"" RECORD_PREFIX "\" stands inside this line: the rebuild takes it for the first "
                "record line and writes " +
@@ -522,21 +523,21 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         }
         return "line " + std::to_string(LineOf(judge, line.TextEnd)) +
                " holds a short-tail marker before this last record line: the rebuild writes " +
-               Plural(line.Length, "byte") + " of " + record +
+               Plural(line.Length, "byte") + " of " + record() +
                ", as many as the text before that marker had";
     }
     uint32_t span = line.TextEnd - line.TextStart;
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
     if (line.TextEnd < walk->Size && bytes[line.TextEnd - 1] != judge->Lines.Break) {
         if (bytes[line.TextEnd - 1] == '\r') {
-            return record + " ends in CR alone, not CR LF: the rebuild writes the CR into it";
+            return record() + " ends in CR alone, not CR LF: the rebuild writes the CR into it";
         }
         // A list mark, a quote or a pasted byte-order mark before the next line's marker.
         uint32_t markup = MarkupBefore(bytes, line.TextEnd);
         if (StartsSeenLine(judge, markup)) {
             // MarkupBefore passes over blanks too.
             bool blanks = SkipBlanksBack(bytes, line.TextEnd) == markup;
-            return record + " is followed by a line with " +
+            return record() + " is followed by a line with " +
                    (blanks                                                  ? "blanks"
                     : StandsAt(bytes, line.TextEnd, markup, "\xEF\xBB\xBF") ? "a byte-order mark"
                     : StandsAt(bytes, line.TextEnd, markup, "\xE2\x80\x8B")
@@ -553,7 +554,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         }
         bool recordLine = StandsAt(bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
         uint32_t shown = recordLine ? (uint32_t)strlen(RECORD_PREFIX) : 9;
-        return record + " holds " +
+        return record() + " holds " +
                Excerpt(bytes + line.TextEnd, std::min<uint32_t>(walk->Size - line.TextEnd, shown)) +
                ": the rebuild " +
                (recordLine ? "starts a new record there"
@@ -574,7 +575,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         }
         shown -= line.TextStart;
         if (line.Length != span || shown != span - 1) {
-            return "the rebuild writes " + Plural(line.Length, "byte") + " of " + record +
+            return "the rebuild writes " + Plural(line.Length, "byte") + " of " + record() +
                    ", which shows " + std::to_string(shown);
         }
     } else if (!OnlyLineBreaks(bytes, line.TextStart + line.Length, line.TextEnd)) {
@@ -587,7 +588,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             uint32_t end = NextLineEnd(bytes, at, line.TextEnd);
             bool marker = StandsAt(bytes, line.TextEnd, at, MARKER_BRACKET);
             if (marker || LooksLikeRecordLine(bytes, at, end, 0, 10000)) {
-                return record + " runs on into line " + std::to_string(LineOf(judge, at)) + ", " +
+                return record() + " runs on into line " + std::to_string(LineOf(judge, at)) + ", " +
                        Excerpt(bytes + at, end - at) +
                        (marker ? ", a marker line that does not end a text there: the rebuild "
                                  "writes it into this text (marker lines keep the words and "
@@ -599,14 +600,14 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         }
         // Only a text with two or more line breaks gets here: the walk counts every byte but
         // the CR LF pairs, and a text ending in one line end is an empty line or a lone one.
-        return record + " spans " + std::to_string(line.LineBreaks) + " lines: the rebuild cuts " +
-               std::to_string(2 * (line.LineBreaks - 1)) +
+        return record() + " spans " + std::to_string(line.LineBreaks) +
+               " lines: the rebuild cuts " + std::to_string(2 * (line.LineBreaks - 1)) +
                " bytes from its end, two for each line break in it";
     }
     if (line.LineAt > 0 && bytes[line.LineAt - 1] == '"' && line.Length > 0 &&
         bytes[line.TextStart + line.Length - 1] == '"') {
-        return record + " stands in quotes, as a spreadsheet saves a line: the rebuild writes "
-                        "the closing quote into the text (take both quotes out)";
+        return record() + " stands in quotes, as a spreadsheet saves a line: the rebuild writes "
+                          "the closing quote into the text (take both quotes out)";
     }
     std::string repaired = RepairProblem(judge, line, records, lone, 0);
     if (!repaired.empty()) {
