@@ -10,6 +10,8 @@
 #include <map>
 #include <stdio.h>
 #include <string.h>
+#include <string_view>
+#include <unordered_map>
 
 // The strings of "#|" or "#~" lines, which make no entry the reader keeps: msgmerge's msgctxt and
 // msgid that a translation was made for, or an obsolete entry's. Each Has... says its keyword
@@ -552,23 +554,23 @@ static int CompareKeys(const char* bytes, const CatalogueEntry& a, const Catalog
     return first.compare(second);
 }
 
-// The second definition nearest the start of two entries with the same context and msgid.
+// The second definition nearest the start of two entries with the same context and msgid. The
+// entries are found by their context, which almost always tells them apart, so a catalogue of
+// many entries is looked at once.
 static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntry>& entries,
                               size_t count)
 {
-    std::vector<uint32_t> order(count);
-    for (size_t i = 0; i < count; ++i) {
-        order[i] = (uint32_t)i;
-    }
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        int keys = CompareKeys(bytes, entries[a], entries[b]);
-        return keys != 0 ? keys < 0 : a < b;
-    });
+    std::unordered_multimap<std::string_view, uint32_t> byContext(count);
     uint32_t line = UINT32_MAX;
-    for (size_t i = 1; i < count; ++i) {
-        if (CompareKeys(bytes, entries[order[i - 1]], entries[order[i]]) == 0) {
-            line = std::min(line, entries[order[i]].Line);
+    for (uint32_t i = 0; i < (uint32_t)count; ++i) {
+        auto same = byContext.equal_range(entries[i].Context);
+        for (auto k = same.first; k != same.second; ++k) {
+            if (CompareKeys(bytes, entries[k->second], entries[i]) == 0) {
+                line = std::min(line, entries[i].Line);
+                break;
+            }
         }
+        byContext.emplace(entries[i].Context, i);
     }
     return line;
 }
