@@ -16,11 +16,30 @@ bool StandsAt(const uint8_t* bytes, uint32_t size, uint32_t p, const char* marke
     return p <= size && size - p >= length && memcmp(bytes + p, marker, length) == 0;
 }
 
+// The first `byte` from p on, before end, or end.
+static uint32_t NextByte(const uint8_t* bytes, uint32_t end, uint32_t p, uint8_t byte)
+{
+    const void* next = p < end ? memchr(bytes + p, byte, end - p) : NULL;
+    return next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : end;
+}
+
+// The same, right after another one: brackets and CRs often stand close together in a game's
+// texts ("[A] or [B]", line breaks), so the next few bytes are looked at in place, and only
+// past them does a search start, whose call would cost more than they do.
+static uint32_t NextByteNearby(const uint8_t* bytes, uint32_t end, uint32_t p, uint8_t byte)
+{
+    for (uint32_t near = end - p > 16 ? p + 16 : end; p < near; ++p) {
+        if (bytes[p] == byte) {
+            return p;
+        }
+    }
+    return NextByte(bytes, end, p, byte);
+}
+
 // The first '[' from p on, or size.
 static uint32_t NextBracket(const uint8_t* bytes, uint32_t size, uint32_t p)
 {
-    const void* next = p < size ? memchr(bytes + p, '[', size - p) : NULL;
-    return next != NULL ? (uint32_t)((const uint8_t*)next - bytes) : size;
+    return NextByte(bytes, size, p, '[');
 }
 
 // The first '[' from p on that may start a record line or a marker ("[LI", "[::"), or size: a
@@ -31,7 +50,7 @@ static uint32_t NextMarkupBracket(const uint8_t* bytes, uint32_t size, uint32_t 
     uint32_t q = NextBracket(bytes, size, p);
     while (q + 2 < size && !(bytes[q + 1] == 'L' && bytes[q + 2] == 'I') &&
            !(bytes[q + 1] == ':' && bytes[q + 2] == ':')) {
-        q = NextBracket(bytes, size, q + 1);
+        q = NextByteNearby(bytes, size, q + 1, '[');
     }
     return q;
 }
@@ -146,15 +165,10 @@ void EndDumpWalk(DumpWalk* walk)
 static uint32_t CountLineBreaks(const uint8_t* bytes, uint32_t size, uint32_t from, uint32_t to)
 {
     uint32_t pairs = 0;
-    while (from < to) {
-        const uint8_t* cr = (const uint8_t*)memchr(bytes + from, '\r', to - from);
-        if (cr == NULL) {
-            break;
-        }
-        from = (uint32_t)(cr - bytes) + 1;
-        if (from < size && bytes[from] == '\n') {
-            ++pairs;
-        }
+    for (from = NextByte(bytes, to, from, '\r'); from < to;
+         from = NextByteNearby(bytes, to, from, '\r')) {
+        ++from;
+        pairs += from < size && bytes[from] == '\n';
     }
     return pairs;
 }
