@@ -23,6 +23,8 @@ static uint32_t ExportedTexts;
 static uint32_t InvalidTexts; // not valid in the game's encoding, left out
 static bool ExportWarned;
 static std::string Unmasked;
+static std::string Place;   // of an entry: its reference,
+static std::string Context; // and its msgctxt
 static std::string Utf8;
 static OutputFile* Output; // a template written as its entries are found; NULL: gathered
 
@@ -45,7 +47,13 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
         Unmasked.resize(record.TextLength);
         MaskBytes((uint8_t*)&Unmasked[0], bytes + walk.RecordStart + RECORD_HEAD_SIZE,
                   record.TextLength);
-        std::string place = ExportedBase + ":" + std::to_string(record.LineNumber);
+        // "NAME:42" and "NAME:0042", in strings kept from entry to entry, as a file may
+        // have tens of thousands of short texts.
+        std::string digits = std::to_string(record.LineNumber);
+        Place.assign(ExportedBase).append(1, ':').append(digits);
+        Context.assign(Place, 0, ExportedBase.size() + 1)
+            .append(digits.size() < 4 ? 4 - digits.size() : 0, '0')
+            .append(digits);
         // gettext's tools refuse a whole catalogue for a NUL or an EOT (its context separator)
         // in a string.
         if (memchr(Unmasked.data(), 0, Unmasked.size()) != NULL ||
@@ -64,10 +72,7 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
             firstInvalid = InvalidTexts++ == 0 ? record.LineNumber : firstInvalid;
             continue;
         }
-        char number[8];
-        snprintf(number, sizeof number, ":%04u", (unsigned)record.LineNumber);
-        std::string context = ExportedBase + number;
-        AppendCatalogueEntry(&Catalogue, place.c_str(), context.c_str(), text->data(),
+        AppendCatalogueEntry(&Catalogue, Place.c_str(), Context.c_str(), text->data(),
                              text->size());
         ++ExportedTexts;
         if (Output != NULL && Catalogue.size() >= OUTPUT_STAGING_CAPACITY) {
