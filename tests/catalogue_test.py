@@ -156,6 +156,12 @@ def carried_over_a_patch_by_msgmerge():
     result = run("import", "pair.po")
     expect("only the entry with a previous msgid is taken as moved",
            read("mod/0001.spc") == speech(3, 2, [(1, b"Salut"), (2, b"Hello")]), result.stdout)
+    # The flag of a fuzzy obsolete entry stays with it, not with the entry after it.
+    write("after.po", b'#, fuzzy\n#~ msgctxt "0001.spc:0009"\n#~ msgid "Old"\n#~ msgstr "Vieux"\n\n'
+          b'msgctxt "0001.spc:0002"\nmsgid "Hello"\nmsgstr "Salut"\n')
+    result = run("import", "after.po")
+    expect("an entry after a fuzzy obsolete one is not fuzzy",
+           read("mod/0001.spc") == speech(3, 2, [(1, b"Hello"), (2, b"Salut")]), result.stdout)
     # msgmerge gives a moved record the first translation of its text: another record's where
     # the text stood twice (the other one now obsolete), or another file's.
     write("0001.spc", speech(3, 3, [(1, b"Yes"), (2, b"No"), (3, b"Yes")]))
