@@ -855,6 +855,15 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "h.txt: 0 records -> mod/h.spc\n",
          {{"mod/h.spc", std::string("\3\0\0\0\0", 5)}}},
+        // Record lines pasted with their line ends converted twice: every text gains a CR.
+        {{{"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("Hi\r\n"), 4, "Hi\r\r\n")
+                        .replace(DUMP.find("yo\r\n") + 1, 4, "yo\r\r\n")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: 2 record lines from here end in CR CR LF, not CR LF",
+         {}},
         // What stops a rebuild from writing; a dump the rebuild refuses passes no value on.
         {{{"a.txt", DUMP}, {"a.ext", "\x01\x02"}, {"mod", "/"}, {"mod/a.spc", "/"}},
          "check a.txt",
