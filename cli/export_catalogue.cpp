@@ -124,12 +124,13 @@ static std::string KeptInPlace(const char* name)
                                         : "";
 }
 
-// A game whose texts are not UTF-8 is named in the catalogue, so that an import without the
-// same --encoding is refused rather than writing UTF-8 into the game.
+// The game's encoding is named in the catalogue, UTF-8 too, so that an import with another
+// --encoding, or without the one named, is refused rather than writing the translations in the
+// wrong one (an English game's texts, all ASCII, tell nothing).
 static void AppendHeader(const char* project)
 {
     AppendCatalogueHeader(&Catalogue, project, "quillmarsh " QUILLMARSH_VERSION,
-                          GameEncoding != ENCODING_UTF8 ? TextEncodingName(GameEncoding) : NULL);
+                          TextEncodingName(GameEncoding));
 }
 
 // FILE.pot beside the speech file, written as its entries are found.

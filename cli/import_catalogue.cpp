@@ -120,16 +120,18 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
             return false;
         }
         std::move(entries.begin(), entries.end(), std::back_inserter(Entries));
-        // An export for a game whose texts are not UTF-8 names their encoding.
+        // An export names the game's encoding (an older one only where it is not UTF-8).
         size_t named = fields.find(GAME_ENCODING_FIELD);
         size_t from = named + strlen(GAME_ENCODING_FIELD);
         TextEncoding exported = GameEncoding;
         std::string name =
             named == std::string::npos ? "" : fields.substr(from, fields.find('\n', from) - from);
-        if (!name.empty() &&
-            (!FindTextEncoding(name.c_str(), &exported) || exported != GameEncoding)) {
+        bool known = FindTextEncoding(name.c_str(), &exported);
+        if (!name.empty() && (!known || exported != GameEncoding)) {
             PrintProblem(catalogue, "was exported for a game whose texts are in " + name +
-                                        "; import it with --encoding " + name);
+                                        (known && exported == ENCODING_UTF8
+                                             ? "; import it without --encoding"
+                                             : "; import it with --encoding " + name));
             return false;
         }
         EntryCatalogue.resize(Entries.size(), Catalogues.size() - 1);

@@ -225,6 +225,14 @@ def shift_jis_both_ways():
     expect("import without the --encoding the catalogue names is refused, nothing written",
            result.returncode == 2 and b"import it with --encoding Shift_JIS" in result.stderr and
            read("mod/sjis.spc") == before, result.stderr)
+    # An English game's texts, all ASCII, cannot tell a wrong --encoding: the header does.
+    write("en.spc", speech(1, 1, [(1, b"Open the door")]))
+    run("export", "en.spc")
+    translate("en.pot", {"en.spc:0001": "Ouvrez la porte \u2013 d\u00e9j\u00e0"}, "en.po")
+    result = run("import", "--encoding", "windows-1252", "en.po")
+    expect("a UTF-8 game's catalogue imported with another --encoding is refused",
+           result.returncode == 2 and b"import it without --encoding" in result.stderr and
+           not os.path.exists("mod/en.spc"), result.stderr)
     # A catalogue that does not name it: an older export's, or one a tool rewrote.
     write("sjis.po", read("sjis.po").replace(b'"X-Game-Encoding: Shift_JIS\\n"\n', b""))
     result = run("import", "sjis.po")
