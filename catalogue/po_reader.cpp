@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <stdio.h>
 #include <string.h>
 #include <string_view>
@@ -577,9 +578,9 @@ static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntr
 
 // msgmerge gives a moved record the translation of the first entry with its text, another
 // record's where the text stands in its file more than once: a move is taken only where that
-// text, obsolete entries included, has one translation in its file, and where no other move
-// comes from the same record (the other translation may have gone with --no-obsolete, or to a
-// changed text).
+// text, obsolete entries included, has one translation in its file, where no other move comes
+// from the same record, and where that record does not still hold the text (the other
+// translations may have gone with --no-obsolete, or to a changed text).
 static void
 KeepAmbiguousMovesFuzzy(const char* bytes, std::vector<CatalogueEntry>* entries,
                         const std::vector<std::pair<size_t, std::string>>& movedFrom,
@@ -598,13 +599,15 @@ KeepAmbiguousMovesFuzzy(const char* bytes, std::vector<CatalogueEntry>* entries,
         found.first->second.second |= found.first->second.first != translation;
     };
     std::vector<std::string> keys(entries->size());
+    std::vector<std::string> ids(entries->size());
+    std::set<std::string> standing; // each entry's context and text
     for (size_t k = 0; k < entries->size(); ++k) {
         const CatalogueEntry& entry = (*entries)[k];
-        std::string id;
         std::string translation;
-        AppendCatalogueText(bytes, entry.Id, &id);
+        AppendCatalogueText(bytes, entry.Id, &ids[k]);
         AppendCatalogueText(bytes, entry.Translation, &translation);
-        keys[k] = TextKey(entry.Context, id);
+        keys[k] = TextKey(entry.Context, ids[k]);
+        standing.insert(entry.Context + '\0' + ids[k]);
         if (!translation.empty()) {
             add(keys[k], translation);
         }
@@ -612,8 +615,10 @@ KeepAmbiguousMovesFuzzy(const char* bytes, std::vector<CatalogueEntry>* entries,
     for (const auto& text : obsolete) {
         add(text.first, text.second);
     }
-    for (size_t k = 0; k < entries->size(); ++k) {
-        (*entries)[k].Moved = (*entries)[k].Moved && !byText[keys[k]].second;
+    for (const auto& move : movedFrom) {
+        CatalogueEntry* entry = &(*entries)[move.first];
+        entry->Moved = entry->Moved && !byText[keys[move.first]].second &&
+                       standing.count(move.second + '\0' + ids[move.first]) == 0;
     }
 }
 

@@ -181,6 +181,16 @@ def carried_over_a_patch_by_msgmerge():
     expect("two moves from one record are both left fuzzy",
            read("mod/0001.spc") == speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"Non"), (4, b"Yes")]),
            result.stdout)
+    # Nor is a move taken from a record that still holds the text.
+    translate("twice.pot", {"0001.spc:0001": "Oui", "0001.spc:0002": "Non", "0001.spc:0003": "Ouais"}, "stay.po")
+    write("0001.spc", speech(3, 4, [(1, b"Yes"), (2, b"No"), (3, b"New"), (4, b"Yes")]))
+    run("export", "-o", "game.pot", "0001.spc")
+    subprocess.run(["msgmerge", "--quiet", "--previous", "--update", "stay.po", "game.pot"], check=True)
+    subprocess.run(["msgattrib", "--no-obsolete", "-o", "stay.po", "stay.po"], check=True)
+    result = run("import", "stay.po")
+    expect("a move from a record that still holds the text is left fuzzy",
+           read("mod/0001.spc") == speech(3, 4, [(1, b"Oui"), (2, b"Non"), (3, b"New"), (4, b"Yes")]),
+           result.stdout)
     write("0001.spc", speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"See you")], b"TAIL!"))
     shutil.copy("game.fr.po", "stale.po")
     write("0001.spc", speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")], b"TAIL!"))
