@@ -170,7 +170,9 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
                          [](const std::pair<uint32_t, size_t>& a,
                             const std::pair<uint32_t, size_t>& b) { return a.first < b.first; });
         // Two entries for one record, as when translators each return the whole catalogue with
-        // their part translated: the one translation is taken; two that differ are refused.
+        // their part translated: the one translation is taken, a reviewed one over a fuzzy
+        // one (a reviewer's catalogue beside the one it was taken from); two that differ
+        // otherwise are refused.
         std::vector<std::pair<uint32_t, size_t>> taken;
         for (const std::pair<uint32_t, size_t>& entry : file.ByRecord) {
             if (taken.empty() || taken.back().first != entry.first) {
@@ -184,14 +186,16 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
             if (!second.Translation.Empty &&
                 !CatalogueTextIs(BytesOf(entry.second), second.Translation, translation.data(),
                                  translation.size())) {
-                if (!first.Translation.Empty) {
+                if (!first.Translation.Empty && first.Fuzzy == second.Fuzzy) {
                     PrintProblem(Where(entry.second).c_str(),
                                  "another translation of " + second.Context + " than at " +
                                      Where(taken.back().second) +
                                      "; nothing written (keep one of them)");
                     return false;
                 }
-                taken.back() = entry;
+                if (first.Translation.Empty || first.Fuzzy) {
+                    taken.back() = entry;
+                }
             } else if (first.Fuzzy && !second.Fuzzy && !second.Translation.Empty) {
                 taken.back() = entry;
             }
