@@ -407,8 +407,9 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         FileWarned = EncodingHinted = false;
         bool elsewhere = Files[f].Elsewhere;
         if (elsewhere) {
-            PrintProblem(name, "a catalogue names a speech file in another folder; import "
-                               "reads them from this one");
+            PrintProblem(name, "a catalogue names this speech file with its folder, and import "
+                               "reads speech files from the current folder only: nothing written "
+                               "for it (-C DIR works in another)");
         }
         // A name typed into a context, or a catalogue exported in another folder: said with the
         // entry that names it, as the file's own name alone would not tell where it came from.

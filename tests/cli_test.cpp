@@ -381,7 +381,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"a.po", "msgctxt \"sub/a.spc:0001\"\nmsgid \"Hi\"\nmsgstr \"Salut\"\n"}},
          "import a.po",
          2,
-         "sub/a.spc: a catalogue names a speech file in another folder",
+         "sub/a.spc: a catalogue names this speech file with its folder, and import reads",
          {{"mod/a.spc", "-"}, {"sub/mod/a.spc", "-"}}},
         {{{"a.spc", SPEECH}, {"a.bin", BuildSpeechFile(3, 1, {{1, "Other"}})}},
          "-f decode a.spc ./a.bin",
