@@ -301,7 +301,7 @@ static bool EndEntry(PoReader* r)
     CatalogueEntry* entry = &r->Entries->back();
     // Moved within its speech file: a translation from another file is not this record's.
     const CommentStrings& previous = r->Previous;
-    entry->Moved = entry->Fuzzy && previous.HasId && previous.HasContext &&
+    entry->Moved = entry->Fuzzy && entry->HasContext && previous.HasId && previous.HasContext &&
                    FileOf(previous.Context) == FileOf(entry->Context) &&
                    CatalogueTextIs(r->Base, entry->Id, previous.Id.data(), previous.Id.size());
     if (entry->Moved) {
@@ -309,6 +309,7 @@ static bool EndEntry(PoReader* r)
     }
     r->Previous = CommentStrings();
     if (!entry->HasContext && entry->Id.Empty) {
+        // The header entry, which no move names.
         if (r->HeaderSeen) {
             return Fail(r, entry->Line, "duplicate message definition");
         }
