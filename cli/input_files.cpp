@@ -21,19 +21,35 @@ bool FileStands(const char* name)
 
 int WhyNoFileCanBeWritten(const char* name)
 {
+    std::string folder(name, (size_t)(BaseNameOf(name) - name));
+#ifdef _WIN32
+    // The folder without the separator after it, as names starting "\\?\" need it; a root
+    // ("\", "C:\") keeps it. A device (NUL, CON) opens in every folder.
+    if (folder.size() > 1 && folder[folder.size() - 2] != ':') {
+        folder.pop_back();
+    }
+    DWORD attributes = GetFileAttributesA(folder.empty() ? "." : folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return ENOENT;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return ENOTDIR;
+    }
+    if (NamesDosDevice(name)) {
+        return EINVAL;
+    }
+    attributes = GetFileAttributesA(name);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR
+                                                                                            : 0;
+#else
     struct stat status;
-    // "dir/." names the folder on either system, where "dir/" fails on Windows.
-    std::string folder = std::string(name, (size_t)(BaseNameOf(name) - name)) + ".";
-    if (stat(folder.c_str(), &status) != 0) {
-        int missing = errno;
-#ifndef _WIN32
+    if (stat((folder + ".").c_str(), &status) != 0) {
         // A link that leads nowhere stands where the folder would be made.
-        if (missing == ENOENT && folder.size() > 2 &&
-            lstat(folder.substr(0, folder.size() - 2).c_str(), &status) == 0) {
-            return ENOTDIR;
-        }
-#endif
-        return missing;
+        int missing = errno;
+        return missing == ENOENT && folder.size() > 1 &&
+                       lstat(folder.substr(0, folder.size() - 1).c_str(), &status) == 0
+                   ? ENOTDIR
+                   : missing;
     }
     if (!S_ISDIR(status.st_mode)) {
         return ENOTDIR;
@@ -42,6 +58,7 @@ int WhyNoFileCanBeWritten(const char* name)
         return 0;
     }
     return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+#endif
 }
 
 #ifdef _WIN32

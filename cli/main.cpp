@@ -56,21 +56,53 @@ static bool ArgumentsFitCodePage()
     return FitsCodePage(line);
 }
 
-static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& arguments)
+// In the code page, with '?' for what it lacks.
+static std::string Narrow(const wchar_t* text)
+{
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, NULL, 0, NULL, NULL);
+    std::string narrow(size > 1 ? (size_t)size : 1, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &narrow[0], size, NULL, NULL);
+    narrow.resize(strlen(narrow.c_str()));
+    return narrow;
+}
+
+// Each file is named as it stands in its folder, through the wide calls: by its long name in
+// its own letter case, not by a short 8.3 name or as typed ("B.SPC"), which outputs, side data
+// and catalogue contexts would take; a pattern stands for the files it matches. False, said,
+// when such a name holds a character the code page lacks, which no 8-bit call could open.
+static bool NameFilesAsStored(const std::vector<const char*>& arguments,
+                              std::vector<const char*>* files)
 {
     for (const char* argument : arguments) {
         size_t first = ExpandedNames.size();
-        std::string folder(argument, (size_t)(BaseNameOf(argument) - argument));
-        WIN32_FIND_DATAA found;
-        HANDLE search = strpbrk(argument, "*?") != NULL ? FindFirstFileA(argument, &found)
-                                                        : INVALID_HANDLE_VALUE;
+        const char* base = BaseNameOf(argument);
+        std::string folder(argument, (size_t)(base - argument));
+        bool pattern = strpbrk(base, "*?") != NULL;
+        bool dots = *base == 0 || strcmp(base, ".") == 0 || strcmp(base, "..") == 0;
+        int size = MultiByteToWideChar(CP_ACP, 0, argument, -1, NULL, 0);
+        std::wstring wide(size > 1 ? (size_t)size : 1, L'\0');
+        MultiByteToWideChar(CP_ACP, 0, argument, -1, &wide[0], size);
+        WIN32_FIND_DATAW found;
+        HANDLE search = dots ? INVALID_HANDLE_VALUE : FindFirstFileW(wide.c_str(), &found);
         for (bool more = search != INVALID_HANDLE_VALUE; more;
-             more = FindNextFileA(search, &found) != 0) {
-            // Folders too, as a shell gives them, to be refused as such ("." and ".." aside).
-            if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0 &&
-                Matches(NameKey(BaseNameOf(argument)).c_str(), NameKey(found.cFileName).c_str())) {
-                ExpandedNames.push_back(folder + found.cFileName);
+             more = FindNextFileW(search, &found) != 0) {
+            std::string name = Narrow(found.cFileName);
+            // Folders too, as a shell gives them, to be refused as such ("." and ".." aside);
+            // a pattern matches long names alone ("*.txt" not "a.txtold" by A~1.TXT).
+            if (name == "." || name == ".." ||
+                (pattern && !Matches(NameKey(base).c_str(), NameKey(name.c_str()).c_str()))) {
+                continue;
             }
+            if (!FitsCodePage(found.cFileName)) {
+                FindClose(search);
+                fprintf(stderr,
+                        "quillmarsh: %s: names %s%s, whose name holds a character that this "
+                        "system's code page lacks (shown as ?), which no conversion could open; "
+                        "rename the file\n",
+                        argument, folder.c_str(), name.c_str());
+                return false;
+            }
+            ExpandedNames.push_back(folder + name);
         }
         if (search != INVALID_HANDLE_VALUE) {
             FindClose(search);
@@ -80,11 +112,10 @@ static std::vector<const char*> ExpandPatterns(const std::vector<const char*>& a
             ExpandedNames.push_back(argument);
         }
     }
-    std::vector<const char*> files;
     for (const std::string& name : ExpandedNames) {
-        files.push_back(name.c_str());
+        files->push_back(name.c_str());
     }
-    return files;
+    return true;
 }
 #endif
 
@@ -278,7 +309,11 @@ int main(int argc, char** argv)
         }
     }
 #ifdef _WIN32
-    files = ExpandPatterns(files);
+    std::vector<const char*> named;
+    if (!NameFilesAsStored(files, &named)) {
+        return 2;
+    }
+    files = named;
 #endif
     files = OncePerFile(files);
     GuardEdits = !ForceRun;

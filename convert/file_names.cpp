@@ -26,6 +26,26 @@ static bool IsDirectorySeparator(char c)
 #endif
 }
 
+bool NamesDosDevice(const char* path)
+{
+    const char* base = BaseNameOf(path);
+    size_t length = strcspn(base, ".");
+    while (length > 0 && base[length - 1] == ' ') {
+        --length;
+    }
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
+    for (int k = 0; k < 6; ++k) {
+        bool same = length >= 3;
+        for (int c = 0; same && c < 3; ++c) {
+            same = (base[c] & ~0x20) == devices[k][c]; // in either case
+        }
+        if (same && (k < 4 ? length == 3 : length == 4 && base[3] >= '1' && base[3] <= '9')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool IsTemporaryName(const char* path)
 {
     const char* base = BaseNameOf(path);

@@ -13,6 +13,12 @@ uint32_t CurrentFileNameLength();
 // The part of a path after its last directory separator.
 const char* BaseNameOf(const char* path);
 
+// Whether the last part of a name is a DOS device's (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to
+// LPT9), in any letter case and whatever its extension: on Windows such a name opens the device
+// in every folder, so no file can stand under it. (The short side-data name of "telecom1.txt"
+// is "com1.ext".)
+bool NamesDosDevice(const char* path);
+
 // Whether a path's file name starts with the prefix of the program's own temporary files; on
 // Windows in any letter case, where names are one file in every case.
 bool IsTemporaryName(const char* path);

@@ -285,29 +285,9 @@ bool SystemRemove(const char* name)
            Fail();
 }
 
-// Whether the last part of a name is a DOS device's (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to
-// LPT9), whatever its extension: in every folder such a name opens the device, so no file can
-// stand under it. The short side-data name of "telecom1.txt" is "com1.ext".
-static bool NamesDevice(const char* name)
-{
-    const char* base = BaseNameOf(name);
-    size_t length = strcspn(base, ".");
-    while (length > 0 && base[length - 1] == ' ') {
-        --length;
-    }
-    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
-    for (int k = 0; k < 6; ++k) {
-        if (_strnicmp(base, devices[k], 3) == 0 &&
-            (k < 4 ? length == 3 : length == 4 && base[3] >= '1' && base[3] <= '9')) {
-            return true;
-        }
-    }
-    return false;
-}
-
 FileKind SystemFileKind(const char* name)
 {
-    if (NamesDevice(name)) {
+    if (NamesDosDevice(name)) {
         return NOTHING_THERE;
     }
     DWORD attributes = GetFileAttributesA(name);
