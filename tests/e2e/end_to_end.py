@@ -202,7 +202,8 @@ def windows_names_and_files(cli, folder):
     # What Windows does differently: cmd.exe leaves "*.spc" to the program, which must not take
     # "x.spcold" for its short name X~1.SPC, and a pattern that matches nothing is a missing file;
     # names are one file in any case and spelling (and two files writing one dump are refused),
-    # a name may end in a dot that the system drops, side data may be read-only, the code page
+    # a name may end in a dot that the system drops (it names the file as it stands, whose dump
+    # stands unchanged), side data may be read-only, the code page
     # has letters of its own, which a catalogue holds in UTF-8, and "C:0001.spc" is on a drive.
     os.makedirs(os.path.join(folder, "sub"))
     shutil.copy(os.path.join(folder, "0001.spc"), os.path.join(folder, "\u00c9.spc"))
@@ -221,7 +222,7 @@ def windows_names_and_files(cli, folder):
     steps = [(["decode", "*.spc"], 0), (["decode", "*.none"], 2, b"No such file"),
              (["decode", "su*"], 2, b"is a folder"), (["-C", 'sub"', "decode", "a"], 2, b"quote"),
              (["decode", windows_path(folder, "0001.spc"), ".\\0001.spc"], 0),
-             (["decode", "0001.spc."], 2), (["decode", "sub\\\u00e9.spc"], 0),
+             (["decode", "0001.spc."], 0), (["decode", "sub\\\u00e9.spc"], 0),
              (["rebuild", "\u00c9.txt", "sub\\\u00e9.txt"], 2), (["import", "case.po"], 0),
              (["export", "\u00c9.spc"], 0), (["import", "\u00c9.pot"], 0),
              (["import", "drive.po"], 2), (["-f", "decode", "0001.spc", ".\\0001.BIN"], 2),
