@@ -165,6 +165,7 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
             Files[found.first->second].ByRecord.push_back({record, k});
         }
     }
+    bool differing = false; // each such record is named, so that one run tells them all
     for (SpeechFileEntries& file : Files) {
         std::stable_sort(file.ByRecord.begin(), file.ByRecord.end(),
                          [](const std::pair<uint32_t, size_t>& a,
@@ -191,7 +192,8 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
                                  "another translation of " + second.Context + " than at " +
                                      Where(taken.back().second) +
                                      "; nothing written (keep one of them)");
-                    return false;
+                    differing = true;
+                    continue;
                 }
                 if (first.Translation.Empty || first.Fuzzy) {
                     taken.back() = entry;
@@ -202,7 +204,7 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
         }
         file.ByRecord.swap(taken);
     }
-    return true;
+    return !differing;
 }
 
 // What one speech file's import came to.

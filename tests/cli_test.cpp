@@ -284,10 +284,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Yo"}, {2, "yo"}}, "\x01\x02")}}},
         {{{"a.spc", SPEECH},
           {"d.po", "msgctxt \"a.spc:2\"\nmsgid \"yo\"\nmsgstr \"Oui\"\n\nmsgctxt \"a.spc:0002\"\n"
-                   "msgid \"yo\"\nmsgstr \"Non\"\n"}},
+                   "msgid \"yo\"\nmsgstr \"Non\"\n\nmsgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr "
+                   "\"A\"\n\nmsgctxt \"a.spc:01\"\nmsgid \"Hi\"\nmsgstr \"B\"\n"}},
          "import d.po",
          2,
-         "d.po:5: another translation of a.spc:0002 than at d.po:1; nothing written",
+         "d.po:13: another translation of a.spc:01 than at d.po:9; nothing written (keep one of "
+         "them)\nquillmarsh: d.po:5: another translation of a.spc:0002 than at d.po:1; nothing",
          {{"mod/a.spc", "-"}}},
         // A reviewed translation over the fuzzy one it replaces, in either order.
         {{{"a.spc", SPEECH},
