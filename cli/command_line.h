@@ -154,6 +154,8 @@ bool JudgeLoadedDump(const uint8_t* bytes, uint32_t size);
 // Whether the system's 8-bit code page holds every character of a text as it stands, with no
 // stand-in ('?', or a look-alike: "L" for the Polish "Ł").
 bool FitsCodePage(const wchar_t* text);
+// A text in that code page, with '?' for what it lacks.
+std::string InCodePage(const wchar_t* text);
 #endif
 
 #endif

@@ -237,15 +237,14 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         }
     }
     // Judged once, before any file is read, and outside the folder's lock: translations saved
-    // into it while the files are read are not seen.
+    // into it while the files are read are not seen. A catalogue that cannot be written is
+    // said so then too, so that no line claims texts for it.
     std::string kept = KeptInPlace(catalogue);
     ConversionReport unwritable = {};
-    unwritable.SystemError = WhyNoFileCanBeWritten(catalogue);
-    unwritable.Problem = unwritable.SystemError == EISDIR || unwritable.SystemError == EINVAL
-                             ? PROBLEM_CANNOT_REPLACE
-                             : PROBLEM_CANNOT_CREATE;
-    if (kept.empty() && unwritable.SystemError != 0) {
-        // Said before the files are read, so that no line claims texts for it.
+    unwritable.SystemError = kept.empty() ? WhyNoFileCanBeWritten(catalogue) : 0;
+    if (unwritable.SystemError != 0) {
+        bool standing = unwritable.SystemError == EISDIR || unwritable.SystemError == EINVAL;
+        unwritable.Problem = standing ? PROBLEM_CANNOT_REPLACE : PROBLEM_CANNOT_CREATE;
         kept = DescribeProblem(unwritable, catalogue);
     }
     if (!kept.empty()) {

@@ -84,6 +84,15 @@ bool FitsCodePage(const wchar_t* text)
            (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, NULL, 0, NULL, &lost) > 0 &&
             !lost);
 }
+
+std::string InCodePage(const wchar_t* text)
+{
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, NULL, 0, NULL, NULL);
+    std::string narrow(size > 1 ? (size_t)size : 1, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &narrow[0], size, NULL, NULL);
+    narrow.resize(strlen(narrow.c_str()));
+    return narrow;
+}
 #endif
 
 bool SameFile(const char* first, const char* second)

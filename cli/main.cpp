@@ -56,16 +56,6 @@ static bool ArgumentsFitCodePage()
     return FitsCodePage(line);
 }
 
-// In the code page, with '?' for what it lacks.
-static std::string Narrow(const wchar_t* text)
-{
-    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, NULL, 0, NULL, NULL);
-    std::string narrow(size > 1 ? (size_t)size : 1, '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &narrow[0], size, NULL, NULL);
-    narrow.resize(strlen(narrow.c_str()));
-    return narrow;
-}
-
 // Each file is named as it stands in its folder, through the wide calls: by its long name in
 // its own letter case, not by a short 8.3 name or as typed ("B.SPC"), which outputs, side data
 // and catalogue contexts would take; a pattern stands for the files it matches. False, said,
@@ -86,7 +76,7 @@ static bool NameFilesAsStored(const std::vector<const char*>& arguments,
         HANDLE search = dots ? INVALID_HANDLE_VALUE : FindFirstFileW(wide.c_str(), &found);
         for (bool more = search != INVALID_HANDLE_VALUE; more;
              more = FindNextFileW(search, &found) != 0) {
-            std::string name = Narrow(found.cFileName);
+            std::string name = InCodePage(found.cFileName);
             // Folders too, as a shell gives them, to be refused as such ("." and ".." aside);
             // a pattern matches long names alone ("*.txt" not "a.txtold" by A~1.TXT).
             if (name == "." || name == ".." ||

@@ -33,11 +33,7 @@ static std::string NarrowPath(const fs::path& folder, const char* file)
     }
     wide += L'\\';
     wide += std::wstring(file, file + strlen(file));
-    int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, NULL, 0, NULL, NULL);
-    std::string narrow(size > 1 ? (size_t)size : 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &narrow[0], size, NULL, NULL);
-    narrow.resize(strlen(narrow.c_str()));
-    return narrow;
+    return InCodePage(wide.c_str());
 #else
     return (folder / file).string();
 #endif
