@@ -418,7 +418,8 @@ OutputFile* OpenOutput(const char* finalName, OutputSlot slot, bool compareExist
     }
     // A folder, a pipe or a device (such as /dev/null named by habit) is never replaced by
     // a file.
-    FileKind standing = SystemFileKind(finalName);
+    uint32_t permissions = 0;
+    FileKind standing = SystemFileKind(finalName, &permissions);
     if (standing == OTHER_KIND) {
         ReportProblem(PROBLEM_CANNOT_REPLACE, finalName);
         return NULL;
@@ -442,6 +443,9 @@ OutputFile* OpenOutput(const char* finalName, OutputSlot slot, bool compareExist
     if (!opened) {
         ReportProblem(output->Comparing ? PROBLEM_READ_FAILED : PROBLEM_CANNOT_CREATE, finalName);
         return NULL;
+    }
+    if (standing == REGULAR_FILE && !output->Comparing) {
+        SystemKeepPermissions(output->File, permissions);
     }
     output->Taken = true;
     output->Failed = false;

@@ -8,6 +8,8 @@
 
 #include "file_io.h"
 
+#include <stddef.h>
+
 // Opens a regular file for reading (anything else is refused before it is read, so a pipe
 // cannot hang the conversion) and makes its bytes available. The primary input is
 // remembered, so that SystemIsInput can tell an output that would replace it. A mapped input
@@ -21,6 +23,10 @@ void SystemForgetInputChange();
 
 // A new, empty file for writing (one that stands under the name is emptied).
 bool SystemCreateFile(const char* name, SystemFile* file);
+// Gives a new file the permissions SystemFileKind saw on the file it is to replace (a private
+// or read-only dump stays so); nothing on Windows, where a read-only file could not be replaced
+// again.
+void SystemKeepPermissions(SystemFile file, uint32_t permissions);
 // A regular file for reading, and its size; a name holding anything else fails with EISDIR
 // (a folder) or EINVAL.
 bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size);
@@ -36,8 +42,8 @@ bool SystemReplace(const char* from, const char* to);
 bool SystemRemove(const char* name);
 enum FileKind { NOTHING_THERE, REGULAR_FILE, OTHER_KIND, KIND_UNKNOWN };
 // Links followed. OTHER_KIND leaves EISDIR in SystemError for a folder, EINVAL for a pipe, a
-// device or a socket.
-FileKind SystemFileKind(const char* name);
+// device or a socket. A regular file's permissions go into *permissions when asked for.
+FileKind SystemFileKind(const char* name, uint32_t* permissions = NULL);
 // An existing directory is not an error.
 bool SystemMakeDirectory(const char* name);
 // Whether a name in the folder may end in `ending`; the folder is named as before a file name

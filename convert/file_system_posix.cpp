@@ -289,6 +289,20 @@ bool SystemCreateFile(const char* name, SystemFile* file)
     return fd >= 0 || Fail();
 }
 
+void SystemKeepPermissions(SystemFile file, uint32_t permissions)
+{
+    // Only where they differ from what a new file gets, which is the common case.
+    static mode_t created = 0;
+    if (created == 0) {
+        mode_t mask = umask(022);
+        umask(mask);
+        created = 0666 & ~mask;
+    }
+    if (permissions != created) {
+        fchmod((int)file, (mode_t)permissions);
+    }
+}
+
 bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size)
 {
     struct stat info;
@@ -345,7 +359,7 @@ bool SystemRemove(const char* name)
     return unlink(name) == 0 || Fail();
 }
 
-FileKind SystemFileKind(const char* name)
+FileKind SystemFileKind(const char* name, uint32_t* permissions)
 {
     struct stat info;
     if (stat(name, &info) != 0) {
@@ -353,6 +367,9 @@ FileKind SystemFileKind(const char* name)
         return errno == ENOENT || errno == ENOTDIR ? NOTHING_THERE : KIND_UNKNOWN;
     }
     if (S_ISREG(info.st_mode)) {
+        if (permissions != NULL) {
+            *permissions = info.st_mode & 07777;
+        }
         return REGULAR_FILE;
     }
     SystemError = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;

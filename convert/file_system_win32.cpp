@@ -221,6 +221,10 @@ bool SystemCreateFile(const char* name, SystemFile* file)
     return handle != INVALID_HANDLE_VALUE || Fail();
 }
 
+void SystemKeepPermissions(SystemFile, uint32_t)
+{
+}
+
 bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size)
 {
     HANDLE handle = OpenForReading(name);
@@ -285,7 +289,7 @@ bool SystemRemove(const char* name)
            Fail();
 }
 
-FileKind SystemFileKind(const char* name)
+FileKind SystemFileKind(const char* name, uint32_t*)
 {
     if (NamesDosDevice(name)) {
         return NOTHING_THERE;
