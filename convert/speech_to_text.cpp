@@ -168,10 +168,6 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     if (dump == NULL) {
         return false;
     }
-    const char* name = NameShownIn(dump);
-    WriteMarkerLine(dump, "Speech START", "");
-    WriteMarkerLine(dump, "FILENAME: ", name);
-
     SpeechHeader header;
     header.HeaderByte = bytes[0];
     PackLittleEndian(bytes[1], bytes[2], bytes[3], bytes[4]);
@@ -179,8 +175,15 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     char headerByte[16];
     char lineCount[16];
     snprintf(headerByte, sizeof headerByte, "%d", (int)header.HeaderByte);
-    WriteMarkerLine(dump, "HEADER: ", headerByte);
     snprintf(lineCount, sizeof lineCount, "%d", (int)(int32_t)header.LineCount);
+    const char* name = NameShownIn(dump);
+    // A FILENAME line edited into something the rebuild reads ("HEADER: 200") is an edit.
+    if (name != CurrentFileName && !HeadReadsBack(name, headerByte, lineCount)) {
+        name = CurrentFileName;
+    }
+    WriteMarkerLine(dump, "Speech START", "");
+    WriteMarkerLine(dump, "FILENAME: ", name);
+    WriteMarkerLine(dump, "HEADER: ", headerByte);
     WriteMarkerLine(dump, "LINECOUNT: ", lineCount);
     // Past four digits or signed, or 0 with anything after the head, which a rebuild then
     // leaves out: no dump gives such a file back, and the head is the first cause.
