@@ -286,6 +286,8 @@ FileOutcome RebuildFile(const char* name)
                                " holds that record's number without its text");
         return FILE_FINDINGS;
     }
+    // Each of the rest is said: one does not hide another.
+    FileOutcome outcome = FILE_DONE;
     if (LastConversion.TextsCut > 0) {
         bool one = LastConversion.TextsCut == 1;
         std::string record = RecordName(LastConversion.FirstCutRecord);
@@ -295,7 +297,15 @@ FileOutcome RebuildFile(const char* name)
                                (one ? "" : ", the first that of " + record) + ": " +
                                LastConversion.OutputName + " holds " + (one ? "it" : "each") +
                                " cut short by two bytes for every line break in it");
-        return FILE_FINDINGS;
+        outcome = FILE_FINDINGS;
+    }
+    if (LastConversion.LastTextShortened) {
+        PrintProblem(name, "a short-tail marker stands before the last record line: " +
+                               std::string(LastConversion.OutputName) + " holds only " +
+                               Plural(LastConversion.ShortenedLength, "byte") + " of the text of " +
+                               RecordName(LastConversion.ShortenedRecord) +
+                               ", as many as the text before that marker had");
+        outcome = FILE_FINDINGS;
     }
     if (LastConversion.SideDataMissing) {
         PrintProblem(name, "the dump holds a tail marker, but its side data " +
@@ -309,5 +319,5 @@ FileOutcome RebuildFile(const char* name)
                      unused + ": " + LastConversion.OutputName + " was written without that tail");
         return FILE_FINDINGS;
     }
-    return FILE_DONE;
+    return outcome;
 }

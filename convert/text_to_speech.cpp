@@ -78,6 +78,17 @@ static void WriteRecord(OutputFile* output, const DumpWalk* walk, const DumpReco
     if (cut && LastConversion.TextsCut++ == 0) {
         LastConversion.FirstCutRecord = line->LineNumber;
     }
+    // A short-tail marker before the last record line: that text is written as long as the
+    // text before the marker, and whatever it shows past that, empty lines aside, is lost.
+    if (line->TextEnd < line->TextStart) {
+        uint32_t p = line->TextStart + line->Length;
+        while (p + 1 < walk->EndAt && memcmp(walk->Bytes + p, DUMP_LINE_END, 2) == 0) {
+            p += 2;
+        }
+        LastConversion.LastTextShortened = p < walk->EndAt;
+        LastConversion.ShortenedRecord = line->LineNumber;
+        LastConversion.ShortenedLength = line->Length;
+    }
 }
 
 static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)

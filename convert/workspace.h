@@ -107,6 +107,11 @@ struct ConversionReport {
     bool CutOff;       // rebuild: no closing line; the last record's number went without its text
     uint32_t TextsCut; // rebuild: texts a line break inside cut short, and the first one's number
     uint32_t FirstCutRecord;
+    // rebuild: a short-tail marker before the last record line cut that record's text to the
+    // length of the text before the marker
+    bool LastTextShortened;
+    uint32_t ShortenedRecord;
+    uint32_t ShortenedLength;
     bool Unchanged;            // guarded decode: the dump that stands is the one it would write
     bool SideDataRestored;     // and its side data, missing, was written again
     bool StaleSideDataRemoved; // decode without a tail: an earlier decode's side data went

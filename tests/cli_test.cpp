@@ -145,6 +145,15 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: the text of record 0001 spans more than one line: mod/a.spc holds it cut short",
          {}},
+        // A tail marker moved up: besides the text it joins, the last one is cut, and both are
+        // said.
+        {{{"a.txt", "[:::::]Speech START[:::::]HEADER: 3[:::::]LINECOUNT: 2\r\n[LINE:0001]un\r\n"
+                    "[:::::]Unknown DATA[:::::]\r\n[LINE:0002]deux\r\n[:::::]Speech FINISH[:::::]"},
+          {"a.ext", "\x01"}},
+         "rebuild a.txt",
+         1,
+         "last record line: mod/a.spc holds only 2 bytes of the text of record 0002, as many",
+         {}},
         {{{"a.spc", SPEECH}, {"a.txt", EDITED}},
          "rebuild a.txt",
          2,
