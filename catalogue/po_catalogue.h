@@ -59,6 +59,10 @@ struct CatalogueEntry {
     // Fuzzy, and its "#| msgctxt" and "#| msgid" (msgmerge --previous) name its speech file and
     // its msgid, which has one translation there: only moved.
     bool Moved;
+    // Not fuzzy, but its text has several translations in its speech file, and a fuzzy or
+    // obsolete entry of that text shows that its records shifted (a patch): the translation
+    // may be another record's.
+    bool Doubtful;
     uint32_t Line; // its first line (comment or keyword), from 1
 };
 

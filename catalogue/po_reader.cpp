@@ -35,6 +35,7 @@ struct PoReader {
     // Comments read for the entry to come.
     uint32_t CommentLine; // 0: none
     bool Fuzzy;
+    bool FuzzySeen; // on any entry
     // What a translation was made for, from msgmerge --previous ("#|"): gathered with the
     // comments, and the entry's own until it ends, as a comment ends it.
     CommentStrings Previous;
@@ -326,6 +327,7 @@ static void StartEntry(PoReader* r)
     CatalogueEntry* entry = &r->Entries->back();
     entry->HasContext = false;
     entry->Fuzzy = r->Fuzzy;
+    r->FuzzySeen |= r->Fuzzy;
     entry->Line = r->CommentLine != 0 ? r->CommentLine : r->Line;
     r->CommentLine = 0;
     r->Fuzzy = false;
@@ -582,10 +584,13 @@ static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntr
 // text, obsolete entries included, has one translation in its file, where no other move comes
 // from the same record, and where that record does not still hold the text (the other
 // translations may have gone with --no-obsolete, or to a changed text).
+// It matches a record that kept its number and its text exactly, unmarked, though the text's
+// records shifted: where the text has several translations in its file and a fuzzy or obsolete
+// entry of it shows such a shift, the translation may be another record's, and is doubtful.
 static void
-KeepAmbiguousMovesFuzzy(const char* bytes, std::vector<CatalogueEntry>* entries,
-                        const std::vector<std::pair<size_t, std::string>>& movedFrom,
-                        const std::vector<std::pair<std::string, std::string>>& obsolete)
+HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entries,
+                          const std::vector<std::pair<size_t, std::string>>& movedFrom,
+                          const std::vector<std::pair<std::string, std::string>>& obsolete)
 {
     std::map<std::string, uint32_t> movesFrom;
     for (const auto& move : movedFrom) {
@@ -594,10 +599,17 @@ KeepAmbiguousMovesFuzzy(const char* bytes, std::vector<CatalogueEntry>* entries,
     for (const auto& move : movedFrom) {
         (*entries)[move.first].Moved = movesFrom[move.second] == 1;
     }
-    std::map<std::string, std::pair<std::string, bool>> byText; // a translation; another too
-    auto add = [&byText](std::string key, std::string translation) {
-        auto found = byText.emplace(std::move(key), std::make_pair(translation, false));
-        found.first->second.second |= found.first->second.first != translation;
+    struct Translations {
+        std::string First;
+        bool Several;
+        bool Shifted; // a fuzzy or obsolete entry holds the text
+    };
+    std::map<std::string, Translations> byText;
+    auto add = [&byText](const std::string& key, const std::string& translation, bool shifted) {
+        auto found = byText.emplace(key, Translations{translation, false, false}).first;
+        found->second.Several |= !translation.empty() && found->second.First != translation;
+        found->second.First = found->second.First.empty() ? translation : found->second.First;
+        found->second.Shifted |= shifted;
     };
     std::vector<std::string> keys(entries->size());
     std::vector<std::string> ids(entries->size());
@@ -609,17 +621,21 @@ KeepAmbiguousMovesFuzzy(const char* bytes, std::vector<CatalogueEntry>* entries,
         AppendCatalogueText(bytes, entry.Translation, &translation);
         keys[k] = TextKey(entry.Context, ids[k]);
         standing.insert(entry.Context + '\0' + ids[k]);
-        if (!translation.empty()) {
-            add(keys[k], translation);
-        }
+        add(keys[k], translation, entry.Fuzzy);
     }
     for (const auto& text : obsolete) {
-        add(text.first, text.second);
+        add(text.first, text.second, true);
     }
     for (const auto& move : movedFrom) {
         CatalogueEntry* entry = &(*entries)[move.first];
-        entry->Moved = entry->Moved && !byText[keys[move.first]].second &&
+        entry->Moved = entry->Moved && !byText[keys[move.first]].Several &&
                        standing.count(move.second + '\0' + ids[move.first]) == 0;
+    }
+    for (size_t k = 0; k < entries->size(); ++k) {
+        CatalogueEntry* entry = &(*entries)[k];
+        const Translations& text = byText[keys[k]];
+        entry->Doubtful =
+            !entry->Fuzzy && !entry->Translation.Empty && text.Several && text.Shifted;
     }
 }
 
@@ -657,8 +673,8 @@ bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* 
     }
     read = read && EndKeyword(&r) && EndEntry(&r);
     EndObsoleteEntry(&r);
-    if (read && !r.MovedFrom.empty()) {
-        KeepAmbiguousMovesFuzzy(bytes, entries, r.MovedFrom, r.ObsoleteByText);
+    if (read && (!r.MovedFrom.empty() || !r.ObsoleteByText.empty() || r.FuzzySeen)) {
+        HoldAmbiguousTranslations(bytes, entries, r.MovedFrom, r.ObsoleteByText);
     }
     if (obsoleteTranslations != NULL) {
         *obsoleteTranslations = r.ObsoleteTranslations;

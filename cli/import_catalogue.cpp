@@ -345,6 +345,18 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             WriteKept(output, walk, record);
             continue;
         }
+        if (e.Doubtful && !ImportFuzzy) {
+            PrintProblem(Where(entry).c_str(),
+                         e.Context + ": this text has other translations in " + name +
+                             ", and a fuzzy or obsolete entry of it shows that "
+                             "its records moved: this translation may be another "
+                             "record's; the text is kept (check it and clear the "
+                             "fuzzy and obsolete entries of that text, or import "
+                             "with --fuzzy)");
+            FileWarned = true;
+            WriteKept(output, walk, record);
+            continue;
+        }
         Text.clear();
         if (!EncodeGameText(GameEncoding, (const uint8_t*)Scratch.data(), (uint32_t)Scratch.size(),
                             &Text)) {

@@ -191,6 +191,19 @@ def carried_over_a_patch_by_msgmerge():
     expect("a move from a record that still holds the text is left fuzzy",
            read("mod/0001.spc") == speech(3, 4, [(1, b"Oui"), (2, b"Non"), (3, b"New"), (4, b"Yes")]),
            result.stdout)
+    # An exact match is no better where the text's records shifted: record 2 kept its number
+    # and text, but is what record 1 was.
+    write("0001.spc", speech(3, 3, [(1, b"Yes"), (2, b"Yes"), (3, b"No")]))
+    run("export", "-o", "shift.pot", "0001.spc")
+    translate("shift.pot", {"0001.spc:0001": "Oui", "0001.spc:0002": "Ouais", "0001.spc:0003": "Non"}, "shift.po")
+    write("0001.spc", speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"Yes"), (4, b"No")]))
+    run("export", "-o", "game.pot", "0001.spc")
+    subprocess.run(["msgmerge", "--quiet", "--previous", "--update", "shift.po", "game.pot"], check=True)
+    result = run("import", "shift.po")
+    expect("an exact match of a text whose records shifted is held back, and said",
+           result.returncode == 1 and b"0001.spc:0002: this text has other" in result.stderr and
+           read("mod/0001.spc") == speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"Yes"), (4, b"Non")]),
+           result.stderr)
     write("0001.spc", speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"See you")], b"TAIL!"))
     shutil.copy("game.fr.po", "stale.po")
     write("0001.spc", speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")], b"TAIL!"))
