@@ -368,6 +368,25 @@ uint32_t ReadComparedHead(const OutputFile* output, uint8_t* bytes, uint32_t cap
     return have;
 }
 
+uint32_t ReadFileEnd(const char* name, uint8_t* bytes, uint32_t capacity)
+{
+    SystemFile file;
+    uint64_t size = 0;
+    if (SystemFileKind(name) != REGULAR_FILE || !SystemOpenFile(name, &file, &size)) {
+        return 0;
+    }
+    uint32_t have = 0;
+    uint32_t got = 1;
+    if (SystemSeek(file, size > capacity ? size - capacity : 0)) {
+        while (have < capacity && got != 0 &&
+               SystemRead(file, bytes + have, capacity - have, &got)) {
+            have += got;
+        }
+    }
+    SystemClose(file);
+    return have;
+}
+
 LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size)
 {
     *bytes = NULL;

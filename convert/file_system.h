@@ -30,6 +30,8 @@ void SystemKeepPermissions(SystemFile file, uint32_t permissions);
 // A regular file for reading, and its size; a name holding anything else fails with EISDIR
 // (a folder) or EINVAL.
 bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size);
+// Moves where the next read starts to `offset` bytes from the file's start.
+bool SystemSeek(SystemFile file, uint64_t offset);
 // Reads up to count bytes; *got is 0 at the end of the file.
 bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got);
 bool SystemWrite(SystemFile file, const void* bytes, uint32_t count);

@@ -312,6 +312,11 @@ bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size)
     return fd >= 0;
 }
 
+bool SystemSeek(SystemFile file, uint64_t offset)
+{
+    return lseek((int)file, (off_t)offset, SEEK_SET) >= 0 || Fail();
+}
+
 bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got)
 {
     ssize_t read_;

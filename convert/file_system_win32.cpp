@@ -243,6 +243,13 @@ bool SystemOpenFile(const char* name, SystemFile* file, uint64_t* size)
     return true;
 }
 
+bool SystemSeek(SystemFile file, uint64_t offset)
+{
+    LARGE_INTEGER to;
+    to.QuadPart = (LONGLONG)offset;
+    return SetFilePointerEx((HANDLE)file, to, NULL, FILE_BEGIN) || Fail();
+}
+
 bool SystemRead(SystemFile file, void* bytes, uint32_t count, uint32_t* got)
 {
     DWORD read = 0;

@@ -135,6 +135,25 @@ static const char* NameShownIn(const OutputFile* dump)
     return shown;
 }
 
+// Whether a dump standing under the name ends in a tail marker line, as one a decode wrote
+// with side data does, typed over or not.
+static bool DumpShowsTail(const char* name)
+{
+    uint8_t end[256];
+    uint32_t size = ReadFileEnd(name, end, sizeof end);
+    for (uint32_t p = 0; p + 12 <= size; ++p) {
+        static const char marker[] = "unknown data";
+        uint32_t k = 0;
+        while (k < 12 && (end[p + k] | 0x20) == (uint8_t)marker[k]) {
+            ++k;
+        }
+        if (k == 12) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A guarded decode found a dump standing under its name: nothing is replaced unless the dump,
 // and the side data beside it, are the very ones this decode writes.
 static bool KeepUnchangedPair(OutputFile* dump, OutputFile* sideData)
@@ -224,8 +243,11 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
                  sideDataName);
     }
     // An earlier decode's side data beside a dump without a tail would be taken for its own;
-    // it goes with the old dump, in the one step that a kill cannot leave half done.
-    bool stale = sideData == NULL && RemoveStaleSideData && StaleFileStands(sideDataName);
+    // it goes with the old dump, in the one step that a kill cannot leave half done. Only side
+    // data that the dump it stands beside names is an earlier decode's: any other such file
+    // (a game's own, a user's) stays.
+    bool stale = sideData == NULL && RemoveStaleSideData && StaleFileStands(sideDataName) &&
+                 DumpShowsTail(dumpName);
     bool published = dump->Comparing              ? KeepUnchangedPair(dump, sideData)
                      : sideData == NULL && !stale ? PublishOutput(dump)
                                                   : PublishPair(dump, sideData, sideDataName);

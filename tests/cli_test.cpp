@@ -178,11 +178,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "-> mod/a.spc",
          {{"mod/a.spc", SPEECH}}},
-        // The side data of a version with a tail goes; an input named so stays.
+        // The side data of a version with a tail goes with its dump; an input named so stays,
+        // and so does one that no dump beside it names (a game's own, a user's).
         {{{"a.spc", BuildSpeechFile(3, 1, {{1, "Hi"}})},
+          {"a.txt", DUMP},
           {"a.ext", "\x01"},
           {"b.ext", SPEECH.substr(0, 21)}},
-         "decode a.spc b.ext",
+         "-f decode a.spc b.ext",
          0,
          "a.spc: 1 record -> a.txt (a.ext, an earlier decode's side data, removed)\n",
          {{"a.ext", "-"}, {"b.ext", SPEECH.substr(0, 21)}}},
@@ -191,8 +193,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"a.ext", "\x01"}},
          "decode a.spc",
          0,
-         "a.spc: 2 records -> a.txt (unchanged; a.ext, an earlier decode's side data, removed)\n",
-         {{"a.ext", "-"}}},
+         "a.spc: 2 records -> a.txt (unchanged)\n",
+         {{"a.ext", "\x01"}}},
         // More catalogues than files a process may keep open.
         {{{"a.spc", SPEECH}, {"c.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
          "import c*.po",
