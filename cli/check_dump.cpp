@@ -411,7 +411,10 @@ struct RecordJudgement {
     uint32_t FirstLoneBreak;
     uint32_t CrGained; // lines ending in CR CR LF
     uint32_t FirstCrGained;
-    bool TextChanged; // by the repair pass
+    uint32_t LastCrGained; // its place among the record lines, from 1
+    bool CrRun;            // two such lines one after the other
+    uint32_t Judged;       // record lines so far
+    bool TextChanged;      // by the repair pass
 };
 
 // How the repair pass that takes the blanks out of the markup changed this record's text, or "":
@@ -619,8 +622,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (lone && records->LoneBreaks++ == 0) {
         records->FirstLoneBreak = line.LineAt;
     }
-    if (crGained && records->CrGained++ == 0) {
-        records->FirstCrGained = line.LineAt;
+    if (crGained) {
+        records->CrRun |= records->CrGained > 0 && records->LastCrGained + 1 == records->Judged;
+        records->FirstCrGained = records->CrGained++ == 0 ? line.LineAt : records->FirstCrGained;
+        records->LastCrGained = records->Judged;
     }
     return "";
 }
@@ -816,6 +821,7 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
         if (StoredLineCount == 0) {
             continue;
         }
+        ++records->Judged;
         if (!line.NumberOnly) {
             JudgeSequence(judge, line, records);
         }
@@ -888,12 +894,20 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                               : "LF only, not CR LF (an editor saved the dump that way)",
                           "CR CR LF, not CR LF (line ends converted twice, by a copy in text "
                           "mode or a version-control setting)"};
+    // A text may end in a CR of its own, which a decode writes before the line's CR LF: only
+    // two such lines together, or a head saved so, show line ends converted twice.
+    uint32_t head = NextLineEnd(walk->Bytes, 0, walk->Size);
+    bool converted = records.CrRun || StandsAt(walk->Bytes, walk->Size, head, "\r\r\n");
     for (int k = 0; k < 2; ++k) {
         if (counts[k] > 0) {
-            Find(judge, firsts[k], false,
+            bool own = k == 1 && !converted;
+            Find(judge, firsts[k], own,
                  Plural(counts[k], "record line") +
-                     (counts[k] == 1 ? " from here ends in " : " from here end in ") + how[k] +
-                     ": every such text would gain a byte");
+                     (counts[k] == 1 ? " from here ends in " : " from here end in ") +
+                     (own ? "CR CR LF, none beside another: the rebuild keeps each CR as the "
+                            "last byte of its text, as a decode writes a text that ends in CR "
+                            "(if line ends were converted twice, take it out)"
+                          : how[k] + std::string(": every such text would gain a byte")));
         }
     }
     if (walk->Repaired && !records.TextChanged) {

@@ -162,10 +162,11 @@ void MachineTranslate(Case* c)
 // leaves it as decoded.
 const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
     {"untouched", [](Case*) {}},
-    {"a text translated",
+    {"a text translated, sometimes into one that ends in a CR of its own",
      [](Case* c) {
          if (!c->What.Records.empty()) {
-             SetText(c, c->Pick((uint32_t)c->What.Records.size()), Text(c, c->Pick(40)));
+             SetText(c, c->Pick((uint32_t)c->What.Records.size()),
+                     Text(c, c->Pick(40)) + (c->Pick(3) == 0 ? "\r" : ""));
          }
      }},
     {"machine translation put blanks around the markup", MachineTranslate},
@@ -279,9 +280,10 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
     {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
     // A copy that converted the line ends twice: a decode never ends its START line so.
     {"saved with CR CR LF line ends", [](Case* c) { c->LineEnd = "\r\r\n"; }},
+    // Two or more: a line alone so is a text that ends in CR.
     {"record lines pasted with their line ends converted twice, the head's not",
      [](Case* c) {
-         for (size_t k = 0; k < c->What.Records.size(); ++k) {
+         for (size_t k = 0; k < c->What.Records.size() && c->What.Records.size() > 1; ++k) {
              c->Lines[c->RecordLine(k)] += "\r";
          }
      }},
