@@ -60,7 +60,7 @@ static bool HeadReadsBack(const char* name, const char* headerByte, const char* 
     uint32_t carriedLineCount = StoredLineCount;
     DumpWalk walk;
     bool same = StartDumpWalk(&walk, (const uint8_t*)head.data(), (uint32_t)head.size()) &&
-                StoredHeaderByte == (uint32_t)atoi(headerByte) &&
+                (StoredHeaderByte & 0xFF) == (uint32_t)atoi(headerByte) &&
                 StoredLineCount == (uint32_t)atoi(lineCount);
     EndDumpWalk(&walk);
     StoredHeaderByte = carriedHeader;

@@ -114,12 +114,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"t/quillmarsh-verify-2147483646-5/v.txt", "z"},
           {"t/quillmarsh-verify-1-5/v.txt", "y"}},
          "touch -d '-2 hours' t/*-5; touch t/*46-5; TMPDIR=\"$PWD/t\""},
-        // A name the rebuild reads as a header value or a record line.
+        // A name the rebuild reads as a header value or a record line; 259 is written as 3.
         {{{"x HEADER: 9.spc", SPEECH}},
          "decode 'x HEADER: 9.spc'",
          1,
          "a rebuild of x HEADER: 9.txt will not give this file back byte for byte: its name",
          {}},
+        {{{"HEADER: 259.spc", SPEECH}}, "decode 'HEADER: 259.spc'", 0, "2 records", {}},
         {{{"[LINE:0001]", "/"}, {"[LINE:0001]/a.spc", SPEECH}},
          "decode '[LINE:0001]/a.spc'",
          1,
