@@ -34,6 +34,7 @@ static bool InputKnown;
 // lengthens, or rewrites to another size, while it is read changed too.
 static int InputOpen = -1;
 static off_t InputSize;
+static struct timespec InputModified; // rewritten in place at the same size, it changes
 
 static bool Fail()
 {
@@ -118,8 +119,10 @@ static void GuardMapping(int place, uint8_t* start, size_t length)
 bool SystemInputChanged()
 {
     struct stat info;
-    bool resized = InputOpen >= 0 && fstat(InputOpen, &info) == 0 && info.st_size != InputSize;
-    return InputChanged[0] != 0 || InputChanged[1] != 0 || resized;
+    bool rewritten = InputOpen >= 0 && fstat(InputOpen, &info) == 0 &&
+                     (info.st_size != InputSize || info.st_mtim.tv_sec != InputModified.tv_sec ||
+                      info.st_mtim.tv_nsec != InputModified.tv_nsec);
+    return InputChanged[0] != 0 || InputChanged[1] != 0 || rewritten;
 }
 
 void SystemForgetInputChange()
@@ -202,6 +205,7 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         InputKnown = true;
         InputOpen = fd;
         InputSize = info.st_size;
+        InputModified = info.st_mtim;
     }
     input->Size = (uint32_t)info.st_size;
     int slot = primary ? 0 : 1;

@@ -61,12 +61,14 @@ static bool Fail()
 
 bool SystemInputChanged()
 {
-    // Lengthened by another program while it was read (a mapped file cannot be cut short).
-    LARGE_INTEGER size;
-    bool resized = InputKnown && GetFileSizeEx(InputHandle, &size) &&
-                   (uint64_t)size.QuadPart !=
-                       ((uint64_t)InputIdentity.nFileSizeHigh << 32 | InputIdentity.nFileSizeLow);
-    return InputChanged || resized;
+    // Lengthened, or rewritten in place, by another program while it was read (a mapped file
+    // cannot be cut short).
+    BY_HANDLE_FILE_INFORMATION now;
+    bool rewritten = InputKnown && GetFileInformationByHandle(InputHandle, &now) &&
+                     (now.nFileSizeHigh != InputIdentity.nFileSizeHigh ||
+                      now.nFileSizeLow != InputIdentity.nFileSizeLow ||
+                      CompareFileTime(&now.ftLastWriteTime, &InputIdentity.ftLastWriteTime) != 0);
+    return InputChanged || rewritten;
 }
 
 void SystemForgetInputChange()

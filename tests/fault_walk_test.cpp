@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #ifdef _WIN32
@@ -359,14 +360,15 @@ TEST_F(ScratchDirectoryTest, AConversionWaitsForALockedFolderAndSaysSo)
 TEST_F(ScratchDirectoryTest, AnInputCutShortOrLengthenedWhileItIsReadFailsThatFileAlone)
 {
     // Cut while its records are read, or once only its tail is left, which goes to the side
-    // data straight from the mapped input without being touched first; or lengthened.
+    // data straight from the mapped input without being touched first; or lengthened; or
+    // rewritten in place at the same size (its time of change, set back before, then moves).
     static uint64_t cutTo;
     const struct {
         uint16_t Records;
         size_t TailSize;
         uint64_t KeptOfTail;
         bool Lengthened;
-    } cases[] = {{24, 0, 0, false}, {8, 4 << 20, 8192, false}, {8, 0, 0, true}};
+    } cases[] = {{24, 0, 0, false}, {8, 4 << 20, 8192, false}, {8, 0, 0, true}, {8, 0, 0, false}};
     for (const auto& c : cases) {
         std::vector<TestRecord> records;
         for (uint16_t k = 0; k < c.Records; ++k) {
@@ -375,13 +377,21 @@ TEST_F(ScratchDirectoryTest, AnInputCutShortOrLengthenedWhileItIsReadFailsThatFi
         std::string tail = c.TailSize == 0 ? "" : BuildSpeechFile(0, 0, {{99, "zz"}}).substr(5);
         tail.resize(tail.size() + c.TailSize, 't');
         const std::string big = BuildSpeechFile(1, 24, records, tail);
+        static bool rewrite;
+        rewrite = c.Records == 8 && c.TailSize == 0 && !c.Lengthened;
         cutTo = c.Lengthened      ? big.size() + 8192
+                : rewrite         ? big.size()
                 : c.TailSize == 0 ? 100
                                   : big.size() - tail.size() + c.KeptOfTail;
         WriteFileBytes("0001.spc", big);
         WriteFileBytes("0001.txt", "the old dump");
+        std::filesystem::last_write_time("0001.spc", std::filesystem::last_write_time("0001.spc") -
+                                                         std::chrono::hours(1));
         ConversionProgress = [](uint64_t, uint64_t) {
             std::filesystem::resize_file("0001.spc", cutTo);
+            if (rewrite) {
+                std::fstream("0001.spc", std::ios::in | std::ios::out | std::ios::binary).put('y');
+            }
         };
         Convert(ConvertSpeechToText, "0001.spc");
         ConversionProgress = NULL;
