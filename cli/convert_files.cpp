@@ -299,6 +299,18 @@ FileOutcome RebuildFile(const char* name)
                                " cut short by two bytes for every line break in it");
         outcome = FILE_FINDINGS;
     }
+    if (LastConversion.TextsGainingByte > 0) {
+        bool one = LastConversion.TextsGainingByte == 1;
+        std::string record = RecordName(LastConversion.FirstGainingRecord);
+        PrintProblem(name, "the dump's lines do not end in CR LF (an editor saved it so): " +
+                               std::string(LastConversion.OutputName) + " holds " +
+                               (one ? "the text of " + record
+                                    : Plural(LastConversion.TextsGainingByte, "text") +
+                                          ", the first that of " + record + ", each") +
+                               " with the " + (LastConversion.GainedByte == '\n' ? "LF" : "CR") +
+                               " its line ends in (save the dump with CR LF line ends)");
+        outcome = FILE_FINDINGS;
+    }
     if (LastConversion.LastTextShortened) {
         PrintProblem(name, "a short-tail marker stands before the last record line: " +
                                std::string(LastConversion.OutputName) + " holds only " +

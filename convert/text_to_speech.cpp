@@ -46,6 +46,10 @@ static bool AppendSideData(OutputFile* output, const char* dumpName)
     return true;
 }
 
+// The byte each text gains from its line end when the dump was saved with other line ends
+// than CR LF, as its first line shows (LF, or CR for CR alone and CR CR LF); 0 in CR LF.
+static uint8_t GainedByte;
+
 // One record as the walk found it: its number, then, unless the dump was cut off inside it,
 // its length and its text masked again.
 static void WriteRecord(OutputFile* output, const DumpWalk* walk, const DumpRecordLine* line)
@@ -78,6 +82,13 @@ static void WriteRecord(OutputFile* output, const DumpWalk* walk, const DumpReco
     if (cut && LastConversion.TextsCut++ == 0) {
         LastConversion.FirstCutRecord = line->LineNumber;
     }
+    const uint8_t* last = walk->Bytes + line->TextStart + line->Length - 1;
+    bool gained = GainedByte != 0 && line->Length > 0 && *last == GainedByte &&
+                  (GainedByte == '\r' || line->Length < 2 || last[-1] != '\r');
+    if (gained && LastConversion.TextsGainingByte++ == 0) {
+        LastConversion.FirstGainingRecord = line->LineNumber;
+        LastConversion.GainedByte = GainedByte;
+    }
     // A short-tail marker before the last record line: that text is written as long as the
     // text before the marker, and whatever it shows past that, empty lines aside, is lost.
     if (line->TextEnd < line->TextStart) {
@@ -109,6 +120,11 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
         return false;
     }
     snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
+    uint32_t firstLineEnd = NextLineEnd(walk->Bytes, 0, walk->Size);
+    GainedByte =
+        firstLineEnd == walk->Size || StandsAt(walk->Bytes, walk->Size, firstLineEnd, DUMP_LINE_END)
+            ? 0
+            : walk->Bytes[firstLineEnd];
     DigitScratch[0] = (char)(uint8_t)StoredHeaderByte;
     WriteOutput(output, DigitScratch, 1);
     SplitLowBytes((int32_t)StoredLineCount);

@@ -107,6 +107,11 @@ struct ConversionReport {
     bool CutOff;       // rebuild: no closing line; the last record's number went without its text
     uint32_t TextsCut; // rebuild: texts a line break inside cut short, and the first one's number
     uint32_t FirstCutRecord;
+    // rebuild: texts that end in the byte their line end left, the dump saved with LF or CR
+    // line ends, and the first one's number
+    uint32_t TextsGainingByte;
+    uint32_t FirstGainingRecord;
+    uint8_t GainedByte; // LF or CR
     // rebuild: a short-tail marker before the last record line cut that record's text to the
     // length of the text before the marker
     bool LastTextShortened;

@@ -146,6 +146,15 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: the text of record 0001 spans more than one line: mod/a.spc holds it cut short",
          {}},
+        // Saved with LF line ends, the head too: each text keeps its LF.
+        {{{"a.txt",
+           "[:::::]Speech START[:::::]\n[:::::]HEADER: 3[:::::]\n[:::::]LINECOUNT: 2[:::::]\n"
+           "[LINE:0001]Hi\n[LINE:0002]yo\n[:::::]Speech FINISH[:::::]"}},
+         "rebuild a.txt",
+         1,
+         "mod/a.spc holds 2 texts, the first that of record 0001, each with the LF its line ends "
+         "in",
+         {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi\n"}, {2, "yo\n"}})}}},
         // A tail marker moved up: besides the text it joins, the last one is cut, and both are
         // said.
         {{{"a.txt", "[:::::]Speech START[:::::]HEADER: 3[:::::]LINECOUNT: 2\r\n[LINE:0001]un\r\n"
