@@ -705,6 +705,9 @@ bool SplicesAnotherDumpsSideData(const char* dump)
     char first[PATH_CAPACITY];
     char sibling[PATH_CAPACITY];
     BuildSideDataNames(dump, first, sibling);
+    if (strcmp(first, sibling) == 0) {
+        return false; // a name of five characters, whose side data is its own
+    }
     uint8_t* bytes = NULL;
     uint32_t size = 0;
     bool another = ReadWholeSideFile(first, &bytes, &size) == LOAD_OK &&

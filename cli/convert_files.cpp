@@ -163,6 +163,18 @@ FileOutcome DecodeFile(const char* name)
         line += " (" + notes + ")";
     }
     PrintResult(name, line, false);
+    // A rebuild from here looks for side data under the name's last five characters first.
+    char first[PATH_CAPACITY];
+    char sibling[PATH_CAPACITY];
+    BuildSideDataNames(LastConversion.OutputName, first, sibling);
+    if (LastConversion.SideDataName[0] != 0 &&
+        SplicesAnotherDumpsSideData(LastConversion.OutputName)) {
+        PrintProblem(name, "a rebuild of " + std::string(LastConversion.OutputName) +
+                               " from this folder would splice " + OtherSideData(first, sibling) +
+                               ", as it looks under the last five characters of the name first: "
+                               "rebuild it from a folder of its own");
+        return FILE_FINDINGS;
+    }
     // Said now: no edit of the dump can mend it, and check cannot see most of it.
     if (LastConversion.Loss != LOSS_NONE) {
         PrintProblem(name, "a rebuild of " + std::string(LastConversion.OutputName) +
