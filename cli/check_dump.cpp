@@ -585,10 +585,12 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         // Empty lines after a text would cost it nothing: each CR LF counts zero.
         // A marker line whose words an editor changed (translated, say), or one moved among the
         // record lines, is text to the rebuild.
+        uint32_t joinedAt = 0; // the first line with anything on it that the text takes in
         for (const uint8_t* lf = bytes + line.TextStart;
              (lf = (const uint8_t*)memchr(lf, '\n', bytes + line.TextEnd - lf)) != NULL;) {
             uint32_t at = (uint32_t)(++lf - bytes);
             uint32_t end = NextLineEnd(bytes, at, line.TextEnd);
+            joinedAt = joinedAt == 0 && end > at ? at : joinedAt;
             bool marker = StandsAt(bytes, line.TextEnd, at, MARKER_BRACKET);
             if (marker || LooksLikeRecordLine(bytes, at, end, 0, 10000)) {
                 return record() + " runs on into line " + std::to_string(LineOf(judge, at)) + ", " +
@@ -603,9 +605,18 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         }
         // Only a text with two or more line breaks gets here: the walk counts every byte but
         // the CR LF pairs, and a text ending in one line end is an empty line or a lone one.
-        return record() + " spans " + std::to_string(line.LineBreaks) +
-               " lines: the rebuild cuts " + std::to_string(2 * (line.LineBreaks - 1)) +
-               " bytes from its end, two for each line break in it";
+        std::string cut = "cuts " + std::to_string(2 * (line.LineBreaks - 1)) +
+                          " bytes from its end, two for each line break in it";
+        if (joinedAt == 0) {
+            return record() + " spans " + std::to_string(line.LineBreaks) + " lines: the rebuild " +
+                   cut;
+        }
+        // A line typed or pasted below a text (a note, a conflict mark of a merge) is text too.
+        uint32_t joinedEnd = NextLineEnd(bytes, joinedAt, line.TextEnd);
+        return record() + " runs on into line " + std::to_string(LineOf(judge, joinedAt)) + ", " +
+               Excerpt(bytes + joinedAt, joinedEnd - joinedAt) +
+               ": the rebuild writes that line into this text, and " + cut +
+               " (a line of its own starts with \"" RECORD_PREFIX "nnnn]\")";
     }
     if (line.LineAt > 0 && bytes[line.LineAt - 1] == '"' && line.Length > 0 &&
         bytes[line.TextStart + line.Length - 1] == '"') {

@@ -870,8 +870,9 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"a.ext", "\x01\x02"}},
          "check a.txt",
          1,
-         "a.txt: line 5: the text of record 0001 spans 2 lines: the rebuild cuts 2 bytes from its "
-         "end, two for each line break in it\n",
+         "a.txt: line 5: the text of record 0001 runs on into line 6, \"there\": the rebuild "
+         "writes that line into this text, and cuts 2 bytes from its end, two for "
+         "each line break in it (a line of its own starts with \"[LINE:nnnn]\")\n",
          {}},
         {{{"chapter1.txt", DUMP},
           {"chapter1.ext", "\x01\x02"},
