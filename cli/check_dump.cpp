@@ -620,8 +620,15 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     }
     if (line.LineAt > 0 && bytes[line.LineAt - 1] == '"' && line.Length > 0 &&
         bytes[line.TextStart + line.Length - 1] == '"') {
-        return record() + " stands in quotes, as a spreadsheet saves a line: the rebuild writes "
-                          "the closing quote into the text (take both quotes out)";
+        // A spreadsheet doubles the quotes inside, too.
+        static const uint8_t twoQuotes[] = {'"', '"'};
+        const uint8_t* text = bytes + line.TextStart;
+        const uint8_t* closing = text + line.Length - 1;
+        bool doubled = std::search(text, closing, twoQuotes, twoQuotes + 2) != closing;
+        return record() +
+               " stands in quotes, as a spreadsheet saves a line: the rebuild writes "
+               "the closing quote into the text (take both quotes out" +
+               std::string(doubled ? ", and make each doubled quote inside single)" : ")");
     }
     std::string repaired = RepairProblem(judge, line, records, lone, 0);
     if (!repaired.empty()) {
@@ -795,7 +802,8 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
         problem = marker + " inside a text is taken for a tail marker: the rebuild splices " +
                   sideData + " after the records, a tail this dump does not show";
     } else if (name == first && AnotherDumpsSideData(first, sibling, bytes, size)) {
-        problem = "the rebuild would splice " + OtherSideData(first, sibling) + ": the wrong tail";
+        problem = "the rebuild would splice " + OtherSideData(first, sibling) +
+                  ": perhaps the wrong tail";
     } else if (records.Started && !records.SequenceBroken) {
         // The decoder reads on from the last record into the spliced bytes.
         SpeechWalk tail;

@@ -713,12 +713,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 5: the text of record 0001 runs on into line 6, \"[line:0002]yo\", which is "
          "not read as a record line",
          {}},
-        {{{"a.txt", std::string(DUMP).replace(DUMP.find("[LINE:0002]yo"), 13, "\"[LINE:0002]yo\"")},
+        {{{"a.txt",
+           std::string(DUMP).replace(DUMP.find("[LINE:0002]yo"), 13, "\"[LINE:0002]y\"\"o\"")},
           {"a.ext", "\x01"}},
          "check a.txt",
          1,
          "a.txt: line 6: the text of record 0002 stands in quotes, as a spreadsheet saves a line: "
-         "the rebuild writes the closing quote into the text",
+         "the rebuild writes the closing quote into the text (take both quotes out, and make each "
+         "doubled quote inside single)",
          {}},
         // A record line deleted before an unsequenced tail: the tail continues the numbering.
         {{{"a.txt", std::string(DUMP)
@@ -881,7 +883,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "check chapter1.txt",
          1,
          "chapter1.txt: line 7: the rebuild would splice ter1.ext (the side data of ter1.txt), not "
-         "this dump's own chapter1.ext: the wrong tail\n",
+         "this dump's own chapter1.ext: perhaps the wrong tail\n",
          {}},
         {{{"a.txt", std::string(DUMP).replace(DUMP.find("COUNT: 2"), 8, "COUNT: 0")}},
          "rebuild a.txt",
