@@ -388,12 +388,14 @@ static uint32_t LinesAtMost(const uint8_t* bytes, uint32_t from, uint32_t to)
 // follows that on its line is read as a line of its own.
 static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to, uint32_t low,
                             uint32_t high, DumpUnreadLines* recordLines,
-                            DumpUnreadLines* otherLines)
+                            DumpUnreadLines* otherLines, bool markerLines)
 {
     const uint8_t* bytes = walk->Bytes;
+    bool closingPassed = false;
     for (uint32_t start = from, end; start < to; start = end + 1) {
         end = NextLineEnd(bytes, start, to);
         uint32_t q = start;
+        uint32_t firstMarker = end;
         for (;;) {
             while (q < end && (bytes[q] == ' ' || bytes[q] == '\t')) {
                 ++q;
@@ -401,8 +403,25 @@ static void FindUnreadLines(const DumpWalk* walk, uint32_t from, uint32_t to, ui
             if (!StandsAt(bytes, end, q, MARKER_BRACKET)) {
                 break;
             }
+            firstMarker = std::min(firstMarker, q);
             uint32_t closing = NextMarker(bytes, end, q + 1, MARKER_BRACKET);
             q = closing < end ? closing + (uint32_t)strlen(MARKER_BRACKET) : end;
+        }
+        // After the records, a marker line other than the closing line and a tail marker (a
+        // second dump's head pasted below, say) is lost too.
+        if (markerLines && q == end && firstMarker < end) {
+            uint32_t word = firstMarker + (uint32_t)strlen(MARKER_BRACKET);
+            bool closingLine =
+                !closingPassed && StandsAt(bytes, end, firstMarker, MARKER_BRACKET "Speech FINISH");
+            closingPassed |= closingLine;
+            while (word < end && bytes[word] == ' ') {
+                ++word;
+            }
+            if (!closingLine && !(word < end && bytes[word] == 'U') && otherLines->Count++ == 0) {
+                otherLines->FirstAt = firstMarker;
+                otherLines->FirstEnd = end;
+            }
+            continue;
         }
         if (q < end && !HoldsKeyword(walk->Header, start, end) &&
             !HoldsKeyword(walk->LineCount, start, end)) {
@@ -448,7 +467,7 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
     FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt,
                     first > lines ? first - lines : 0,
                     walk->End == DUMP_WITHOUT_RECORD_LINE ? 10000 : first,
-                    &unread->RecordLinesBefore, &unread->OtherLinesBefore);
+                    &unread->RecordLinesBefore, &unread->OtherLinesBefore, false);
     if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
         // Text after a short-tail marker that follows the last record line is cut, unread.
         bool cut = walk->ShortTailSeen && walk->TailMarkerAt > walk->Open.LineAt;
@@ -456,7 +475,7 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
         uint32_t last = walk->Open.LineNumber;
         FindUnreadLines(walk, from, walk->Size, last + 1,
                         last + 1 + LinesAtMost(walk->Bytes, from, walk->Size),
-                        &unread->RecordLinesAfter, &unread->OtherLinesAfter);
+                        &unread->RecordLinesAfter, &unread->OtherLinesAfter, true);
     }
     if (!walk->WantsSideData) {
         uint32_t before = NextTailMarker(walk, 0, walk->FirstLineAt);

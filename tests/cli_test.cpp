@@ -985,6 +985,11 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: line 8: \"[LINE:0003]late\" stands after the tail marker line: the rebuild never "
          "reads it\n",
          {}},
+        {{{"a.txt", DUMP + "\r\n[:::::]HEADER: 9[:::::]"}, {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         0,
+         "a.txt: line 9: note: \"[:::::]HEADER: 9[:::::]\" stands after the closing line, where",
+         {}},
         {{{"a.spc", SPEECH}, {"b.spc", "abc"}},
          "decode a.spc b.spc",
          2,
