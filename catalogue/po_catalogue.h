@@ -63,6 +63,9 @@ struct CatalogueEntry {
     // obsolete entry of that text shows that its records shifted (a patch): the translation
     // may be another record's.
     bool Doubtful;
+    // Untranslated, while an obsolete entry of its speech file translates its text (msgmerge
+    // without fuzzy matching, or msgattrib --set-obsolete).
+    bool TranslatedWhenObsolete;
     uint32_t Line; // its first line (comment or keyword), from 1
 };
 

@@ -602,11 +602,12 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
     struct Translations {
         std::string First;
         bool Several;
-        bool Shifted; // a fuzzy or obsolete entry holds the text
+        bool Shifted;  // a fuzzy or obsolete entry holds the text
+        bool Obsolete; // ... an obsolete one, translated
     };
     std::map<std::string, Translations> byText;
     auto add = [&byText](const std::string& key, const std::string& translation, bool shifted) {
-        auto found = byText.emplace(key, Translations{translation, false, false}).first;
+        auto found = byText.emplace(key, Translations{translation, false, false, false}).first;
         found->second.Several |= !translation.empty() && found->second.First != translation;
         found->second.First = found->second.First.empty() ? translation : found->second.First;
         found->second.Shifted |= shifted;
@@ -625,6 +626,7 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
     }
     for (const auto& text : obsolete) {
         add(text.first, text.second, true);
+        byText[text.first].Obsolete = true;
     }
     for (const auto& move : movedFrom) {
         CatalogueEntry* entry = &(*entries)[move.first];
@@ -636,6 +638,7 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
         const Translations& text = byText[keys[k]];
         entry->Doubtful =
             !entry->Fuzzy && !entry->Translation.Empty && text.Several && text.Shifted;
+        entry->TranslatedWhenObsolete = entry->Translation.Empty && text.Obsolete;
     }
 }
 

@@ -211,8 +211,9 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
 static SpeechFileEntries* Current;
 static uint32_t Records;
 static uint32_t Translated;
-static uint32_t FuzzyKept;  // translations marked fuzzy, left out without --fuzzy
-static uint32_t MovedTaken; // fuzzy only as moved records, taken all the same
+static uint32_t FuzzyKept;    // translations marked fuzzy, left out without --fuzzy
+static uint32_t ObsoleteOnly; // texts translated only in an obsolete entry
+static uint32_t MovedTaken;   // fuzzy only as moved records, taken all the same
 static bool FileWarned;
 static bool EncodingHinted;
 static std::string Scratch;
@@ -322,6 +323,7 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         }
         // A translation that is the text itself keeps its bytes: an encoding may write a
         // character back as other bytes than the game's.
+        ObsoleteOnly += e.TranslatedWhenObsolete;
         if (e.Translation.Empty ||
             CatalogueTextIs(BytesOf(entry), e.Translation, original->data(), original->size())) {
             WriteKept(output, walk, record);
@@ -417,7 +419,7 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
         const char* name = Files[f].Name.c_str();
         ShowProgress(f, name);
         Current = &Files[f];
-        Records = Translated = FuzzyKept = MovedTaken = 0;
+        Records = Translated = FuzzyKept = MovedTaken = ObsoleteOnly = 0;
         FileWarned = EncodingHinted = false;
         bool elsewhere = Files[f].Elsewhere;
         if (elsewhere) {
@@ -455,6 +457,9 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
                         (FuzzyKept > 0
                              ? " (" + std::to_string(FuzzyKept) + " fuzzy, taken only with --fuzzy)"
                              : std::string()) +
+                        (ObsoleteOnly > 0 ? " (" + std::to_string(ObsoleteOnly) +
+                                                " translated only in an obsolete entry, \"#~\")"
+                                          : std::string()) +
                         " -> " + LastConversion.OutputName,
                     false);
         ++counts[FileWarned || warned ? FILE_FINDINGS : FILE_DONE];

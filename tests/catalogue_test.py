@@ -162,6 +162,11 @@ def carried_over_a_patch_by_msgmerge():
     result = run("import", "after.po")
     expect("an entry after a fuzzy obsolete one is not fuzzy",
            read("mod/0001.spc") == speech(3, 2, [(1, b"Hello"), (2, b"Salut")]), result.stdout)
+    write("obs.po", b'msgctxt "0001.spc:0001"\nmsgid "Hello"\nmsgstr ""\n\n'
+          b'#~ msgctxt "0001.spc:0007"\n#~ msgid "Hello"\n#~ msgstr "Salut"\n')
+    result = run("import", "obs.po")
+    expect("a text translated only in an obsolete entry is counted as such",
+           b"(1 translated only in an obsolete entry" in result.stdout, result.stdout)
     # msgmerge gives a moved record the first translation of its text: another record's where
     # the text stood twice (the other one now obsolete), or another file's.
     write("0001.spc", speech(3, 3, [(1, b"Yes"), (2, b"No"), (3, b"Yes")]))
