@@ -167,7 +167,7 @@ std::string LossInWords(DumpLoss loss, uint32_t record, const uint8_t* shown)
         return "a decode drops a byte that follows the head with no record before it";
     case LOSS_NAME_IN_HEAD:
         return "its name, which the dump's FILENAME line shows, holds what a rebuild reads as a "
-               "header value or a record line (\"HEADER: 2\", \"" RECORD_PREFIX
+               "header value or a record line (such as \"HEADER: 2\" or \"" RECORD_PREFIX
                "\"): rename the file, or its folder";
     default:
         return "";
