@@ -115,8 +115,9 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
             return false;
         }
         if (!read) {
-            PrintProblem(catalogue, "line " + std::to_string(problem.Line) + ": " + problem.What +
-                                        "; nothing written");
+            // As gettext's tools and editors name a place: "game.po:12".
+            PrintProblem((catalogue + (":" + std::to_string(problem.Line))).c_str(),
+                         problem.What + "; nothing written");
             return false;
         }
         std::move(entries.begin(), entries.end(), std::back_inserter(Entries));

@@ -276,7 +276,7 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
         if (report.SystemError == EINVAL) {
             return file + " is not a regular file (a pipe or a device), so it is not replaced";
         }
-        return file + " cannot be replaced" + reason + "; it was left as it was";
+        return file + " cannot be replaced" + reason + "; it is left as it is";
     case PROBLEM_SIDE_DATA_CHANGED:
         return "the side data " + file +
                " changed while it was being read (another program wrote it); nothing was written";
