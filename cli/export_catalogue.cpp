@@ -159,12 +159,19 @@ static bool WriteTemplate(const uint8_t* bytes, uint32_t size)
 
 // `target` is "-> FILE.pot" for a written template, "for CATALOGUE" for entries gathered into
 // one that is written only when every file is.
+static std::vector<std::pair<const char*, std::string>>* HeldLines; // until the catalogue stands
+
 static FileOutcome Exported(const char* name, bool converted, const std::string& target)
 {
     if (!converted) {
         return FILE_NOT_DONE;
     }
-    PrintResult(name, Plural(ExportedTexts, "text") + " " + target, false);
+    std::string line = Plural(ExportedTexts, "text") + " " + target;
+    if (HeldLines != NULL) {
+        HeldLines->emplace_back(name, line);
+    } else {
+        PrintResult(name, line, false);
+    }
     if (ExportedTexts == 0 && InvalidTexts == 0) {
         // Import knows a speech file only by its entries.
         PrintProblem(name, "has no text a catalogue can carry, so an import will not write it "
@@ -258,6 +265,10 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         title = "messages";
     }
     AppendHeader(BaseNameOf(title.c_str()));
+    // Each file's line is printed once the catalogue is written: none claims texts for one that
+    // is not.
+    std::vector<std::pair<const char*, std::string>> lines;
+    HeldLines = &lines;
     bool whole = true;
     for (size_t i = 0; i < files.size(); ++i) {
         ShowProgress(i, files[i]);
@@ -269,6 +280,7 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         ++counts[outcome];
         whole = whole && outcome != FILE_NOT_DONE;
     }
+    HeldLines = NULL;
     bool published = false;
     if (!whole) {
         PrintProblem(catalogue, "not written, as not every speech file could be exported");
@@ -279,6 +291,9 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
         // Without the catalogue no file is exported.
         counts[FILE_DONE] = counts[FILE_FINDINGS] = 0;
         counts[FILE_NOT_DONE] = files.size();
+    }
+    for (size_t k = 0; published && k < lines.size(); ++k) {
+        PrintResult(lines[k].first, lines[k].second, false);
     }
     Catalogue.clear();
 }

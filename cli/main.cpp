@@ -246,6 +246,10 @@ int main(int argc, char** argv)
                 if ((catalogue = OptionValue(argument, 2, &i, argc, argv)) == NULL) {
                     return UsageError("-o needs a catalogue's name");
                 }
+                if (strcmp(catalogue, "-") == 0) {
+                    return UsageError("-o - (standard output) is not taken: a catalogue is "
+                                      "written whole or not at all; name a file");
+                }
             } else if (strncmp(argument, "--encoding", 10) == 0 &&
                        (argument[10] == 0 || argument[10] == '=')) {
                 if ((encoding = OptionValue(argument, 10, &i, argc, argv)) == NULL) {

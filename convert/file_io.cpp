@@ -423,7 +423,7 @@ OutputFile* OpenOutput(const char* finalName, OutputSlot slot, bool compareExist
     memset(output, 0, sizeof *output);
     output->Failed = true;
     size_t length = strlen(finalName);
-    if (length < 3 || length >= PATH_CAPACITY) {
+    if (length == 0 || length >= PATH_CAPACITY) {
         ReportProblem(PROBLEM_NAME_UNUSABLE, finalName);
         return NULL;
     }
