@@ -114,7 +114,8 @@ FileOutcome ExportFile(const char* name);
 
 // How the game stores its texts (--encoding); UTF-8 unless told.
 extern TextEncoding GameEncoding;
-extern bool ImportFuzzy; // --fuzzy: fuzzy translations are used too
+extern bool EncodingGiven; // --encoding named it
+extern bool ImportFuzzy;   // --fuzzy: fuzzy translations are used too
 
 // export -o: one catalogue for all the files, written only when every one of them exported.
 void ExportToOneCatalogue(const std::vector<const char*>& files, const char* catalogue,

@@ -13,6 +13,7 @@
 #include <string.h>
 
 TextEncoding GameEncoding = ENCODING_UTF8;
+bool EncodingGiven = false;
 
 // What one export run is at: the catalogue being written, the speech file's name as the
 // catalogue knows it, and the scratch the texts pass through.

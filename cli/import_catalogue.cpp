@@ -33,6 +33,7 @@ static std::vector<SpeechFileEntries> Files;
 // The catalogues, kept in memory while the speech files are written: the entries point into them.
 static std::vector<InputFile> Catalogues;
 static std::vector<const char*> CatalogueNames;
+static std::vector<bool> NamesGameEncoding; // each catalogue's header, an export's since be39888
 
 static const char* BytesOf(size_t entry)
 {
@@ -135,6 +136,7 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
                                              : "; import it with --encoding " + name));
             return false;
         }
+        NamesGameEncoding.push_back(!name.empty());
         EntryCatalogue.resize(Entries.size(), Catalogues.size() - 1);
         for (size_t k = before; k < Entries.size(); ++k) {
             std::string context;
@@ -301,6 +303,16 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             // A msgid that is the game's bytes as UTF-8: exported without this --encoding.
             bool asUtf8 = GameEncoding != ENCODING_UTF8 &&
                           CatalogueTextIs(BytesOf(entry), e.Id, Scratch.data(), Scratch.size());
+            if (notUtf8 && !EncodingGiven && !NamesGameEncoding[EntryCatalogue[entry]]) {
+                // An older export's catalogue names no encoding: this game's may be another,
+                // and the translations would go in as UTF-8.
+                PrintProblem(name, "record " + std::to_string(record.LineNumber) +
+                                       " is not valid UTF-8 text, and neither the catalogue nor "
+                                       "--encoding names the game's encoding; nothing written "
+                                       "for it (import with the --encoding it was exported "
+                                       "with, or --encoding utf-8 if its texts are UTF-8)");
+                return false;
+            }
             if (original != NULL && !notUtf8 && !asUtf8) {
                 PrintProblem(Where(entry).c_str(),
                              e.Context + ": the entry's msgid is no longer the text of the "
@@ -480,6 +492,7 @@ void ImportCatalogues(const std::vector<const char*>& catalogues, size_t counts[
     // The entries point into the catalogues just closed: nothing of them may reach a next call.
     Catalogues.clear();
     CatalogueNames.clear();
+    NamesGameEncoding.clear();
     Entries.clear();
     EntryCatalogue.clear();
     Files.clear();

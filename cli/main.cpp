@@ -288,6 +288,7 @@ int main(int argc, char** argv)
     if (misplaced != NULL) {
         return UsageError(std::string(misplaced) + " does not go with " + command->Name);
     }
+    EncodingGiven = encoding != NULL;
     if (encoding != NULL && !FindTextEncoding(encoding, &GameEncoding)) {
         return UsageError(std::string("unknown encoding '") + encoding +
                           "' (quillmarsh --help lists them)");

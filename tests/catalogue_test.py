@@ -264,9 +264,10 @@ def shift_jis_both_ways():
     # A catalogue that does not name it: an older export's, or one a tool rewrote.
     write("sjis.po", read("sjis.po").replace(b'"X-Game-Encoding: Shift_JIS\\n"\n', b""))
     result = run("import", "sjis.po")
-    expect("import of Shift_JIS texts without --encoding suggests it once, keeping the texts",
-           result.returncode == 1 and result.stderr.count(b"--encoding") == 1 and
-           read("mod/sjis.spc") == read("sjis.spc"), result.stderr)
+    expect("a catalogue naming no encoding, of texts that are not UTF-8, writes nothing "
+           "without --encoding: its translations would go in as UTF-8",
+           result.returncode == 2 and b"nor --encoding names the game's encoding" in result.stderr
+           and read("mod/sjis.spc") == before, result.stderr)
     translate("sjis.pot", {"sjis.spc:0002": "a\u20ac", "sjis.spc:0003": "\U0001F600"}, "bad.po")
     os.remove("mod/sjis.spc")
     result = run("import", "--encoding", "shift_jis", "bad.po")
