@@ -331,6 +331,17 @@ FileOutcome RebuildFile(const char* name)
                                ", as many as the text before that marker had");
         outcome = FILE_FINDINGS;
     }
+    // A short tail holds fewer bytes than a record's head; a longer one, under a short tail's
+    // marker, decodes as something else: another version's side data, or another kind's.
+    bool shortData = LastConversion.TailSize <= SHORT_TAIL_LIMIT;
+    if (LastConversion.SideDataName[0] != 0 && LastConversion.ShortTail != shortData) {
+        PrintProblem(name, "spliced " + std::string(LastConversion.SideDataName) + " (" +
+                               Plural(LastConversion.TailSize, "byte") + "), which is not the " +
+                               (LastConversion.ShortTail ? "short" : "unsequenced") +
+                               " tail its marker stands for (another version's side data?): " +
+                               LastConversion.OutputName + " may have the wrong tail");
+        outcome = FILE_FINDINGS;
+    }
     if (LastConversion.SideDataMissing) {
         PrintProblem(name, "the dump holds a tail marker, but its side data " +
                                WithEnding(name, "ext") + " is missing: " +
