@@ -136,7 +136,10 @@ bool StartDumpWalk(DumpWalk* walk, const uint8_t* bytes, uint32_t size)
     static const char spaced[] = MARKER_BRACKET " Sp";
     walk->ByteOrderMark = StandsAt(bytes, size, 0, "\xEF\xBB\xBF");
     walk->MarkBlocksRepair = walk->ByteOrderMark && StandsAt(bytes, size, 3, spaced);
-    walk->Utf16 = StandsAt(bytes, size, 0, "\xFF\xFE") || StandsAt(bytes, size, 0, "\xFE\xFF");
+    // With its byte-order mark, or without one: "[" and ":" with a zero byte beside each.
+    walk->Utf16 = StandsAt(bytes, size, 0, "\xFF\xFE") || StandsAt(bytes, size, 0, "\xFE\xFF") ||
+                  (size >= 4 && memcmp(bytes, "[\0:\0", 4) == 0) ||
+                  (size >= 4 && memcmp(bytes, "\0[\0:", 4) == 0);
     if (StandsAt(bytes, size, 0, spaced)) {
         // The repair changes bytes; the input itself is only ever read.
         uint8_t* copy = (uint8_t*)malloc(size);

@@ -46,7 +46,7 @@ struct DumpWalk {
     bool ByteOrderMark;    // the dump starts with a UTF-8 byte-order mark
     bool MarkBlocksRepair; // ... right before blanked markup, which is then not repaired
     bool StartFound;       // "Speech START" after a "[:::::]"
-    bool Utf16;            // starts with a UTF-16 byte-order mark: an editor saved it so
+    bool Utf16;            // saved as UTF-16 by an editor: its byte-order mark, or "[" "\0" ":"...
     DumpValue Header;
     DumpValue LineCount;
     // The record walk; FirstLineAt is set by its first step, EndAt once it ends.

@@ -517,6 +517,11 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.txt: is saved as UTF-16 (what some editors call Unicode), not as a dump's UTF-8: a "
          "rebuild refuses it",
          {}},
+        {{{"a.txt", std::string("\0[\0:", 4)}},
+         "rebuild a.txt",
+         2,
+         "a.txt: is saved as UTF-16",
+         {}},
         {{{"notes.txt", "shopping list\r\n"}},
          "--force rebuild notes.txt",
          0,
