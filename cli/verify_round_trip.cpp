@@ -190,12 +190,19 @@ static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* origi
         Cause = LossInWords(decoded.Loss, decoded.LossRecord, decoded.LossShown);
     }
     // What the dump itself tells about the difference, judged where it stands.
+    // Only where the way back is open (a working folder's path longer than the system's limit
+    // is not), so that the files after this one are named from where they stand.
     std::error_code error;
     fs::path previous = fs::current_path(error);
-    fs::current_path(scratch, error);
-    Judged.Emit = TakeFirstProblem; // the rest JudgeDump sets
-    RunCore(name, "v.txt", JudgeLoadedDump);
-    fs::current_path(previous, error);
+    if (!error) {
+        fs::current_path(previous, error);
+    }
+    if (!error) {
+        fs::current_path(scratch, error);
+        Judged.Emit = TakeFirstProblem; // the rest JudgeDump sets
+        RunCore(name, "v.txt", JudgeLoadedDump);
+        fs::current_path(previous, error);
+    }
     return true;
 }
 
