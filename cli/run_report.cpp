@@ -72,9 +72,14 @@ static void OnConversionProgress(uint64_t done, uint64_t total)
 
 static void OnWaitingForFolder(const char*)
 {
-    DrawProgress(std::string(Progress.Name != NULL ? Progress.Name : "") +
-                     ": waiting for another conversion in this folder",
-                 true);
+    std::string text = std::string(Progress.Name != NULL ? Progress.Name : "") +
+                       ": waiting for another conversion in this folder";
+    if (Progress.Terminal) {
+        DrawProgress(text, true);
+    } else {
+        // A script's log says why the run stands still (a stopped run may hold the lock).
+        fprintf(stderr, "quillmarsh: %s\n", text.c_str());
+    }
 }
 
 void StartProgress(size_t total)

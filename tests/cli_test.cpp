@@ -81,6 +81,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          2,
          "^quillmarsh: nodir/x.pot: cannot write",
          {}},
+        // A folder another run holds: said in a script's log too, then done.
+        {{{"a.spc", SPEECH}},
+         "decode a.spc",
+         0,
+         "quillmarsh: a.spc: waiting for another conversion in this folder\n",
+         {{"a.txt", DUMP}},
+         "flock . sleep 1 & sleep 0.3;"},
         // A pipe (or a device) where an output goes stays, even with --force.
         {{{"a.spc", SPEECH}},
          "-f decode a.spc",
