@@ -127,7 +127,7 @@ static const char USAGE[] =
     "  -f, --force   decode over a dump that differs from the new one (an edited dump);\n"
     "                rebuild a file that is not a dump; export over a catalogue that holds\n"
     "                translations\n"
-    "  -C DIR        work in DIR, as if started there (names and mod/ are relative to it)\n"
+    "  -C DIR        work in DIR, as if started there (every name and mod/ are relative to it)\n"
     "  --encoding NAME  how the game stores its texts (export, import), one of these,\n"
     "                in any letter case:\n"
     "%s"
@@ -194,7 +194,7 @@ static const char* OptionValue(const char* argument, size_t length, int* i, int 
 int main(int argc, char** argv)
 {
     const Command* command = NULL;
-    std::vector<const char*> folders; // each -C from the one before, as in make and tar
+    std::vector<const char*> folders; // each -C from the one before, as in make
     const char* catalogue = NULL;
     const char* encoding = NULL;
     std::vector<const char*> files;
