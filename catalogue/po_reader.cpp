@@ -225,8 +225,11 @@ static bool ReadString(PoReader* r, const char* p, const char* end, const char**
 {
     if (!ReadQuoted(p, end, r->Destination != NULL ? &r->Strings : NULL, next, &r->Escaped,
                     &r->HasBytes)) {
+        // gettext takes \0 as an octal escape, whose NUL would end the text in a game.
         return *next == NULL ? Fail(r, r->Line, "unterminated string")
-                             : Fail(r, r->Line, "invalid escape \\" + std::string(*next + 1, 1));
+               : (*next)[1] == '0'
+                   ? Fail(r, r->Line, "the escape \\0 is a NUL, which ends a text; take it out")
+                   : Fail(r, r->Line, "invalid escape \\" + std::string(*next + 1, 1));
     }
     if (r->Pieces++ == 0) {
         r->Text->Start = (uint32_t)(p - r->Base);

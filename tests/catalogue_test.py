@@ -371,7 +371,7 @@ def read_as_gettext_reads():
     write("nul.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au\\0 revoir"'))
     result = run("import", "--fuzzy", "nul.po")
     expect("a \\0 escape is refused", result.returncode == 2 and
-           b"invalid escape \\0" in result.stderr and not os.path.exists("mod/0001.spc"),
+           b"the escape \\0 is a NUL" in result.stderr and not os.path.exists("mod/0001.spc"),
            result.stderr)
 
 
