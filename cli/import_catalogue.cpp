@@ -267,6 +267,13 @@ static std::string WhyUnwritable(const std::string& utf8)
     return why;
 }
 
+// Whether a text starts (1) and ends (2) with a line break: a translation that loses or gains
+// one, which msgfmt --check refuses too, may break a game's layout.
+static int BreaksAtEnds(const std::string& text)
+{
+    return (!text.empty() && text.front() == '\n') + 2 * (!text.empty() && text.back() == '\n');
+}
+
 static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
 {
     const char* name = Current->Name.c_str();
@@ -342,6 +349,8 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
             WriteKept(output, walk, record);
             continue;
         }
+        // (The game's text may stand in Scratch, which the translation takes next.)
+        int textBreaks = BreaksAtEnds(*original);
         Scratch.clear();
         AppendCatalogueText(BytesOf(entry), e.Translation, &Scratch);
         // msgcat puts two translations of one entry into it, each under this line, and marks
@@ -368,6 +377,15 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
                              "record's; the text is kept (check it and clear the "
                              "fuzzy and obsolete entries of that text, or import "
                              "with --fuzzy)");
+            FileWarned = true;
+            WriteKept(output, walk, record);
+            continue;
+        }
+        if (BreaksAtEnds(Scratch) != textBreaks) {
+            PrintProblem(Where(entry).c_str(),
+                         e.Context + ": the text and its translation do not both start and end "
+                                     "with a line break (\\n), which msgfmt --check refuses; the "
+                                     "text is kept");
             FileWarned = true;
             WriteKept(output, walk, record);
             continue;

@@ -367,6 +367,13 @@ def read_as_gettext_reads():
         expect("%r refused, as msgfmt refuses it" % form, checked.returncode != 0 and
                result.returncode == 2 and b"refused.po:" in result.stderr and
                said in result.stderr, result.stderr)
+    write("nl.spc", speech(3, 1, [(1, b"Line\n")]))
+    run("export", "nl.spc")
+    translate("nl.pot", {"nl.spc:0001": "Ligne"}, "nl.po")
+    result = run("import", "nl.po")
+    expect("a translation without the text's last line break is left out, as msgfmt --check does",
+           result.returncode == 1 and b"msgfmt --check refuses" in result.stderr and
+           read("mod/nl.spc") == read("nl.spc"), result.stderr)
     # msgfmt takes "\0" and cuts the text there; no reading of it is safe for a game.
     write("nul.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au\\0 revoir"'))
     result = run("import", "--fuzzy", "nul.po")
