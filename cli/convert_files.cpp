@@ -159,6 +159,10 @@ FileOutcome DecodeFile(const char* name)
         notes += (notes.empty() ? "" : "; ") + WithEnding(LastConversion.OutputName, "ext") +
                  ", an earlier decode's side data, removed";
     }
+    if (LastConversion.SideDataLeft) {
+        notes += (notes.empty() ? "" : "; ") + WithEnding(LastConversion.OutputName, "ext") +
+                 ", which no earlier dump here names, left as it is";
+    }
     if (!notes.empty()) {
         line += " (" + notes + ")";
     }

@@ -135,19 +135,18 @@ static const char* NameShownIn(const OutputFile* dump)
     return shown;
 }
 
-// Whether a dump standing under the name ends in a tail marker line, as one a decode wrote
-// with side data does, typed over or not.
+// Whether a dump standing under the name ends in a tail marker line as a decode writes it
+// with side data, at the start of a line: words in a text ("unknown data received") are not one.
 static bool DumpShowsTail(const char* name)
 {
     uint8_t end[256];
     uint32_t size = ReadFileEnd(name, end, sizeof end);
-    for (uint32_t p = 0; p + 12 <= size; ++p) {
-        static const char marker[] = "unknown data";
-        uint32_t k = 0;
-        while (k < 12 && (end[p + k] | 0x20) == (uint8_t)marker[k]) {
-            ++k;
-        }
-        if (k == 12) {
+    static const char* const markers[] = {MARKER_BRACKET "UNKNOWN DATA" MARKER_BRACKET,
+                                          MARKER_BRACKET "Unknown DATA" MARKER_BRACKET};
+    for (uint32_t p = 0; p < size; ++p) {
+        bool lineStart = p == 0 || end[p - 1] == '\n' || end[p - 1] == '\r';
+        if (lineStart &&
+            (StandsAt(end, size, p, markers[0]) || StandsAt(end, size, p, markers[1]))) {
             return true;
         }
     }
@@ -246,8 +245,9 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     // it goes with the old dump, in the one step that a kill cannot leave half done. Only side
     // data that the dump it stands beside names is an earlier decode's: any other such file
     // (a game's own, a user's) stays.
-    bool stale = sideData == NULL && RemoveStaleSideData && StaleFileStands(sideDataName) &&
-                 DumpShowsTail(dumpName);
+    bool standing = sideData == NULL && RemoveStaleSideData && StaleFileStands(sideDataName);
+    bool stale = standing && DumpShowsTail(dumpName);
+    LastConversion.SideDataLeft = standing && !stale;
     bool published = dump->Comparing              ? KeepUnchangedPair(dump, sideData)
                      : sideData == NULL && !stale ? PublishOutput(dump)
                                                   : PublishPair(dump, sideData, sideDataName);

@@ -120,6 +120,7 @@ struct ConversionReport {
     bool Unchanged;            // guarded decode: the dump that stands is the one it would write
     bool SideDataRestored;     // and its side data, missing, was written again
     bool StaleSideDataRemoved; // decode without a tail: an earlier decode's side data went
+    bool SideDataLeft;         // ... or a file under its name that no dump there named stayed
     DumpLoss Loss; // decode, asked to look: what the dump cannot show, and of which record
     uint32_t LossRecord;
     uint8_t LossShown[9]; // ... the marker a text holds

@@ -213,12 +213,15 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          0,
          "a.spc: 1 record -> a.txt (a.ext, an earlier decode's side data, removed)\n",
          {{"a.ext", "-"}, {"b.ext", SPEECH.substr(0, 21)}}},
-        {{{"a.spc", SPEECH.substr(0, 21)},
-          {"a.txt", std::string(DUMP).erase(DUMP.find("[:::::]Unknown"), 28)},
+        {{{"a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "unknown data"}})},
+          {"a.txt", std::string(DUMP)
+                        .erase(DUMP.find("[:::::]Unknown"), 28)
+                        .replace(DUMP.find("yo"), 2, "unknown data")},
           {"a.ext", "\x01"}},
          "decode a.spc",
          0,
-         "a.spc: 2 records -> a.txt (unchanged)\n",
+         "a.spc: 2 records -> a.txt (unchanged; a.ext, which no earlier dump here names, left as "
+         "it is)\n",
          {{"a.ext", "\x01"}}},
         // More catalogues than files a process may keep open.
         {{{"a.spc", SPEECH}, {"c.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
