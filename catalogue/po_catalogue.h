@@ -59,9 +59,9 @@ struct CatalogueEntry {
     // Fuzzy, and its "#| msgctxt" and "#| msgid" (msgmerge --previous) name its speech file and
     // its msgid, which has one translation there: only moved.
     bool Moved;
-    // Not fuzzy, but its text has several translations in its speech file, and a fuzzy or
-    // obsolete entry of that text shows that its records shifted (a patch): the translation
-    // may be another record's.
+    // Not fuzzy, but its text has several translations in its speech file, and it stands
+    // between a moved record's old and new place (a patch shifted the records around it): the
+    // translation may be another record's.
     bool Doubtful;
     // Untranslated, while an obsolete entry of its speech file translates its text (msgmerge
     // without fuzzy matching, or msgattrib --set-obsolete).

@@ -35,7 +35,6 @@ struct PoReader {
     // Comments read for the entry to come.
     uint32_t CommentLine; // 0: none
     bool Fuzzy;
-    bool FuzzySeen; // on any entry
     // What a translation was made for, from msgmerge --previous ("#|"): gathered with the
     // comments, and the entry's own until it ends, as a comment ends it.
     CommentStrings Previous;
@@ -330,7 +329,6 @@ static void StartEntry(PoReader* r)
     CatalogueEntry* entry = &r->Entries->back();
     entry->HasContext = false;
     entry->Fuzzy = r->Fuzzy;
-    r->FuzzySeen |= r->Fuzzy;
     entry->Line = r->CommentLine != 0 ? r->CommentLine : r->Line;
     r->CommentLine = 0;
     r->Fuzzy = false;
@@ -582,14 +580,29 @@ static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntr
     return line;
 }
 
+// The record number a context names ("0001.spc:0042"), or UINT32_MAX.
+static uint32_t RecordOf(const std::string& context)
+{
+    size_t colon = context.rfind(':');
+    const char* digits = context.c_str() + (colon == std::string::npos ? 0 : colon + 1);
+    char* end = NULL;
+    unsigned long number = strtoul(digits, &end, 10);
+    return colon == std::string::npos || end == digits || *end != 0 || number >= UINT32_MAX
+               ? UINT32_MAX
+               : (uint32_t)number;
+}
+
 // msgmerge gives a moved record the translation of the first entry with its text, another
-// record's where the text stands in its file more than once: a move is taken only where that
+// record's where the text stands in its file more than once. A move is taken only where that
 // text, obsolete entries included, has one translation in its file, where no other move comes
-// from the same record, and where that record does not still hold the text (the other
-// translations may have gone with --no-obsolete, or to a changed text).
-// It matches a record that kept its number and its text exactly, unmarked, though the text's
-// records shifted: where the text has several translations in its file and a fuzzy or obsolete
-// entry of it shows such a shift, the translation may be another record's, and is doubtful.
+// from the same record, where that record does not still hold the text (the other
+// translations may have gone with --no-obsolete, or to a changed text), and where no other
+// move of its file crosses it: a patch that adds or removes lines keeps the order of the rest,
+// so two moves that swap their order cannot both be right.
+// An exact match of a text of several translations is no better where records moved around
+// it: one that stands between a moved record's old and new place may be what another record
+// was, and is doubtful. (A translator's fuzzy mark, an obsolete entry, or a text copied to a
+// new record while its record keeps it, moves nothing.)
 static void
 HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entries,
                           const std::vector<std::pair<size_t, std::string>>& movedFrom,
@@ -599,21 +612,16 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
     for (const auto& move : movedFrom) {
         movesFrom[move.second] += 1;
     }
-    for (const auto& move : movedFrom) {
-        (*entries)[move.first].Moved = movesFrom[move.second] == 1;
-    }
     struct Translations {
         std::string First;
         bool Several;
-        bool Shifted;  // a fuzzy or obsolete entry holds the text
-        bool Obsolete; // ... an obsolete one, translated
+        bool Obsolete; // an obsolete entry translates it
     };
     std::map<std::string, Translations> byText;
-    auto add = [&byText](const std::string& key, const std::string& translation, bool shifted) {
-        auto found = byText.emplace(key, Translations{translation, false, false, false}).first;
+    auto add = [&byText](const std::string& key, const std::string& translation) {
+        auto found = byText.emplace(key, Translations{translation, false, false}).first;
         found->second.Several |= !translation.empty() && found->second.First != translation;
         found->second.First = found->second.First.empty() ? translation : found->second.First;
-        found->second.Shifted |= shifted;
     };
     std::vector<std::string> keys(entries->size());
     std::vector<std::string> ids(entries->size());
@@ -625,23 +633,87 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
         AppendCatalogueText(bytes, entry.Translation, &translation);
         keys[k] = TextKey(entry.Context, ids[k]);
         standing.insert(entry.Context + '\0' + ids[k]);
-        add(keys[k], translation, entry.Fuzzy);
+        add(keys[k], translation);
     }
     for (const auto& text : obsolete) {
-        add(text.first, text.second, true);
+        add(text.first, text.second);
         byText[text.first].Obsolete = true;
     }
+    // The moves that left their record, by file: (new place, old place, entry).
+    struct Move {
+        std::string File;
+        uint32_t To;
+        uint32_t From;
+        size_t Entry;
+    };
+    std::vector<Move> moves;
     for (const auto& move : movedFrom) {
         CatalogueEntry* entry = &(*entries)[move.first];
-        entry->Moved = entry->Moved && !byText[keys[move.first]].Several &&
-                       standing.count(move.second + '\0' + ids[move.first]) == 0;
+        bool left = standing.count(move.second + '\0' + ids[move.first]) == 0;
+        entry->Moved = movesFrom[move.second] == 1 && !byText[keys[move.first]].Several && left;
+        uint32_t to = RecordOf(entry->Context);
+        uint32_t from = RecordOf(move.second);
+        if (left && to != UINT32_MAX && from != UINT32_MAX) {
+            moves.push_back({FileOf(entry->Context), to, from, move.first});
+        }
+    }
+    std::sort(moves.begin(), moves.end(), [](const Move& a, const Move& b) {
+        return a.File != b.File ? a.File < b.File : a.To < b.To;
+    });
+    // Of the moves otherwise taken, those crossed: an earlier new place with a later old place,
+    // or the other way round. And the spans the moves cover, merged, by file.
+    std::vector<bool> crossed(moves.size(), false);
+    std::map<std::string, std::vector<std::pair<uint32_t, uint32_t>>> spans;
+    for (size_t k = 0, first = 0; k <= moves.size(); ++k) {
+        if (k < moves.size() && moves[k].File == moves[first].File) {
+            continue;
+        }
+        uint32_t highest = 0;
+        for (size_t m = first; m < k; ++m) {
+            bool taken = (*entries)[moves[m].Entry].Moved;
+            crossed[m] = taken && highest > moves[m].From;
+            highest = taken ? std::max(highest, moves[m].From) : highest;
+        }
+        uint32_t lowest = UINT32_MAX;
+        for (size_t m = k; m-- > first;) {
+            bool taken = (*entries)[moves[m].Entry].Moved;
+            crossed[m] = crossed[m] || (taken && lowest < moves[m].From);
+            lowest = taken ? std::min(lowest, moves[m].From) : lowest;
+        }
+        if (k > first) {
+            std::vector<std::pair<uint32_t, uint32_t>>* merged = &spans[moves[first].File];
+            for (size_t m = first; m < k; ++m) {
+                merged->push_back(
+                    {std::min(moves[m].To, moves[m].From), std::max(moves[m].To, moves[m].From)});
+            }
+            std::sort(merged->begin(), merged->end());
+            size_t kept = 0;
+            for (const auto& span : *merged) {
+                if (kept > 0 && span.first <= (*merged)[kept - 1].second) {
+                    (*merged)[kept - 1].second = std::max((*merged)[kept - 1].second, span.second);
+                } else {
+                    (*merged)[kept++] = span;
+                }
+            }
+            merged->resize(kept);
+        }
+        first = k;
+    }
+    for (size_t m = 0; m < moves.size(); ++m) {
+        (*entries)[moves[m].Entry].Moved = (*entries)[moves[m].Entry].Moved && !crossed[m];
     }
     for (size_t k = 0; k < entries->size(); ++k) {
         CatalogueEntry* entry = &(*entries)[k];
-        const Translations& text = byText[keys[k]];
-        entry->Doubtful =
-            !entry->Fuzzy && !entry->Translation.Empty && text.Several && text.Shifted;
-        entry->TranslatedWhenObsolete = entry->Translation.Empty && text.Obsolete;
+        entry->TranslatedWhenObsolete = entry->Translation.Empty && byText[keys[k]].Obsolete;
+        auto found = spans.find(FileOf(entry->Context));
+        if (entry->Fuzzy || entry->Translation.Empty || !byText[keys[k]].Several ||
+            found == spans.end()) {
+            continue;
+        }
+        uint32_t record = RecordOf(entry->Context);
+        auto after = std::upper_bound(found->second.begin(), found->second.end(),
+                                      std::make_pair(record, UINT32_MAX));
+        entry->Doubtful = after != found->second.begin() && record <= (after - 1)->second;
     }
 }
 
@@ -679,7 +751,7 @@ bool ReadCatalogue(const char* bytes, size_t size, std::vector<CatalogueEntry>* 
     }
     read = read && EndKeyword(&r) && EndEntry(&r);
     EndObsoleteEntry(&r);
-    if (read && (!r.MovedFrom.empty() || !r.ObsoleteByText.empty() || r.FuzzySeen)) {
+    if (read && (!r.MovedFrom.empty() || !r.ObsoleteByText.empty())) {
         HoldAmbiguousTranslations(bytes, entries, r.MovedFrom, r.ObsoleteByText);
     }
     if (obsoleteTranslations != NULL) {

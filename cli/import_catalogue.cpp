@@ -372,11 +372,11 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
         if (e.Doubtful && !ImportFuzzy) {
             PrintProblem(Where(entry).c_str(),
                          e.Context + ": this text has other translations in " + name +
-                             ", and a fuzzy or obsolete entry of it shows that "
-                             "its records moved: this translation may be another "
-                             "record's; the text is kept (check it and clear the "
-                             "fuzzy and obsolete entries of that text, or import "
-                             "with --fuzzy)");
+                             ", and msgmerge moved records around this one: "
+                             "this exact match may be another record's "
+                             "translation; the text is kept (review the moved, "
+                             "fuzzy entries around it: once none is left, it is "
+                             "taken; or import with --fuzzy)");
             FileWarned = true;
             WriteKept(output, walk, record);
             continue;

@@ -209,6 +209,26 @@ def carried_over_a_patch_by_msgmerge():
            result.returncode == 1 and b"0001.spc:0002: this text has other" in result.stderr and
            read("mod/0001.spc") == speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"Yes"), (4, b"Non")]),
            result.stderr)
+    # Nothing moved: a translator's own fuzzy mark on one of them holds the others back no more.
+    write("0001.spc", speech(3, 3, [(1, b"Yes"), (2, b"Yes"), (3, b"No")]))
+    translate("shift.pot", {"0001.spc:0001": "Oui", "0001.spc:0002": "Ouais", "0001.spc:0003": "Non"},
+              "own.po", fuzzy=("0001.spc:0002",))
+    result = run("import", "own.po")
+    expect("a fuzzy mark moves nothing", result.returncode == 0 and
+           read("mod/0001.spc") == speech(3, 3, [(1, b"Oui"), (2, b"Yes"), (3, b"Non")]), result.stderr)
+    # Two moves that swap their order (the second "Yes" moved up from where "No" now stands, by
+    # msgmerge's first translation of it, once --no-obsolete took the other) are both left.
+    write("0001.spc", speech(3, 4, [(1, b"Go?"), (2, b"Yes"), (3, b"No?"), (4, b"Yes")]))
+    run("export", "-o", "cross.pot", "0001.spc")
+    translate("cross.pot", {"0001.spc:0001": "Va ?", "0001.spc:0002": "Oui, va", "0001.spc:0003": "Non ?",
+                            "0001.spc:0004": "Oui, non"}, "cross.po")
+    write("0001.spc", speech(3, 3, [(1, b"Go?"), (2, b"No?"), (3, b"Yes")]))
+    run("export", "-o", "game.pot", "0001.spc")
+    subprocess.run(["msgmerge", "--quiet", "--previous", "--update", "cross.po", "game.pot"], check=True)
+    subprocess.run(["msgattrib", "--no-obsolete", "-o", "cross.po", "cross.po"], check=True)
+    result = run("import", "cross.po")
+    expect("two moves that swap their order are left fuzzy",
+           read("mod/0001.spc") == speech(3, 3, [(1, b"Va ?"), (2, b"No?"), (3, b"Yes")]), result.stdout)
     write("0001.spc", speech(3, 3, [(1, b"Hello"), (2, b""), (3, b"See you")], b"TAIL!"))
     shutil.copy("game.fr.po", "stale.po")
     write("0001.spc", speech(3, 3, [(1, b"Hi there"), (2, b""), (3, b"See you")], b"TAIL!"))
