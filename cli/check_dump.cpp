@@ -411,10 +411,8 @@ struct RecordJudgement {
     uint32_t FirstLoneBreak;
     uint32_t CrGained; // lines ending in CR CR LF
     uint32_t FirstCrGained;
-    uint32_t LastCrGained; // its place among the record lines, from 1
-    bool CrRun;            // two such lines one after the other
-    uint32_t Judged;       // record lines so far
-    bool TextChanged;      // by the repair pass
+    std::vector<std::pair<uint32_t, uint32_t>> CrGainedRecords; // number, CRs its text ends in
+    bool TextChanged;                                           // by the repair pass
 };
 
 // How the repair pass that takes the blanks out of the markup changed this record's text, or "":
@@ -641,11 +639,52 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         records->FirstLoneBreak = line.LineAt;
     }
     if (crGained) {
-        records->CrRun |= records->CrGained > 0 && records->LastCrGained + 1 == records->Judged;
         records->FirstCrGained = records->CrGained++ == 0 ? line.LineAt : records->FirstCrGained;
-        records->LastCrGained = records->Judged;
+        uint32_t crs = 0;
+        while (crs < line.Length && bytes[line.TextStart + line.Length - 1 - crs] == '\r') {
+            ++crs;
+        }
+        records->CrGainedRecords.push_back({line.LineNumber, crs});
     }
     return "";
+}
+
+// What the speech file the dump was decoded from (its name, ending in .spc) tells of texts
+// that end in CR before their line's CR LF: whether it ends them in as many CRs of their own
+// (CRS_OWN), or not (CRS_GAINED); CRS_UNTOLD where it does not stand.
+enum CrsTold { CRS_UNTOLD, CRS_OWN, CRS_GAINED };
+
+static CrsTold SpeechFileTellsCrs(const char* dump,
+                                  std::vector<std::pair<uint32_t, uint32_t>>* records)
+{
+    uint8_t* bytes = NULL;
+    uint32_t size = 0;
+    std::string speech = WithEnding(dump, "spc");
+    if (!FileStands(speech.c_str()) ||
+        ReadWholeSideFile(speech.c_str(), &bytes, &size) != LOAD_OK) {
+        return CRS_UNTOLD;
+    }
+    std::sort(records->begin(), records->end());
+    size_t ending = 0; // of those records, found ending so
+    SpeechWalk walk;
+    SpeechRecord record;
+    if (HoldsSpeechHead(size)) {
+        StartSpeechWalk(&walk, bytes, size);
+        while (NextSpeechRecord(&walk, &record)) {
+            // A dump shows four digits of the number.
+            uint32_t shown = record.LineNumber % 10000;
+            const uint8_t* text = bytes + walk.RecordStart + RECORD_HEAD_SIZE;
+            uint32_t crs = 0;
+            while (crs < record.TextLength &&
+                   (text[record.TextLength - 1 - crs] ^ TEXT_MASK) == '\r') {
+                ++crs;
+            }
+            ending += crs > 0 && std::binary_search(records->begin(), records->end(),
+                                                    std::make_pair(shown, crs));
+        }
+    }
+    free(bytes);
+    return ending >= records->size() ? CRS_OWN : CRS_GAINED;
 }
 
 // Lines the walk never read, before the first record line or after the line that ended the
@@ -843,7 +882,6 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
         if (StoredLineCount == 0) {
             continue;
         }
-        ++records->Judged;
         if (!line.NumberOnly) {
             JudgeSequence(judge, line, records);
         }
@@ -916,19 +954,24 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                               : "LF only, not CR LF (an editor saved the dump that way)",
                           "CR CR LF, not CR LF (line ends converted twice, by a copy in text "
                           "mode or a version-control setting)"};
-    // A text may end in a CR of its own, which a decode writes before the line's CR LF: only
-    // two such lines together, or a head saved so, show line ends converted twice.
+    // A text may end in a CR of its own, which a decode writes before the line's CR LF: the
+    // speech file beside the dump tells; without it, only a head saved so shows line ends
+    // converted twice.
     uint32_t head = NextLineEnd(walk->Bytes, 0, walk->Size);
-    bool converted = records.CrRun || StandsAt(walk->Bytes, walk->Size, head, "\r\r\n");
+    CrsTold told = records.CrGained == 0 || StandsAt(walk->Bytes, walk->Size, head, "\r\r\n")
+                       ? CRS_GAINED
+                       : SpeechFileTellsCrs(judge->Name, &records.CrGainedRecords);
+    counts[1] = told == CRS_OWN ? 0 : counts[1];
     for (int k = 0; k < 2; ++k) {
         if (counts[k] > 0) {
-            bool own = k == 1 && !converted;
+            bool own = k == 1 && told == CRS_UNTOLD;
             Find(judge, firsts[k], own,
                  Plural(counts[k], "record line") +
                      (counts[k] == 1 ? " from here ends in " : " from here end in ") +
-                     (own ? "CR CR LF, none beside another: the rebuild keeps each CR as the "
+                     (own ? "CR CR LF: the rebuild keeps each CR as the "
                             "last byte of its text, as a decode writes a text that ends in CR "
-                            "(if line ends were converted twice, take it out)"
+                            "(unless line ends were converted twice, which the speech file, not "
+                            "beside the dump, would tell)"
                           : how[k] + std::string(": every such text would gain a byte")));
         }
     }

@@ -34,8 +34,7 @@ TEST_F(ScratchDirectoryTest, WhatCannotBeConvertedIsRefusedWithItsReasonAndChang
         {"a pipe with no writer, refused at once instead of waited on", ConvertSpeechToText,
          "pipe.spc", "", "|", PROBLEM_NOT_REGULAR_FILE},
 #endif
-        {"shorter than its head", ConvertSpeechToText, "0001.spc", "\x01", "",
-         PROBLEM_TOO_SHORT},
+        {"shorter than its head", ConvertSpeechToText, "0001.spc", "\x01", "", PROBLEM_TOO_SHORT},
         {"no room for an extension", ConvertSpeechToText, "ab", tailed, "", PROBLEM_NAME_UNUSABLE},
         {"named like its dump", ConvertSpeechToText, "story.txt", tailed, "",
          PROBLEM_OUTPUT_IS_INPUT},

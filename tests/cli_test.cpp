@@ -936,7 +936,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{{"a.txt", std::string(DUMP)
                         .replace(DUMP.find("Hi\r\n"), 4, "Hi\r\r\n")
                         .replace(DUMP.find("yo\r\n") + 1, 4, "yo\r\r\n")},
-          {"a.ext", "\x01\x02"}},
+          {"a.ext", "\x01\x02"},
+          {"a.spc", SPEECH}}, // whose texts end in no CR: the line ends were converted twice
          "check a.txt",
          1,
          "a.txt: line 5: 2 record lines from here end in CR CR LF, not CR LF",
