@@ -318,13 +318,15 @@ FileOutcome RebuildFile(const char* name)
     if (LastConversion.TextsGainingByte > 0) {
         bool one = LastConversion.TextsGainingByte == 1;
         std::string record = RecordName(LastConversion.FirstGainingRecord);
-        PrintProblem(name, "the dump's lines do not end in CR LF (an editor saved it so): " +
-                               std::string(LastConversion.OutputName) + " holds " +
-                               (one ? "the text of " + record
-                                    : Plural(LastConversion.TextsGainingByte, "text") +
-                                          ", the first that of " + record + ", each") +
-                               " with the " + (LastConversion.GainedByte == '\n' ? "LF" : "CR") +
-                               " its line ends in (save the dump with CR LF line ends)");
+        PrintProblem(
+            name,
+            "record lines of the dump end in LF or CR, not CR LF (an editor saved them so): " +
+                std::string(LastConversion.OutputName) + " holds " +
+                (one ? "the text of " + record
+                     : Plural(LastConversion.TextsGainingByte, "text") + ", the first that of " +
+                           record + ", each") +
+                " with the " + (LastConversion.GainedByte == '\n' ? "LF" : "CR") +
+                " its line ends in (save the dump with CR LF line ends)");
         outcome = FILE_FINDINGS;
     }
     if (LastConversion.LastTextShortened) {

@@ -46,9 +46,8 @@ static bool AppendSideData(OutputFile* output, const char* dumpName)
     return true;
 }
 
-// The byte each text gains from its line end when the dump was saved with other line ends
-// than CR LF, as its first line shows (LF, or CR for CR alone and CR CR LF); 0 in CR LF.
-static uint8_t GainedByte;
+// The dump's first line ends in CR CR LF: saved with its line ends converted twice.
+static bool HeadDoubled;
 
 // One record as the walk found it: its number, then, unless the dump was cut off inside it,
 // its length and its text masked again.
@@ -82,12 +81,17 @@ static void WriteRecord(OutputFile* output, const DumpWalk* walk, const DumpReco
     if (cut && LastConversion.TextsCut++ == 0) {
         LastConversion.FirstCutRecord = line->LineNumber;
     }
-    const uint8_t* last = walk->Bytes + line->TextStart + line->Length - 1;
-    bool gained = GainedByte != 0 && line->Length > 0 && *last == GainedByte &&
-                  (GainedByte == '\r' || line->Length < 2 || last[-1] != '\r');
+    // A text that ends in its line's own end, the line saved with an LF or a CR alone (no CR LF
+    // follows the text), or with CR CR LF in a dump whose head shows them all converted so (a
+    // CR of the text's own stands so too).
+    uint32_t after = line->TextStart + line->Length;
+    uint8_t last = line->Length > 0 && line->TextEnd >= after ? walk->Bytes[after - 1] : 0;
+    bool pairFollows =
+        after + 2 <= line->TextEnd && StandsAt(walk->Bytes, line->TextEnd, after, DUMP_LINE_END);
+    bool gained = (last == '\n' || last == '\r') && (!pairFollows || (last == '\r' && HeadDoubled));
     if (gained && LastConversion.TextsGainingByte++ == 0) {
         LastConversion.FirstGainingRecord = line->LineNumber;
-        LastConversion.GainedByte = GainedByte;
+        LastConversion.GainedByte = last;
     }
     // A short-tail marker before the last record line: that text is written as long as the
     // text before the marker, and whatever it shows past that, empty lines aside, is lost.
@@ -120,11 +124,8 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
         return false;
     }
     snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
-    uint32_t firstLineEnd = NextLineEnd(walk->Bytes, 0, walk->Size);
-    GainedByte =
-        firstLineEnd == walk->Size || StandsAt(walk->Bytes, walk->Size, firstLineEnd, DUMP_LINE_END)
-            ? 0
-            : walk->Bytes[firstLineEnd];
+    HeadDoubled =
+        StandsAt(walk->Bytes, walk->Size, NextLineEnd(walk->Bytes, 0, walk->Size), "\r\r\n");
     DigitScratch[0] = (char)(uint8_t)StoredHeaderByte;
     WriteOutput(output, DigitScratch, 1);
     SplitLowBytes((int32_t)StoredLineCount);
