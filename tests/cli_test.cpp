@@ -161,9 +161,9 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: the text of record 0001 spans more than one line: mod/a.spc holds it cut short",
          {}},
-        // Saved with LF line ends, the head too: each text keeps its LF.
+        // Record lines saved with LF line ends (pasted), the head not: each text keeps its LF.
         {{{"a.txt",
-           "[:::::]Speech START[:::::]\n[:::::]HEADER: 3[:::::]\n[:::::]LINECOUNT: 2[:::::]\n"
+           "[:::::]Speech START[:::::]\r\n[:::::]HEADER: 3[:::::]\r\n[:::::]LINECOUNT: 2[:::::]\r\n"
            "[LINE:0001]Hi\n[LINE:0002]yo\n[:::::]Speech FINISH[:::::]"}},
          "rebuild a.txt",
          1,
