@@ -167,17 +167,29 @@ FileOutcome DecodeFile(const char* name)
         line += " (" + notes + ")";
     }
     PrintResult(name, line, false);
-    // A rebuild from here looks for side data under the name's last five characters first.
+    // A rebuild from here looks for side data under the name's last five characters first:
+    // another file's side data may stand there already, or be written there later in the run.
+    static std::unordered_map<std::string, std::string> lookedForFirst; // by a dump's rebuild
     char first[PATH_CAPACITY];
     char sibling[PATH_CAPACITY];
     BuildSideDataNames(LastConversion.OutputName, first, sibling);
-    if (LastConversion.SideDataName[0] != 0 &&
-        SplicesAnotherDumpsSideData(LastConversion.OutputName)) {
-        PrintProblem(name, "a rebuild of " + std::string(LastConversion.OutputName) +
-                               " from this folder would splice " + OtherSideData(first, sibling) +
-                               ", as it looks under the last five characters of the name first: "
-                               "rebuild it from a folder of its own");
-        return FILE_FINDINGS;
+    std::string written = LastConversion.OutputName;
+    if (LastConversion.SideDataName[0] != 0) {
+        auto earlier = lookedForFirst.find(NameKey(LastConversion.SideDataName));
+        bool thisOne = SplicesAnotherDumpsSideData(written.c_str());
+        if (thisOne || (earlier != lookedForFirst.end() &&
+                        SplicesAnotherDumpsSideData(earlier->second.c_str()))) {
+            std::string other = thisOne ? written : earlier->second;
+            BuildSideDataNames(other.c_str(), first, sibling);
+            PrintProblem(name, "a rebuild of " + other + " from this folder would splice " +
+                                   OtherSideData(first, sibling) +
+                                   ", as it looks under the last five characters of the name "
+                                   "first: rebuild it from a folder of its own");
+            return FILE_FINDINGS;
+        }
+        if (strcmp(first, sibling) != 0) {
+            lookedForFirst[NameKey(first)] = written;
+        }
     }
     // Said now: no edit of the dump can mend it, and check cannot see most of it.
     if (LastConversion.Loss != LOSS_NONE) {
