@@ -971,6 +971,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "e0001.spc: a rebuild of e0001.txt from this folder would splice 0001.ext (the side "
          "data of 0001.txt), not this dump's own e0001.ext",
          {}},
+        {{{"0001.spc", SPEECH},
+          {"e0001.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}}, "\x03")}},
+         "decode e0001.spc 0001.spc",
+         1,
+         "quillmarsh: 0001.spc: a rebuild of e0001.txt from this folder would splice 0001.ext",
+         {}},
         // Side data under the short name is never a dump's own, which a decode writes beside it.
         {{{"chapter1.txt", DUMP}, {"ter1.ext", "\x09"}},
          "rebuild chapter1.txt",
