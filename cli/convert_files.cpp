@@ -343,10 +343,11 @@ FileOutcome RebuildFile(const char* name)
     }
     if (LastConversion.LastTextShortened) {
         PrintProblem(name, "a short-tail marker stands before the last record line: " +
-                               std::string(LastConversion.OutputName) + " holds only " +
-                               Plural(LastConversion.ShortenedLength, "byte") + " of the text of " +
-                               RecordName(LastConversion.ShortenedRecord) +
-                               ", as many as the text before that marker had");
+                               std::string(LastConversion.OutputName) + " holds " +
+                               Plural(LastConversion.ShortenedLength, "byte") +
+                               " for the text of " + RecordName(LastConversion.ShortenedRecord) +
+                               ", which shows " + std::to_string(LastConversion.ShortenedShown) +
+                               ": as many as the text before that marker had");
         outcome = FILE_FINDINGS;
     }
     // A short tail holds fewer bytes than a record's head; a longer one, under a short tail's

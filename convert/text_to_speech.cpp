@@ -94,15 +94,19 @@ static void WriteRecord(OutputFile* output, const DumpWalk* walk, const DumpReco
         LastConversion.GainedByte = last;
     }
     // A short-tail marker before the last record line: that text is written as long as the
-    // text before the marker, and whatever it shows past that, empty lines aside, is lost.
+    // text before the marker, which may cut what it shows (empty lines after it aside) or run
+    // on past it into the closing line.
     if (line->TextEnd < line->TextStart) {
-        uint32_t p = line->TextStart + line->Length;
-        while (p + 1 < walk->EndAt && memcmp(walk->Bytes + p, DUMP_LINE_END, 2) == 0) {
-            p += 2;
+        uint32_t shownEnd = walk->EndAt > line->TextStart ? walk->EndAt : line->TextStart;
+        while (shownEnd >= line->TextStart + 2 &&
+               memcmp(walk->Bytes + shownEnd - 2, DUMP_LINE_END, 2) == 0) {
+            shownEnd -= 2;
         }
-        LastConversion.LastTextShortened = p < walk->EndAt;
+        uint32_t shown = shownEnd - line->TextStart;
+        LastConversion.LastTextShortened = line->Length != shown;
         LastConversion.ShortenedRecord = line->LineNumber;
         LastConversion.ShortenedLength = line->Length;
+        LastConversion.ShortenedShown = shown;
     }
 }
 

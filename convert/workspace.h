@@ -112,11 +112,12 @@ struct ConversionReport {
     uint32_t TextsGainingByte;
     uint32_t FirstGainingRecord;
     uint8_t GainedByte; // LF or CR
-    // rebuild: a short-tail marker before the last record line cut that record's text to the
-    // length of the text before the marker
+    // rebuild: a short-tail marker before the last record line wrote that record's text as long
+    // as the text before the marker, not as long as it shows
     bool LastTextShortened;
     uint32_t ShortenedRecord;
     uint32_t ShortenedLength;
+    uint32_t ShortenedShown;
     bool Unchanged;            // guarded decode: the dump that stands is the one it would write
     bool SideDataRestored;     // and its side data, missing, was written again
     bool StaleSideDataRemoved; // decode without a tail: an earlier decode's side data went

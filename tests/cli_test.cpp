@@ -177,7 +177,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"a.ext", "\x01"}},
          "rebuild a.txt",
          1,
-         "last record line: mod/a.spc holds only 2 bytes of the text of record 0002, as many",
+         "last record line: mod/a.spc holds 2 bytes for the text of record 0002, which shows 4: as "
+         "many",
          {}},
         {{{"a.spc", SPEECH}, {"a.txt", EDITED}},
          "rebuild a.txt",
