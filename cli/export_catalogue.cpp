@@ -285,8 +285,12 @@ void ExportToOneCatalogue(const std::vector<const char*>& files, const char* cat
     bool published = false;
     if (!whole) {
         PrintProblem(catalogue, "not written, as not every speech file could be exported");
-    } else if (!(published = PublishBytes(catalogue, Catalogue.data(), Catalogue.size()))) {
-        PrintProblem(catalogue, DescribeProblem(LastConversion, catalogue));
+    } else {
+        ShowProgress(files.size(), catalogue); // a wait for its folder names it
+        published = PublishBytes(catalogue, Catalogue.data(), Catalogue.size());
+        if (!published) {
+            PrintProblem(catalogue, DescribeProblem(LastConversion, catalogue));
+        }
     }
     if (!published) {
         // Without the catalogue no file is exported.

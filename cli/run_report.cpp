@@ -70,10 +70,13 @@ static void OnConversionProgress(uint64_t done, uint64_t total)
     }
 }
 
-static void OnWaitingForFolder(const char*)
+static void OnWaitingForFolder(const char* folder)
 {
+    // The folder waited for may be another than the file's (a catalogue's, mod).
     std::string text = std::string(Progress.Name != NULL ? Progress.Name : "") +
-                       ": waiting for another conversion in this folder";
+                       ": waiting for another conversion in " +
+                       (folder[0] != 0 && strcmp(folder, ".") != 0 ? std::string(folder)
+                                                                   : std::string("this folder"));
     if (Progress.Terminal) {
         DrawProgress(text, true);
     } else {

@@ -202,6 +202,8 @@ static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* origi
         Judged.Emit = TakeFirstProblem; // the rest JudgeDump sets
         RunCore(name, "v.txt", JudgeLoadedDump);
         fs::current_path(previous, error);
+    } else if (Cause.empty()) {
+        Cause = "the dump was not looked at, as this folder's path is too long to come back to";
     }
     return true;
 }
