@@ -782,25 +782,59 @@ std::string OtherSideData(const char* first, const char* sibling)
                 : ", while this dump's own " + std::string(sibling) + " is missing");
 }
 
+// What the speech file beside a dump (its name, ending in .spc) tells of a tail: TAIL_UNTOLD
+// where none stands.
+enum TailTold { TAIL_UNTOLD, TAIL_NONE, TAIL_THERE };
+
+static TailTold SpeechFileTail(const char* dump)
+{
+    std::string speech = WithEnding(dump, "spc");
+    uint8_t* bytes = NULL;
+    uint32_t size = 0;
+    if (!FileStands(speech.c_str()) ||
+        ReadWholeSideFile(speech.c_str(), &bytes, &size) != LOAD_OK || !HoldsSpeechHead(size)) {
+        free(bytes);
+        return TAIL_UNTOLD;
+    }
+    SpeechWalk walk;
+    SpeechRecord record;
+    StartSpeechWalk(&walk, bytes, size);
+    while (NextSpeechRecord(&walk, &record)) {
+    }
+    free(bytes);
+    return walk.Tail == NO_TAIL ? TAIL_NONE : TAIL_THERE;
+}
+
 // A dump whose tail marker line was deleted shows no tail, and its rebuild writes none: the
-// side data its decode wrote beside it tells that a tail is lost.
-std::string UnusedSideData(const char* dump)
+// side data its decode wrote beside it tells that a tail is lost, unless the speech file beside
+// it has none either (an earlier version's side data, which a rebuild does not take).
+std::string UnusedSideData(const char* dump, bool* earlierVersions)
 {
     std::string sibling = WithEnding(dump, "ext");
-    return FileStands(sibling.c_str())
-               ? sibling + " stands beside the dump, but no tail marker follows its records"
-               : std::string();
+    *earlierVersions = false;
+    if (!FileStands(sibling.c_str())) {
+        return "";
+    }
+    *earlierVersions = SpeechFileTail(dump) == TAIL_NONE;
+    return sibling + " stands beside the dump, but no tail marker follows its records";
 }
 
 static void JudgeUnusedSideData(Judge* judge, uint32_t closingAt)
 {
-    std::string unused = UnusedSideData(judge->Name);
-    if (!unused.empty()) {
+    bool earlier = false;
+    std::string unused = UnusedSideData(judge->Name, &earlier);
+    std::string ext = WithEnding(judge->Name, "ext");
+    std::string spc = WithEnding(judge->Name, "spc");
+    if (earlier) {
+        Find(judge, closingAt, true,
+             unused + ", and " + spc + " has no tail: " + ext +
+                 " is an earlier version's side data, which the rebuild leaves out (delete it)");
+    } else if (!unused.empty()) {
         Find(judge, closingAt, false,
              unused +
                  ": the rebuilt file would lack that tail (put back its " MARKER_BRACKET
                  "Unknown DATA" MARKER_BRACKET " line before the closing line, or delete " +
-                 WithEnding(judge->Name, "ext") + " if the speech file has no tail)");
+                 ext + " if " + spc + " has no tail)");
     }
 }
 

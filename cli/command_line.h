@@ -103,8 +103,9 @@ bool SplicesAnotherDumpsSideData(const char* dump);
 // "0001.ext (the side data of 0001.txt), not this dump's own intro_0001.ext".
 std::string OtherSideData(const char* first, const char* sibling);
 // What to say when the dump's own side data stands beside it but no tail marker follows its
-// records (its line deleted or moved), or "".
-std::string UnusedSideData(const char* dump);
+// records (its line deleted or moved), or ""; *earlierVersions when the speech file beside the
+// dump has no tail either, so that the side data is an earlier version's.
+std::string UnusedSideData(const char* dump, bool* earlierVersions);
 
 FileOutcome DecodeFile(const char* name);
 FileOutcome RebuildFile(const char* name);

@@ -367,8 +367,9 @@ FileOutcome RebuildFile(const char* name)
                                LastConversion.OutputName + " was written without its tail");
         return FILE_FINDINGS;
     }
-    std::string unused = LastConversion.SideDataName[0] == 0 ? UnusedSideData(name) : "";
-    if (!unused.empty()) {
+    bool earlier = false;
+    std::string unused = LastConversion.SideDataName[0] == 0 ? UnusedSideData(name, &earlier) : "";
+    if (!unused.empty() && !earlier) {
         PrintProblem(name,
                      unused + ": " + LastConversion.OutputName + " was written without that tail");
         return FILE_FINDINGS;

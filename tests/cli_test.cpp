@@ -463,6 +463,15 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.ext stands beside the dump, but no tail marker follows its records: mod/a.spc was "
          "written without that tail",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}}},
+        // ... unless the speech file beside it has no tail either: an earlier version's.
+        {{{"a.txt", std::string(DUMP).erase(DUMP.find("[:::::]Unknown"), 28)},
+          {"a.ext", "\x01\x02"},
+          {"a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}},
+         "check a.txt",
+         0,
+         "note: a.ext stands beside the dump, but no tail marker follows its records, and a.spc "
+         "has no tail: a.ext is an earlier version's side data",
+         {}},
         {{{"a.txt", DUMP}}, "verify a.txt", 1, "(it is a dump, not a speech file)", {}},
         {{}, "verify missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
         {{{"a.txt", DUMP.substr(0, DUMP.find("[:::::]Unknown"))}},
