@@ -129,6 +129,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"t/quillmarsh-verify-2147483646-5/v.txt", "z"},
           {"t/quillmarsh-verify-1-5/v.txt", "y"}},
          "touch -d '-2 hours' t/*-5; touch t/*46-5; TMPDIR=\"$PWD/t\""},
+        {{{"t.spc", std::string("\x03\x01\0\0\0\x01\x02", 7)}},
+         "decode t.spc",
+         1,
+         "t.spc: a rebuild of t.txt will not give this file back byte for byte: no whole record "
+         "comes before its tail",
+         {}},
         // A name the rebuild reads as a header value or a record line; 259 is written as 3.
         {{{"x HEADER: 9.spc", SPEECH}},
          "decode 'x HEADER: 9.spc'",
