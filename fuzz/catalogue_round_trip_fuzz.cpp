@@ -1,5 +1,6 @@
 // Arbitrary speech files exported to a template in one of the game's encodings, every text then
-// translated into itself with "!" after it, imported, and the imported file exported again.
+// translated into itself with "!" after it (before the line breaks it ends in, which a
+// translation keeps), imported, and the imported file exported again.
 // Nothing crashes, changes a speech file or leaves a temporary file; every exported text is
 // translated; and the second template holds the first one's texts, each with its "!": export
 // and import agree on every text, and import writes each one whole, in its record.
@@ -11,8 +12,17 @@
 #include "fuzz_support.h"
 #include "po_catalogue.h"
 
-// The contexts and msgids of a catalogue, its header aside, each msgid with `after` after it.
-static std::string TextsOf(const char* name, const char* after)
+// A text with "!" put before the line breaks it ends in, or between two where it holds nothing
+// else: it starts and ends as the text does, as a translation must.
+static std::string Translated(std::string text)
+{
+    size_t last = text.find_last_not_of('\n');
+    return last == std::string::npos ? text.insert(0, text.empty() ? "!" : "\n!")
+                                     : text.insert(last + 1, "!");
+}
+
+// The contexts and msgids of a catalogue, its header aside, each msgid translated when asked.
+static std::string TextsOf(const char* name, bool translated)
 {
     std::string bytes = Contents(name);
     std::vector<CatalogueEntry> entries;
@@ -22,9 +32,9 @@ static std::string TextsOf(const char* name, const char* after)
             "an exported template reads back");
     std::string texts;
     for (const CatalogueEntry& entry : entries) {
-        texts += entry.Context + '\0';
-        AppendCatalogueText(bytes.data(), entry.Id, &texts);
-        texts += std::string(after) + '\0';
+        std::string text;
+        AppendCatalogueText(bytes.data(), entry.Id, &text);
+        texts += entry.Context + '\0' + (translated ? Translated(text) : text) + '\0';
     }
     return texts;
 }
@@ -46,15 +56,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!exported || pot.find("#-#-#-#-#") != std::string::npos) {
         return 0;
     }
-    std::string texts = TextsOf("0001.pot", "!");
-    // Each empty msgstr after a msgid takes the msgid's string, as it stands over its lines,
-    // with "!" put before its closing quote.
-    for (size_t at = pot.find("\nmsgid \"\"\n");
-         (at = pot.find("\nmsgid ", at + 1)) != std::string::npos;) {
-        size_t end = pot.find("\nmsgstr \"\"\n", at);
-        Require(end != std::string::npos, "every msgid has its msgstr");
-        std::string id = pot.substr(at + 7, end - at - 8);
-        pot.replace(end, 11, "\nmsgstr " + id + "!\"\n");
+    std::string texts = TextsOf("0001.pot", true);
+    // Each empty msgstr after a msgid takes the msgid's text translated, written as an export
+    // writes a msgid.
+    std::vector<CatalogueEntry> entries;
+    CatalogueText header;
+    CatalogueProblem problem;
+    std::string templateBytes = pot;
+    Require(ReadCatalogue(templateBytes.data(), templateBytes.size(), &entries, &header, &problem),
+            "an exported template reads back");
+    size_t at = pot.find("\nmsgid \"\"\n");
+    for (const CatalogueEntry& entry : entries) {
+        std::string text;
+        std::string written;
+        AppendCatalogueText(templateBytes.data(), entry.Id, &text);
+        text = Translated(text);
+        AppendCatalogueEntry(&written, "x", "c", text.data(), text.size());
+        size_t id = written.find("\nmsgid ") + 7;
+        at = pot.find("\nmsgstr \"\"\n", pot.find("\nmsgid ", at + 1));
+        Require(at != std::string::npos, "every msgid has its msgstr");
+        pot.replace(at, 11,
+                    "\nmsgstr " + written.substr(id, written.find("\nmsgstr ") - id) + "\n");
     }
     std::ofstream("0001.po", std::ios::binary) << pot;
     size_t counts[3] = {};
@@ -65,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     Require(ExportFile("mod/0001.spc") != FILE_NOT_DONE, "the imported file exports");
-    Require(TextsOf("mod/0001.pot", "") == texts, "each text comes back in its record, translated");
+    Require(TextsOf("mod/0001.pot", false) == texts,
+            "each text comes back in its record, translated");
     Require(FilesInScratchFolder() == 5u, "no temporary file is left");
     return 0;
 }
