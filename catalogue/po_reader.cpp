@@ -593,16 +593,18 @@ static uint32_t RecordOf(const std::string& context)
 }
 
 // msgmerge gives a moved record the translation of the first entry with its text, another
-// record's where the text stands in its file more than once. A move is taken only where that
+// record's where the text stands in its file more than once: a move is taken only where that
 // text, obsolete entries included, has one translation in its file, where no other move comes
-// from the same record, where that record does not still hold the text (the other
-// translations may have gone with --no-obsolete, or to a changed text), and where no other
-// move of its file crosses it: a patch that adds or removes lines keeps the order of the rest,
-// so two moves that swap their order cannot both be right.
-// An exact match of a text of several translations is no better where records moved around
-// it: one that stands between a moved record's old and new place may be what another record
-// was, and is doubtful. (A translator's fuzzy mark, an obsolete entry, or a text copied to a
-// new record while its record keeps it, moves nothing.)
+// from the same record, where that record does not still hold the text (the other translations
+// may have gone with --no-obsolete, or to a changed text), and where no other move of its file
+// crosses it: a patch that adds or removes lines keeps the order of the rest, so two moves that
+// swap their order cannot both be right.
+// Only a move of a text that stands once in its file, obsolete entries included, tells where a
+// record came from; for a repeated one, msgmerge names the text's first entry. Such a move shows
+// the records around it shifted, up to the nearest record of such a text that kept its number
+// (an anchor). An exact match of a text of several translations among shifted records may be
+// what another record was, and is doubtful. (A translator's fuzzy mark or an obsolete entry
+// moves nothing.)
 static void
 HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entries,
                           const std::vector<std::pair<size_t, std::string>>& movedFrom,
@@ -615,13 +617,15 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
     struct Translations {
         std::string First;
         bool Several;
-        bool Obsolete; // an obsolete entry translates it
+        bool Obsolete;    // an obsolete entry holds it
+        uint32_t Entries; // live ones
     };
     std::map<std::string, Translations> byText;
     auto add = [&byText](const std::string& key, const std::string& translation) {
-        auto found = byText.emplace(key, Translations{translation, false, false}).first;
+        auto found = byText.emplace(key, Translations{translation, false, false, 0}).first;
         found->second.Several |= !translation.empty() && found->second.First != translation;
         found->second.First = found->second.First.empty() ? translation : found->second.First;
+        return &found->second;
     };
     std::vector<std::string> keys(entries->size());
     std::vector<std::string> ids(entries->size());
@@ -633,13 +637,16 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
         AppendCatalogueText(bytes, entry.Translation, &translation);
         keys[k] = TextKey(entry.Context, ids[k]);
         standing.insert(entry.Context + '\0' + ids[k]);
-        add(keys[k], translation);
+        add(keys[k], translation)->Entries += 1;
     }
     for (const auto& text : obsolete) {
-        add(text.first, text.second);
-        byText[text.first].Obsolete = true;
+        add(text.first, text.second)->Obsolete = true;
     }
-    // The moves that left their record, by file: (new place, old place, entry).
+    auto once = [&byText](const std::string& key) {
+        const Translations& text = byText[key];
+        return text.Entries == 1 && !text.Obsolete;
+    };
+    // The moves that tell where their record came from, and the anchors, by file.
     struct Move {
         std::string File;
         uint32_t To;
@@ -653,17 +660,27 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
         entry->Moved = movesFrom[move.second] == 1 && !byText[keys[move.first]].Several && left;
         uint32_t to = RecordOf(entry->Context);
         uint32_t from = RecordOf(move.second);
-        if (left && to != UINT32_MAX && from != UINT32_MAX) {
+        if (left && once(keys[move.first]) && to != UINT32_MAX && from != UINT32_MAX) {
             moves.push_back({FileOf(entry->Context), to, from, move.first});
         }
+    }
+    std::map<std::string, std::vector<uint32_t>> anchors;
+    for (size_t k = 0; k < entries->size(); ++k) {
+        const CatalogueEntry& entry = (*entries)[k];
+        if (!entry.Fuzzy && !entry.Translation.Empty && once(keys[k])) {
+            anchors[FileOf(entry.Context)].push_back(RecordOf(entry.Context));
+        }
+    }
+    for (auto& file : anchors) {
+        std::sort(file.second.begin(), file.second.end());
     }
     std::sort(moves.begin(), moves.end(), [](const Move& a, const Move& b) {
         return a.File != b.File ? a.File < b.File : a.To < b.To;
     });
     // Of the moves otherwise taken, those crossed: an earlier new place with a later old place,
-    // or the other way round. And the spans the moves cover, merged, by file.
+    // or the other way round. And the stretches of shifted records, merged, by file.
     std::vector<bool> crossed(moves.size(), false);
-    std::map<std::string, std::vector<std::pair<uint32_t, uint32_t>>> spans;
+    std::map<std::string, std::vector<std::pair<uint32_t, uint32_t>>> shifted;
     for (size_t k = 0, first = 0; k <= moves.size(); ++k) {
         if (k < moves.size() && moves[k].File == moves[first].File) {
             continue;
@@ -681,21 +698,27 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
             lowest = taken ? std::min(lowest, moves[m].From) : lowest;
         }
         if (k > first) {
-            std::vector<std::pair<uint32_t, uint32_t>>* merged = &spans[moves[first].File];
+            const std::vector<uint32_t>& kept = anchors[moves[first].File];
+            std::vector<std::pair<uint32_t, uint32_t>>* spans = &shifted[moves[first].File];
             for (size_t m = first; m < k; ++m) {
-                merged->push_back(
-                    {std::min(moves[m].To, moves[m].From), std::max(moves[m].To, moves[m].From)});
+                uint32_t low = std::min(moves[m].To, moves[m].From);
+                uint32_t high = std::max(moves[m].To, moves[m].From);
+                auto below = std::lower_bound(kept.begin(), kept.end(), low);
+                auto above = std::upper_bound(kept.begin(), kept.end(), high);
+                spans->push_back({below == kept.begin() ? 0 : *(below - 1) + 1,
+                                  above == kept.end() ? UINT32_MAX : *above - 1});
             }
-            std::sort(merged->begin(), merged->end());
-            size_t kept = 0;
-            for (const auto& span : *merged) {
-                if (kept > 0 && span.first <= (*merged)[kept - 1].second) {
-                    (*merged)[kept - 1].second = std::max((*merged)[kept - 1].second, span.second);
+            std::sort(spans->begin(), spans->end());
+            size_t merged = 0;
+            for (const auto& span : *spans) {
+                if (merged > 0 && span.first <= (*spans)[merged - 1].second) {
+                    (*spans)[merged - 1].second =
+                        std::max((*spans)[merged - 1].second, span.second);
                 } else {
-                    (*merged)[kept++] = span;
+                    (*spans)[merged++] = span;
                 }
             }
-            merged->resize(kept);
+            spans->resize(merged);
         }
         first = k;
     }
@@ -705,9 +728,9 @@ HoldAmbiguousTranslations(const char* bytes, std::vector<CatalogueEntry>* entrie
     for (size_t k = 0; k < entries->size(); ++k) {
         CatalogueEntry* entry = &(*entries)[k];
         entry->TranslatedWhenObsolete = entry->Translation.Empty && byText[keys[k]].Obsolete;
-        auto found = spans.find(FileOf(entry->Context));
+        auto found = shifted.find(FileOf(entry->Context));
         if (entry->Fuzzy || entry->Translation.Empty || !byText[keys[k]].Several ||
-            found == spans.end()) {
+            found == shifted.end()) {
             continue;
         }
         uint32_t record = RecordOf(entry->Context);

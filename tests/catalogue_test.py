@@ -209,6 +209,20 @@ def carried_over_a_patch_by_msgmerge():
            result.returncode == 1 and b"0001.spc:0002: this text has other" in result.stderr and
            read("mod/0001.spc") == speech(3, 4, [(1, b"New"), (2, b"Yes"), (3, b"Yes"), (4, b"Non")]),
            result.stderr)
+    # A deleted first line: every record moves up. Only a move of a text that stands once tells
+    # where it came from (msgmerge names a repeated text's first entry, here the deleted one's),
+    # so that one crosses none of the others, and all are taken.
+    write("0001.spc", speech(3, 5, [(1, b"Yes"), (2, b"Open?"), (3, b"Pay?"), (4, b"Yes"), (5, b"Bye")]))
+    run("export", "-o", "del.pot", "0001.spc")
+    translate("del.pot", {"0001.spc:0001": "Oui", "0001.spc:0002": "Ouvrir ?", "0001.spc:0003": "Payer ?",
+                          "0001.spc:0004": "Oui", "0001.spc:0005": "Fin"}, "del.po")
+    write("0001.spc", speech(3, 4, [(1, b"Open?"), (2, b"Pay?"), (3, b"Yes"), (4, b"Bye")]))
+    run("export", "-o", "game.pot", "0001.spc")
+    subprocess.run(["msgmerge", "--quiet", "--previous", "--update", "del.po", "game.pot"], check=True)
+    result = run("import", "del.po")
+    expect("after a deleted line every move is taken",
+           read("mod/0001.spc") == speech(3, 4, [(1, b"Ouvrir ?"), (2, b"Payer ?"), (3, b"Oui"),
+                                                 (4, b"Fin")]), result.stdout)
     # Nothing moved: a translator's own fuzzy mark on one of them holds the others back no more.
     write("0001.spc", speech(3, 3, [(1, b"Yes"), (2, b"Yes"), (3, b"No")]))
     translate("shift.pot", {"0001.spc:0001": "Oui", "0001.spc:0002": "Ouais", "0001.spc:0003": "Non"},
