@@ -525,7 +525,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         return "line " + std::to_string(LineOf(judge, line.TextEnd)) +
                " holds a short-tail marker before this last record line: the rebuild writes " +
                Plural(line.Length, "byte") + " of " + record() +
-               ", as many as the text before that marker had";
+               (walk->SavedLength == line.Length
+                    ? ", as many as the text before that marker had"
+                    : ": the text before that marker had " + std::to_string(walk->SavedLength) +
+                          ", which run past the end of the dump");
     }
     uint32_t span = line.TextEnd - line.TextStart;
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;

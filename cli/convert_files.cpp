@@ -347,7 +347,11 @@ FileOutcome RebuildFile(const char* name)
                                Plural(LastConversion.ShortenedLength, "byte") +
                                " for the text of " + RecordName(LastConversion.ShortenedRecord) +
                                ", which shows " + std::to_string(LastConversion.ShortenedShown) +
-                               ": as many as the text before that marker had");
+                               (LastConversion.ShortenedSaved == LastConversion.ShortenedLength
+                                    ? ": as many as the text before that marker had"
+                                    : ": the text before that marker had " +
+                                          std::to_string(LastConversion.ShortenedSaved) +
+                                          ", which run past the end of the dump"));
         outcome = FILE_FINDINGS;
     }
     // A short tail holds fewer bytes than a record's head; a longer one, under a short tail's

@@ -107,6 +107,7 @@ static void WriteRecord(OutputFile* output, const DumpWalk* walk, const DumpReco
         LastConversion.ShortenedRecord = line->LineNumber;
         LastConversion.ShortenedLength = line->Length;
         LastConversion.ShortenedShown = shown;
+        LastConversion.ShortenedSaved = walk->SavedLength;
     }
 }
 

@@ -118,8 +118,9 @@ struct ConversionReport {
     uint32_t ShortenedRecord;
     uint32_t ShortenedLength;
     uint32_t ShortenedShown;
-    bool Unchanged;            // guarded decode: the dump that stands is the one it would write
-    bool SideDataRestored;     // and its side data, missing, was written again
+    uint32_t ShortenedSaved; // the length of the text before the marker, which may run past the end
+    bool Unchanged;          // guarded decode: the dump that stands is the one it would write
+    bool SideDataRestored;   // and its side data, missing, was written again
     bool StaleSideDataRemoved; // decode without a tail: an earlier decode's side data went
     bool SideDataLeft;         // ... or a file under its name that no dump there named stayed
     DumpLoss Loss; // decode, asked to look: what the dump cannot show, and of which record
