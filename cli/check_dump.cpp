@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <ctype.h>
 #include <errno.h>
+#include <set>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -411,8 +412,13 @@ struct RecordJudgement {
     uint32_t FirstLoneBreak;
     uint32_t CrGained; // lines ending in CR CR LF
     uint32_t FirstCrGained;
-    std::vector<std::pair<uint32_t, uint32_t>> CrGainedRecords; // number, CRs its text ends in
-    bool TextChanged;                                           // by the repair pass
+    struct CrLine {
+        uint32_t Number;
+        uint32_t Crs; // its text ends in
+        uint32_t LineAt;
+    };
+    std::vector<CrLine> CrLines;
+    bool TextChanged; // by the repair pass
 };
 
 // How the repair pass that takes the blanks out of the markup changed this record's text, or "":
@@ -647,28 +653,25 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         while (crs < line.Length && bytes[line.TextStart + line.Length - 1 - crs] == '\r') {
             ++crs;
         }
-        records->CrGainedRecords.push_back({line.LineNumber, crs});
+        records->CrLines.push_back({line.LineNumber, crs, line.LineAt});
     }
     return "";
 }
 
 // What the speech file the dump was decoded from (its name, ending in .spc) tells of texts
-// that end in CR before their line's CR LF: whether it ends them in as many CRs of their own
-// (CRS_OWN), or not (CRS_GAINED); CRS_UNTOLD where it does not stand.
-enum CrsTold { CRS_UNTOLD, CRS_OWN, CRS_GAINED };
-
-static CrsTold SpeechFileTellsCrs(const char* dump,
-                                  std::vector<std::pair<uint32_t, uint32_t>>* records)
+// that end in CR before their line's CR LF: false where it does not stand; else the lines whose
+// texts it does not end in as many CRs of their own go to *gained, with the first one's place.
+static bool SpeechFileTellsCrs(const char* dump, const RecordJudgement& records, uint32_t* gained,
+                               uint32_t* firstAt)
 {
     uint8_t* bytes = NULL;
     uint32_t size = 0;
     std::string speech = WithEnding(dump, "spc");
     if (!FileStands(speech.c_str()) ||
         ReadWholeSideFile(speech.c_str(), &bytes, &size) != LOAD_OK) {
-        return CRS_UNTOLD;
+        return false;
     }
-    std::sort(records->begin(), records->end());
-    size_t ending = 0; // of those records, found ending so
+    std::set<std::pair<uint32_t, uint32_t>> own; // number as a dump shows it, CRs
     SpeechWalk walk;
     SpeechRecord record;
     if (HoldsSpeechHead(size)) {
@@ -682,12 +685,19 @@ static CrsTold SpeechFileTellsCrs(const char* dump,
                    (text[record.TextLength - 1 - crs] ^ TEXT_MASK) == '\r') {
                 ++crs;
             }
-            ending += crs > 0 && std::binary_search(records->begin(), records->end(),
-                                                    std::make_pair(shown, crs));
+            if (crs > 0) {
+                own.insert({shown, crs});
+            }
         }
     }
     free(bytes);
-    return ending >= records->size() ? CRS_OWN : CRS_GAINED;
+    *gained = 0;
+    for (const RecordJudgement::CrLine& line : records.CrLines) {
+        if (own.count({line.Number, line.Crs}) == 0 && (*gained)++ == 0) {
+            *firstAt = line.LineAt;
+        }
+    }
+    return true;
 }
 
 // Lines the walk never read, before the first record line or after the line that ended the
@@ -995,13 +1005,11 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     // speech file beside the dump tells; without it, only a head saved so shows line ends
     // converted twice.
     uint32_t head = NextLineEnd(walk->Bytes, 0, walk->Size);
-    CrsTold told = records.CrGained == 0 || StandsAt(walk->Bytes, walk->Size, head, "\r\r\n")
-                       ? CRS_GAINED
-                       : SpeechFileTellsCrs(judge->Name, &records.CrGainedRecords);
-    counts[1] = told == CRS_OWN ? 0 : counts[1];
+    bool told = records.CrGained == 0 || StandsAt(walk->Bytes, walk->Size, head, "\r\r\n") ||
+                SpeechFileTellsCrs(judge->Name, records, &counts[1], &firsts[1]);
     for (int k = 0; k < 2; ++k) {
         if (counts[k] > 0) {
-            bool own = k == 1 && told == CRS_UNTOLD;
+            bool own = k == 1 && !told;
             Find(judge, firsts[k], own,
                  Plural(counts[k], "record line") +
                      (counts[k] == 1 ? " from here ends in " : " from here end in ") +
