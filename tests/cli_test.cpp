@@ -73,6 +73,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          {{"po", "-"}}},
         {{{"a.spc", SPEECH}}, "export -o po a.spc", 0, "a.spc: 2 texts for po", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
+        {{}, "check missing.txt", 2, "^quillmarsh: missing.txt: cannot be opened", {}},
         {{}, "decode ..", 2, "quillmarsh: ..: is a folder, not a file", {}},
         {{}, "rebuild nodir/a.txt", 2, "nodir/a.txt: cannot be opened (No such file", {}},
         {{}, "decode " + std::string(260, 'n'), 2, "is longer than 259 characters", {}},
