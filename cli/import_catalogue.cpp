@@ -374,9 +374,10 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
                          e.Context + ": this text has other translations in " + name +
                              ", and msgmerge moved records around this one: "
                              "this exact match may be another record's "
-                             "translation; the text is kept (review the moved, "
-                             "fuzzy entries around it: once none is left, it is "
-                             "taken; or import with --fuzzy)");
+                             "translation; the text is kept (check this "
+                             "entry's translation: it is taken once the moved, "
+                             "fuzzy entries around it are reviewed, or with "
+                             "--fuzzy)");
             FileWarned = true;
             WriteKept(output, walk, record);
             continue;
