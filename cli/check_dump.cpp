@@ -402,6 +402,26 @@ static bool JoinedMarkerLine(const DumpWalk* walk, uint32_t p)
            (walk->Bytes[end] == '\r' || walk->Bytes[end] == '\n');
 }
 
+// How many CRs a text ends in, its bytes XORed with `mask` (a speech file's) or not (0).
+static uint32_t TrailingCrs(const uint8_t* text, uint32_t length, uint8_t mask)
+{
+    uint32_t crs = 0;
+    while (crs < length && (text[length - 1 - crs] ^ mask) == '\r') {
+        ++crs;
+    }
+    return crs;
+}
+
+// The speech file a dump was decoded from, its name ending in .spc beside the dump, read whole
+// into *bytes, which the caller frees; false where none stands or it cannot be read.
+static bool ReadSpeechFileBeside(const char* dump, uint8_t** bytes, uint32_t* size)
+{
+    std::string speech = WithEnding(dump, "spc");
+    *bytes = NULL;
+    *size = 0;
+    return FileStands(speech.c_str()) && ReadWholeSideFile(speech.c_str(), bytes, size) == LOAD_OK;
+}
+
 struct RecordJudgement {
     uint32_t Records;    // written whole
     uint32_t LastNumber; // of the last one
@@ -649,11 +669,8 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     }
     if (crGained) {
         records->FirstCrGained = records->CrGained++ == 0 ? line.LineAt : records->FirstCrGained;
-        uint32_t crs = 0;
-        while (crs < line.Length && bytes[line.TextStart + line.Length - 1 - crs] == '\r') {
-            ++crs;
-        }
-        records->CrLines.push_back({line.LineNumber, crs, line.LineAt});
+        records->CrLines.push_back(
+            {line.LineNumber, TrailingCrs(bytes + line.TextStart, line.Length, 0), line.LineAt});
     }
     return "";
 }
@@ -666,9 +683,7 @@ static bool SpeechFileTellsCrs(const char* dump, const RecordJudgement& records,
 {
     uint8_t* bytes = NULL;
     uint32_t size = 0;
-    std::string speech = WithEnding(dump, "spc");
-    if (!FileStands(speech.c_str()) ||
-        ReadWholeSideFile(speech.c_str(), &bytes, &size) != LOAD_OK) {
+    if (!ReadSpeechFileBeside(dump, &bytes, &size)) {
         return false;
     }
     std::set<std::pair<uint32_t, uint32_t>> own; // number as a dump shows it, CRs
@@ -679,12 +694,8 @@ static bool SpeechFileTellsCrs(const char* dump, const RecordJudgement& records,
         while (NextSpeechRecord(&walk, &record)) {
             // A dump shows four digits of the number.
             uint32_t shown = record.LineNumber % 10000;
-            const uint8_t* text = bytes + walk.RecordStart + RECORD_HEAD_SIZE;
-            uint32_t crs = 0;
-            while (crs < record.TextLength &&
-                   (text[record.TextLength - 1 - crs] ^ TEXT_MASK) == '\r') {
-                ++crs;
-            }
+            uint32_t crs = TrailingCrs(bytes + walk.RecordStart + RECORD_HEAD_SIZE,
+                                       record.TextLength, TEXT_MASK);
             if (crs > 0) {
                 own.insert({shown, crs});
             }
@@ -801,11 +812,9 @@ enum TailTold { TAIL_UNTOLD, TAIL_NONE, TAIL_THERE };
 
 static TailTold SpeechFileTail(const char* dump)
 {
-    std::string speech = WithEnding(dump, "spc");
     uint8_t* bytes = NULL;
     uint32_t size = 0;
-    if (!FileStands(speech.c_str()) ||
-        ReadWholeSideFile(speech.c_str(), &bytes, &size) != LOAD_OK || !HoldsSpeechHead(size)) {
+    if (!ReadSpeechFileBeside(dump, &bytes, &size) || !HoldsSpeechHead(size)) {
         free(bytes);
         return TAIL_UNTOLD;
     }

@@ -170,11 +170,11 @@ FileOutcome DecodeFile(const char* name)
     // A rebuild from here looks for side data under the name's last five characters first:
     // another file's side data may stand there already, or be written there later in the run.
     static std::unordered_map<std::string, std::string> lookedForFirst; // by a dump's rebuild
-    char first[PATH_CAPACITY];
-    char sibling[PATH_CAPACITY];
-    BuildSideDataNames(LastConversion.OutputName, first, sibling);
-    std::string written = LastConversion.OutputName;
     if (LastConversion.SideDataName[0] != 0) {
+        char first[PATH_CAPACITY];
+        char sibling[PATH_CAPACITY];
+        BuildSideDataNames(LastConversion.OutputName, first, sibling);
+        std::string written = LastConversion.OutputName;
         auto earlier = lookedForFirst.find(NameKey(LastConversion.SideDataName));
         bool thisOne = SplicesAnotherDumpsSideData(written.c_str());
         if (thisOne || (earlier != lookedForFirst.end() &&

@@ -135,18 +135,16 @@ static const char* NameShownIn(const OutputFile* dump)
     return shown;
 }
 
-// Whether a dump standing under the name ends in a tail marker line as a decode writes it
-// with side data, at the start of a line: words in a text ("unknown data received") are not one.
+// Whether a dump standing under the name ends in a tail marker line, read as the rebuild reads
+// one, at the start of a line: words in a text ("unknown data received") are not one.
 static bool DumpShowsTail(const char* name)
 {
     uint8_t end[256];
     uint32_t size = ReadFileEnd(name, end, sizeof end);
-    static const char* const markers[] = {MARKER_BRACKET "UNKNOWN DATA" MARKER_BRACKET,
-                                          MARKER_BRACKET "Unknown DATA" MARKER_BRACKET};
     for (uint32_t p = 0; p < size; ++p) {
         bool lineStart = p == 0 || end[p - 1] == '\n' || end[p - 1] == '\r';
-        if (lineStart &&
-            (StandsAt(end, size, p, markers[0]) || StandsAt(end, size, p, markers[1]))) {
+        DumpMarker marker = lineStart ? DumpMarkerAt(end, size, p) : MARKER_NONE;
+        if (marker == MARKER_SHORT_TAIL || marker == MARKER_UNSEQUENCED_TAIL) {
             return true;
         }
     }
