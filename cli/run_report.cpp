@@ -40,6 +40,32 @@ struct ProgressLine {
 
 static ProgressLine Progress;
 
+// A byte as a message shows it: line ends and control bytes written out as in C, so that a NUL
+// does not cut the message nor a line end split it.
+static void AppendShown(std::string* text, uint8_t byte)
+{
+    char escaped[8] = {(char)byte};
+    if (byte < 0x20 || byte == 0x7F) {
+        snprintf(escaped, sizeof escaped,
+                 byte == '\r'   ? "\\r"
+                 : byte == '\n' ? "\\n"
+                                : "\\x%02X",
+                 byte);
+    }
+    *text += escaped;
+}
+
+// A report line as printed: a file's name may hold a line end or a terminal's escape byte,
+// which would split the line a script reads, or steer the terminal.
+static std::string OneLine(const std::string& text)
+{
+    std::string line;
+    for (char c : text) {
+        AppendShown(&line, (uint8_t)c);
+    }
+    return line;
+}
+
 static void DrawProgress(const std::string& text, bool now)
 {
     std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now();
@@ -47,7 +73,7 @@ static void DrawProgress(const std::string& text, bool now)
                                         at - Progress.Drawn < PROGRESS_INTERVAL))) {
         return;
     }
-    fprintf(stderr, "\r\033[Kquillmarsh: %s", text.c_str());
+    fprintf(stderr, "\r\033[Kquillmarsh: %s", OneLine(text).c_str());
     fflush(stderr);
     Progress.Visible = true;
     Progress.Drawn = at;
@@ -81,7 +107,7 @@ static void OnWaitingForFolder(const char* folder)
         DrawProgress(text, true);
     } else {
         // A script's log says why the run stands still (a stopped run may hold the lock).
-        fprintf(stderr, "quillmarsh: %s\n", text.c_str());
+        fprintf(stderr, "quillmarsh: %s\n", OneLine(text).c_str());
     }
 }
 
@@ -118,30 +144,25 @@ void PrintResult(const char* name, const std::string& text, bool finding)
         return;
     }
     ClearProgress();
-    printf("%s: %s\n", name, text.c_str());
+    printf("%s\n", OneLine(name + (": " + text)).c_str());
 }
 
 void PrintProblem(const char* name, const std::string& text)
 {
     ClearProgress();
     fflush(stdout); // keep the two streams in order where both go to one place
-    fprintf(stderr, "quillmarsh: %s: %s\n", name, text.c_str());
+    fprintf(stderr, "quillmarsh: %s\n", OneLine(name + (": " + text)).c_str());
 }
 
 std::string Excerpt(const uint8_t* bytes, uint32_t length)
 {
     std::string text;
     for (uint32_t k = 0; k < length && k < 40; ++k) {
-        // Written out as in C: line ends and control bytes, so that a NUL does not cut the
-        // message, and quotes and backslashes, so that a lone quote reads "\"", not """.
-        uint8_t c = bytes[k];
-        char escaped[8] = {(char)c};
-        if (c == '"' || c == '\\') {
-            snprintf(escaped, sizeof escaped, "\\%c", c);
-        } else if (c < 0x20 || c == 0x7F) {
-            snprintf(escaped, sizeof escaped, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02X", c);
+        // Quotes and backslashes written out too, so that a lone quote reads "\"", not """.
+        if (bytes[k] == '"' || bytes[k] == '\\') {
+            text += '\\';
         }
-        text += escaped;
+        AppendShown(&text, bytes[k]);
     }
     return "\"" + text + (length > 40 ? "...\"" : "\"");
 }

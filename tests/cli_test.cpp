@@ -73,6 +73,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          {{"po", "-"}}},
         {{{"a.spc", SPEECH}}, "export -o po a.spc", 0, "a.spc: 2 texts for po", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
+        // A line end in a name cannot split the line a script reads.
+        {{}, "decode \"$(printf 'a\\nb.spc')\"", 2, "quillmarsh: a\\nb.spc: cannot be opened", {}},
         {{}, "check missing.txt", 2, "^quillmarsh: missing.txt: cannot be opened", {}},
         {{}, "decode ..", 2, "quillmarsh: ..: is a folder, not a file", {}},
         {{}, "rebuild nodir/a.txt", 2, "nodir/a.txt: cannot be opened (No such file", {}},
