@@ -66,11 +66,18 @@ static void RemoveAbandonedScratch(const fs::path& base)
     }
 }
 
-static bool MakeScratchFolder(fs::path* folder)
+// On failure *why says where and why, and which setting names another folder.
+static bool MakeScratchFolder(fs::path* folder, std::string* why)
 {
+#ifdef _WIN32
+    const char* advice = ": set TMP to a folder you can write";
+#else
+    const char* advice = ": set TMPDIR to a folder you can write";
+#endif
     std::error_code error;
     fs::path base = fs::temp_directory_path(error);
     if (error) {
+        *why = "no temporary folder can be used (" + error.message() + ")" + advice;
         return false;
     }
     static bool swept = false;
@@ -83,17 +90,16 @@ static bool MakeScratchFolder(fs::path* folder)
     unsigned long long seed =
         (unsigned long long)std::chrono::steady_clock::now().time_since_epoch().count() ^
         std::random_device()();
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < 100 && !error; ++attempt) {
         fs::path candidate = base / (SCRATCH_PREFIX + std::to_string(ProcessNumber()) + "-" +
                                      std::to_string(seed + attempt));
         if (fs::create_directory(candidate, error)) {
             *folder = candidate;
             return true;
         }
-        if (error) {
-            return false;
-        }
     }
+    *why = "no scratch folder can be made in " + base.string() + " (" +
+           (error ? error.message() : std::string("every name tried is taken")) + ")" + advice;
     return false;
 }
 
@@ -211,8 +217,9 @@ static bool RoundTrip(const char* name, const fs::path& scratch, uint64_t* origi
 FileOutcome VerifyFile(const char* name)
 {
     fs::path scratch;
-    if (!MakeScratchFolder(&scratch)) {
-        PrintProblem(name, "no scratch folder can be made in the temporary folder");
+    std::string why;
+    if (!MakeScratchFolder(&scratch, &why)) {
+        PrintProblem(name, why);
         return FILE_NOT_DONE;
     }
     // The core's values that a window run would carry into the next rebuild stay as they were.

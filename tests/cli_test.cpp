@@ -73,6 +73,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          {{"po", "-"}}},
         {{{"a.spc", SPEECH}}, "export -o po a.spc", 0, "a.spc: 2 texts for po", {}},
         {{}, "decode missing.spc", 2, "quillmarsh: missing.spc: cannot be opened", {}},
+        {{{"a.spc", SPEECH}},
+         "verify a.spc",
+         2,
+         "a.spc: no temporary folder can be used (No such file or directory): set TMPDIR",
+         {},
+         "TMPDIR=/nowhere"},
         // A line end in a name cannot split the line a script reads.
         {{}, "decode \"$(printf 'a\\nb.spc')\"", 2, "quillmarsh: a\\nb.spc: cannot be opened", {}},
         {{}, "check missing.txt", 2, "^quillmarsh: missing.txt: cannot be opened", {}},
