@@ -298,8 +298,16 @@ int main(int argc, char** argv)
     }
     for (const char* folder : folders) {
         if (chdir(folder) != 0) {
+            int error = errno;
+#ifdef _WIN32
+            // Windows says only "Invalid argument" of a file.
+            DWORD attributes = GetFileAttributesA(folder);
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                error = ENOTDIR;
+            }
+#endif
             fprintf(stderr, "quillmarsh: %s: cannot work in this folder (%s)\n", folder,
-                    strerror(errno));
+                    strerror(error));
             return 2;
         }
     }
