@@ -106,8 +106,11 @@ static bool ReadJournal(const char* name, Journal* journal, bool* whole)
     if (InjectedFault() || !SystemOpenFile(name, &file, &size)) {
         return false;
     }
-    bool read = size < sizeof text && !InjectedFault() &&
-                SystemRead(file, text, (uint32_t)sizeof text - 1, &got);
+    // A read may hand out fewer bytes than asked for (a network folder, a signal).
+    bool read = size < sizeof text && !InjectedFault();
+    for (uint32_t more = 1; read && got < size && more != 0; got += more) {
+        read = SystemRead(file, text + got, (uint32_t)size - got, &more);
+    }
     SystemClose(file);
     if (!read) {
         return size >= sizeof text ? (*whole = false, true) : false;
@@ -159,7 +162,7 @@ static bool RollBack(const char* prefix, const Journal* journal)
 
 // Removes the temporary files a killed conversion left in the folder named by prefix. The side
 // data's temporary file never outlives the dump's, so one look is enough when nothing was left.
-// Leftovers that cannot be removed harm nothing: they are emptied before use.
+// Leftovers that cannot be removed harm nothing: they are replaced, not written, when used.
 static void RemoveLeftovers(const char* prefix)
 {
     char name[PATH_CAPACITY];
@@ -259,6 +262,13 @@ static bool LockFolders(const char* path, bool rebuild, ConversionProblem missin
 {
     char prefix[PATH_CAPACITY];
     snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(path) - path), path);
+    // Every temporary name, the journal's included, is as long as this one: cut short, one
+    // would name another file in the folder.
+    if (strlen(prefix) + sizeof OUTPUT_TEMPORARY > PATH_CAPACITY) {
+        SystemError = ENAMETOOLONG;
+        ReportProblem(PROBLEM_CANNOT_CREATE, path);
+        return false;
+    }
     int opened = 0;
     bool open = OpenHeldFolder(&opened, prefix, false, path, missing);
     // The usual rebuild works in the dump's own folder, and no conversion can work in a "mod"
@@ -368,23 +378,23 @@ uint32_t ReadComparedHead(const OutputFile* output, uint8_t* bytes, uint32_t cap
     return have;
 }
 
-uint32_t ReadFileEnd(const char* name, uint8_t* bytes, uint32_t capacity)
+bool ReadFileEnd(const char* name, uint8_t* bytes, uint32_t capacity, uint32_t* have)
 {
     SystemFile file;
     uint64_t size = 0;
-    if (SystemFileKind(name) != REGULAR_FILE || !SystemOpenFile(name, &file, &size)) {
-        return 0;
+    *have = 0;
+    if (InjectedFault() || !SystemOpenFile(name, &file, &size)) {
+        return SystemError == ENOENT; // no file, no bytes
     }
-    uint32_t have = 0;
+    uint32_t want = size > capacity ? capacity : (uint32_t)size;
     uint32_t got = 1;
-    if (SystemSeek(file, size > capacity ? size - capacity : 0)) {
-        while (have < capacity && got != 0 &&
-               SystemRead(file, bytes + have, capacity - have, &got)) {
-            have += got;
-        }
+    bool read = SystemSeek(file, size - want);
+    while (read && *have < want && got != 0) {
+        read = SystemRead(file, bytes + *have, want - *have, &got);
+        *have += got;
     }
     SystemClose(file);
-    return have;
+    return read;
 }
 
 LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size)
@@ -428,8 +438,12 @@ OutputFile* OpenOutput(const char* finalName, OutputSlot slot, bool compareExist
         return NULL;
     }
     memcpy(output->FinalName, finalName, length + 1);
-    BesidePath(output->TemporaryName, finalName,
-               slot == PRIMARY_OUTPUT ? OUTPUT_TEMPORARY : SIDE_DATA_TEMPORARY);
+    // Side data written beside a dump that is only compared takes the dump's temporary name,
+    // which no file holds then: a kill leaves it where the next conversion's one look for
+    // leftovers finds it.
+    const OutputFile* dump = &Outputs[PRIMARY_OUTPUT];
+    bool alone = slot == PRIMARY_OUTPUT || (dump->Taken && dump->Comparing);
+    BesidePath(output->TemporaryName, finalName, alone ? OUTPUT_TEMPORARY : SIDE_DATA_TEMPORARY);
     // (The temporary names are never an input's: such names are refused as inputs.)
     if (SystemIsInput(finalName)) {
         ReportProblem(PROBLEM_OUTPUT_IS_INPUT, finalName);

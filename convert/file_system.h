@@ -21,7 +21,7 @@ bool SystemIsInput(const char* name);
 bool SystemInputChanged();
 void SystemForgetInputChange();
 
-// A new, empty file for writing (one that stands under the name is emptied).
+// A new, empty file for writing; what stood under the name is removed first, never written.
 bool SystemCreateFile(const char* name, SystemFile* file);
 // Gives a new file the permissions SystemFileKind saw on the file it is to replace (a private
 // or read-only dump stays so); nothing on Windows, where a read-only file could not be replaced

@@ -288,7 +288,13 @@ bool SystemCreateFile(const char* name, SystemFile* file)
         signal(SIGXFSZ, SIG_IGN);
         signalIgnored = true;
     }
-    int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Always a new file: whatever stands under the name (a leftover, or a link that someone
+    // put there to any other file) is removed, never written through.
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+    int fd = open(name, flags, 0666);
+    if (fd < 0 && errno == EEXIST && unlink(name) == 0) {
+        fd = open(name, flags, 0666);
+    }
     *file = fd;
     return fd >= 0 || Fail();
 }

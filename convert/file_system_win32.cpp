@@ -217,8 +217,17 @@ bool SystemIsInput(const char* name)
 
 bool SystemCreateFile(const char* name, SystemFile* file)
 {
-    HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    // Always a new file: whatever stands under the name (a leftover, or a hard link to any
+    // other file) is removed, never written through.
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 2 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (handle == INVALID_HANDLE_VALUE &&
+            (GetLastError() != ERROR_FILE_EXISTS || !DeleteFileA(name))) {
+            break;
+        }
+    }
     *file = (SystemFile)handle;
     return handle != INVALID_HANDLE_VALUE || Fail();
 }

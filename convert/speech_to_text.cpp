@@ -137,18 +137,23 @@ static const char* NameShownIn(const OutputFile* dump)
 
 // Whether a dump standing under the name ends in a tail marker line, read as the rebuild reads
 // one, at the start of a line: words in a text ("unknown data received") are not one.
-static bool DumpShowsTail(const char* name)
+// False when its end cannot be read: whether the side data beside it is its own is then
+// unknown.
+static bool DumpShowsTail(const char* name, bool* shows)
 {
     uint8_t end[256];
-    uint32_t size = ReadFileEnd(name, end, sizeof end);
-    for (uint32_t p = 0; p < size; ++p) {
+    uint32_t size = 0;
+    *shows = false;
+    if (!ReadFileEnd(name, end, sizeof end, &size)) {
+        ReportProblem(PROBLEM_READ_FAILED, name);
+        return false;
+    }
+    for (uint32_t p = 0; p < size && !*shows; ++p) {
         bool lineStart = p == 0 || end[p - 1] == '\n' || end[p - 1] == '\r';
         DumpMarker marker = lineStart ? DumpMarkerAt(end, size, p) : MARKER_NONE;
-        if (marker == MARKER_SHORT_TAIL || marker == MARKER_UNSEQUENCED_TAIL) {
-            return true;
-        }
+        *shows = marker == MARKER_SHORT_TAIL || marker == MARKER_UNSEQUENCED_TAIL;
     }
-    return false;
+    return true;
 }
 
 // A guarded decode found a dump standing under its name: nothing is replaced unless the dump,
@@ -244,7 +249,10 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     // data that the dump it stands beside names is an earlier decode's: any other such file
     // (a game's own, a user's) stays.
     bool standing = sideData == NULL && RemoveStaleSideData && StaleFileStands(sideDataName);
-    bool stale = standing && DumpShowsTail(dumpName);
+    bool stale = false;
+    if (standing && !DumpShowsTail(dumpName, &stale)) {
+        return false; // the dump is discarded with every unfinished output
+    }
     LastConversion.SideDataLeft = standing && !stale;
     bool published = dump->Comparing              ? KeepUnchangedPair(dump, sideData)
                      : sideData == NULL && !stale ? PublishOutput(dump)

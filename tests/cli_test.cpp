@@ -42,6 +42,8 @@ static const std::string FROM_ELSEWHERE =
 TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
 {
     const std::string fresh = std::string(5, '\0');
+    // A folder's path of 508 bytes: a temporary name cut at 511 would be "~qm".
+    const std::string deep = "d/" + std::string(252, '0') + "/" + std::string(252, '0');
     struct Case {
         std::vector<std::pair<std::string, std::string>> Files; // "/" as bytes: a folder
         std::string Arguments;
@@ -97,6 +99,21 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "quillmarsh: a.spc: waiting for another conversion in this folder\n",
          {{"a.txt", DUMP}},
          "flock . sleep 1 & sleep 0.3;"},
+        // A link put where a temporary file goes is replaced, never written through. A folder
+        // whose path leaves no room for the temporary names is refused before one is cut
+        // short onto a file of its own.
+        {{{"a.spc", SPEECH}},
+         "decode a.spc",
+         0,
+         "a.spc: 2 records, short tail 2 bytes -> a.txt, a.ext",
+         {{"a.ext", "\x01\x02"}, {"a.spc", SPEECH}},
+         "ln a.spc '~qm-ext.tmp';"},
+        {{{"a.spc", SPEECH}, {"d", "/"}},
+         "export -o \"$d/p.pot\" a.spc",
+         2,
+         "p.pot: cannot write",
+         {{deep + "/~qm", "keep"}},
+         "d=" + deep + "; mkdir -p $d; printf keep > $d/~qm;"},
         // A pipe (or a device) where an output goes stays, even with --force.
         {{{"a.spc", SPEECH}},
          "-f decode a.spc",

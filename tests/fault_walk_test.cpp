@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -100,15 +101,17 @@ TEST(ChildProcess, Converts)
     }
     FileFaultAt = (uint32_t)std::atoi(std::getenv("QUILLMARSH_TEST_KILL_AT"));
     FileFaultKills = true;
-    RemoveStaleSideData = command[1] == '+';
+    RemoveStaleSideData = strchr(command, '+') != NULL;
+    GuardEdits = strchr(command, 'g') != NULL;
     Convert(command[0] == 'd' ? ConvertSpeechToText : ConvertTextToSpeech,
             std::getenv("QUILLMARSH_TEST_NAME"));
     std::_Exit(LastConversion.Problem == PROBLEM_NONE ? 0 : 1);
 }
 
-// Decodes ("d", or "d+" removing side data the new dump leaves stale, as the command line
-// does) or rebuilds ("r") `name` in a process of its own, which the fault seam ends at
-// its operation killAt as a kill would (0: it runs to its end).
+// Decodes ("d"; "d+" removing side data the new dump leaves stale, "dg" keeping a dump that
+// stands unless it is the one it writes, as the command line does) or rebuilds ("r") `name` in a
+// process of its own, which the fault seam ends at its operation killAt as a kill would (0: it runs
+// to its end).
 intptr_t StartChild(const char* command, const std::string& name, uint32_t killAt)
 {
 #ifdef _WIN32
@@ -127,7 +130,8 @@ intptr_t StartChild(const char* command, const std::string& name, uint32_t killA
         FileOperationCount = 0;
         FileFaultAt = killAt;
         FileFaultKills = true;
-        RemoveStaleSideData = command[1] == '+';
+        RemoveStaleSideData = strchr(command, '+') != NULL;
+        GuardEdits = strchr(command, 'g') != NULL;
         Convert(command[0] == 'd' ? ConvertSpeechToText : ConvertTextToSpeech, name);
         _exit(LastConversion.Problem == PROBLEM_NONE ? 0 : 1);
     }
@@ -153,21 +157,33 @@ int WaitForChild(intptr_t child)
 
 TEST_F(ScratchDirectoryTest, ADecodeFailingAtAnyOperationLeavesTheOldPairOrTheNew)
 {
-    Snapshot before = LayOldPairBesideNewSpeech();
-    uint32_t n = 1;
-    for (bool faultHappened = true; faultHappened; ++n) {
-        SCOPED_TRACE("failing operation " + std::to_string(n));
-        Restore(before);
-        faultHappened = FailedAt(n, ConvertSpeechToText, Name + ".spc");
-        bool published = LastConversion.Problem == PROBLEM_NONE;
-        EXPECT_EQ(std::string(CurrentFileName), Name + (published ? ".ext" : ".spc"));
-        EXPECT_EQ(ReadFileBytes(Name + ".spc"), NewSpeech);
-        EXPECT_EQ(RebuildOf(Name), published ? NewSpeech : OldSpeech);
-        ExpectNoTemporaryFile();
+    // A new version with a tail, and one without, whose decode takes the old side data away
+    // with the old dump, as the command line's does.
+    const std::string tailless = BuildSpeechFile(1, 1, {{1, "new"}});
+    for (const std::string& newSpeech : {NewSpeech, tailless}) {
+        bool tail = newSpeech == NewSpeech;
+        RemoveStaleSideData = !tail;
+        Snapshot before = LayOldPairBesideNewSpeech(newSpeech);
+        uint32_t n = 1;
+        for (bool faultHappened = true; faultHappened; ++n) {
+            SCOPED_TRACE("failing operation " + std::to_string(n));
+            Restore(before);
+            faultHappened = FailedAt(n, ConvertSpeechToText, Name + ".spc");
+            bool published = LastConversion.Problem == PROBLEM_NONE;
+            EXPECT_EQ(std::string(CurrentFileName), Name + (!published ? ".spc"
+                                                            : tail     ? ".ext"
+                                                                       : ".txt"));
+            EXPECT_EQ(ReadFileBytes(Name + ".spc"), newSpeech);
+            EXPECT_EQ(std::filesystem::exists(Name + ".ext"), !published || tail);
+            EXPECT_EQ(RebuildOf(Name), published ? newSpeech : OldSpeech);
+            ExpectNoTemporaryFile();
+        }
+        // Lock and settle the folder, read the input; write the dump and the side data (or
+        // read the old dump's end); write the journal, set the old side data aside, rename
+        // both, tidy up.
+        EXPECT_GE(n, 15u);
     }
-    // Lock and settle the folder, read the input; write the dump and the side data; write the
-    // journal, set the old side data aside, rename both, tidy up.
-    EXPECT_GE(n, 15u);
+    RemoveStaleSideData = false;
 }
 
 // A decode killed at each of its operations; then the next rebuild, failing at each of its
@@ -220,6 +236,24 @@ TEST_F(ScratchDirectoryTest, AKilledDecodeLeavesNoNewDumpBesideOldSideData)
         killed = WaitForChild(StartChild("d+", Name + ".spc", n)) == 3;
         Convert(ConvertSpeechToText, Neighbour + ".spc"); // settles the folder
         EXPECT_EQ(std::filesystem::exists(Name + ".ext"), ReadFileBytes(Name + ".txt") == oldDump);
+        ExpectNoTemporaryFile();
+    }
+}
+
+// A guarded decode writing again the side data deleted beside its unchanged dump, killed at
+// each of its operations: the next conversion there leaves no temporary file.
+TEST_F(ScratchDirectoryTest, AKilledDecodeRestoringSideDataLeavesNoTemporaryFile)
+{
+    WriteFileBytes(Name + ".spc", NewSpeech);
+    Convert(ConvertSpeechToText, Name + ".spc");
+    std::filesystem::remove(Name + ".ext");
+    Snapshot before = SnapshotDirectory();
+    bool killed = true;
+    for (uint32_t n = 1; killed; ++n) {
+        SCOPED_TRACE("decode killed at " + std::to_string(n));
+        Restore(before);
+        killed = WaitForChild(StartChild("dg", Name + ".spc", n)) == 3;
+        Convert(ConvertTextToSpeech, Name + ".txt"); // settles the folder
         ExpectNoTemporaryFile();
     }
 }
