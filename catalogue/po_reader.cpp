@@ -119,42 +119,15 @@ static int HexDigit(char c)
     return -1;
 }
 
-// The escape after a backslash at p, its byte appended to *out (when there is one); what follows
-// it, or NULL when it is not an escape.
-static const char* ReadEscape(const char* p, const char* end, std::string* out)
+// The escape after a backslash at p, its byte in *byte; what follows it, or NULL when it is not
+// an escape.
+static const char* ReadEscape(const char* p, const char* end, uint8_t* byte)
 {
-    char byte = 0;
-    switch (*p) {
-    case 'n':
-        byte = '\n';
-        break;
-    case 't':
-        byte = '\t';
-        break;
-    case 'r':
-        byte = '\r';
-        break;
-    case '"':
-    case '\\':
-        byte = *p;
-        break;
-    case 'a':
-        byte = '\a';
-        break;
-    case 'b':
-        byte = '\b';
-        break;
-    case 'f':
-        byte = '\f';
-        break;
-    case 'v':
-        byte = '\v';
-        break;
-    }
-    if (byte != 0) {
-        if (out != NULL) {
-            out->push_back(byte);
-        }
+    // Each letter, then the byte it stands for.
+    static const char simple[] = "n\nt\tr\r\"\"\\\\a\ab\bf\fv\v";
+    const char* named = (const char*)memchr(simple, *p, sizeof simple - 1);
+    if (named != NULL && (named - simple) % 2 == 0) {
+        *byte = (uint8_t)named[1];
         return p + 1;
     }
     unsigned value = 0;
@@ -165,25 +138,26 @@ static const char* ReadEscape(const char* p, const char* end, std::string* out)
             value = value * 8 + (unsigned)(*p - '0');
         }
     } else if (*p == 'x') {
-        // As many hex digits as follow, as gettext reads them.
+        // As many hex digits as follow, as gettext reads them, kept to their last byte as it
+        // keeps them.
         for (digits = ++p; p < end && HexDigit(*p) >= 0; ++p) {
-            value = value * 16 + (unsigned)HexDigit(*p);
+            value = (value * 16 + (unsigned)HexDigit(*p)) & 0xFF;
         }
     }
-    // A NUL ends the text for gettext's tools, which take what stands before it alone: no
-    // meaning of it is safe to write into a game.
-    if (p == digits || value == 0) {
-        return NULL;
-    }
-    if (out != NULL) {
-        out->push_back((char)value);
-    }
-    return p;
+    *byte = (uint8_t)value;
+    return p == digits ? NULL : p;
+}
+
+// A NUL ends a text for gettext's tools, which take what stands before it alone, and an EOT
+// separates a context from its text there: no meaning of either is safe to write into a game.
+static bool RefusedByte(uint8_t byte)
+{
+    return byte == 0 || byte == 4;
 }
 
 // The quoted string that starts at p, its bytes appended to *out (when there is one); *next is
 // just past it. Between escapes, whole runs are copied. False, with *next at the trouble, for a
-// string not closed on its line or an invalid escape.
+// string not closed on its line, an invalid escape, or a refused byte.
 static bool ReadQuoted(const char* p, const char* end, std::string* out, const char** next,
                        bool* escaped, bool* hasBytes)
 {
@@ -195,22 +169,29 @@ static bool ReadQuoted(const char* p, const char* end, std::string* out, const c
             return false;
         }
         const char* escape = (const char*)memchr(p, '\\', (size_t)(quote - p));
+        const char* run = escape != NULL ? escape : quote;
+        const char* refused = std::find_if(p, run, [](char c) { return RefusedByte((uint8_t)c); });
+        if (refused != run) {
+            *next = refused;
+            return false;
+        }
+        if (out != NULL) {
+            out->append(p, (size_t)(run - p));
+        }
+        *hasBytes = *hasBytes || run > p;
         if (escape == NULL) {
-            if (out != NULL) {
-                out->append(p, (size_t)(quote - p));
-            }
-            *hasBytes = *hasBytes || quote > p;
             *next = quote + 1;
             return true;
         }
-        if (out != NULL) {
-            out->append(p, (size_t)(escape - p));
-        }
         *escaped = *hasBytes = true;
         *next = escape;
-        p = ReadEscape(escape + 1, end, out);
-        if (p == NULL) {
+        uint8_t byte = 0;
+        p = ReadEscape(escape + 1, end, &byte);
+        if (p == NULL || RefusedByte(byte)) {
             return false;
+        }
+        if (out != NULL) {
+            out->push_back((char)byte);
         }
         // The quote found may have been the escaped one.
         if (quote < p) {
@@ -224,11 +205,20 @@ static bool ReadString(PoReader* r, const char* p, const char* end, const char**
 {
     if (!ReadQuoted(p, end, r->Destination != NULL ? &r->Strings : NULL, next, &r->Escaped,
                     &r->HasBytes)) {
-        // gettext takes \0 as an octal escape, whose NUL would end the text in a game.
-        return *next == NULL ? Fail(r, r->Line, "unterminated string")
-               : (*next)[1] == '0'
-                   ? Fail(r, r->Line, "the escape \\0 is a NUL, which ends a text; take it out")
-                   : Fail(r, r->Line, "invalid escape \\" + std::string(*next + 1, 1));
+        if (*next == NULL) {
+            return Fail(r, r->Line, "unterminated string");
+        }
+        const char* at = *next;
+        uint8_t byte = (uint8_t)*at;
+        const char* after = *at == '\\' ? ReadEscape(at + 1, end, &byte) : at + 1;
+        if (after == NULL) {
+            return Fail(r, r->Line, "invalid escape \\" + std::string(at + 1, 1));
+        }
+        std::string what = *at != '\\' ? "a raw byte" : "the escape " + std::string(at, after);
+        return Fail(r, r->Line,
+                    what + (byte == 0 ? " is a NUL, which ends a text; take it out"
+                                      : " is gettext's context separator (EOT), which msgfmt "
+                                        "refuses in a text; take it out"));
     }
     if (r->Pieces++ == 0) {
         r->Text->Start = (uint32_t)(p - r->Base);

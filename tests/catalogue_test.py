@@ -408,12 +408,17 @@ def read_as_gettext_reads():
     expect("a translation without the text's last line break is left out, as msgfmt --check does",
            result.returncode == 1 and b"msgfmt --check refuses" in result.stderr and
            read("mod/nl.spc") == read("nl.spc"), result.stderr)
-    # msgfmt takes "\0" and cuts the text there; no reading of it is safe for a game.
-    write("nul.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au\\0 revoir"'))
-    result = run("import", "--fuzzy", "nul.po")
-    expect("a \\0 escape is refused", result.returncode == 2 and
-           b"the escape \\0 is a NUL" in result.stderr and not os.path.exists("mod/0001.spc"),
-           result.stderr)
+    # msgfmt takes a NUL, however written, and cuts the text there; no reading of it is safe
+    # for a game. It refuses an EOT, its context separator.
+    for form, said in ((b"\\0", b"the escape \\0 is a NUL"),
+                       (b"\\400", b"the escape \\400 is a NUL"),
+                       (b"\\x100", b"the escape \\x100 is a NUL"),
+                       (b"\0", b"a raw byte is a NUL"),
+                       (b"\\x04", b"the escape \\x04 is gettext's context separator")):
+        write("nul.po", read("fr.po").replace(b'msgstr "Au revoir"', b'msgstr "Au' + form + b'"'))
+        result = run("import", "--fuzzy", "nul.po")
+        expect("%r is refused" % form, result.returncode == 2 and said in result.stderr and
+               not os.path.exists("mod/0001.spc"), result.stderr)
 
 
 def windows_program_writes_the_same_bytes():
