@@ -11,7 +11,6 @@
 #include <set>
 #include <stdio.h>
 #include <string.h>
-#include <string_view>
 #include <unordered_map>
 
 // The strings of "#|" or "#~" lines, which make no entry the reader keeps: msgmerge's msgctxt and
@@ -550,22 +549,28 @@ static int CompareKeys(const char* bytes, const CatalogueEntry& a, const Catalog
 }
 
 // The second definition nearest the start of two entries with the same context and msgid. The
-// entries are found by their context, which almost always tells them apart, so a catalogue of
-// many entries is looked at once.
+// entries are found by a hash of both, so a catalogue of many entries, with contexts or without,
+// is looked at once.
 static uint32_t FindDuplicate(const char* bytes, const std::vector<CatalogueEntry>& entries,
                               size_t count)
 {
-    std::unordered_multimap<std::string_view, uint32_t> byContext(count);
+    std::unordered_multimap<size_t, uint32_t> byKey(count);
+    std::string key;
     uint32_t line = UINT32_MAX;
     for (uint32_t i = 0; i < (uint32_t)count; ++i) {
-        auto same = byContext.equal_range(entries[i].Context);
+        key.assign(1, entries[i].HasContext ? 'c' : '-');
+        key += entries[i].Context;
+        key.push_back('\0'); // which no context holds
+        AppendCatalogueText(bytes, entries[i].Id, &key);
+        size_t hash = std::hash<std::string>()(key);
+        auto same = byKey.equal_range(hash);
         for (auto k = same.first; k != same.second; ++k) {
             if (CompareKeys(bytes, entries[k->second], entries[i]) == 0) {
                 line = std::min(line, entries[i].Line);
                 break;
             }
         }
-        byContext.emplace(entries[i].Context, i);
+        byKey.emplace(hash, i);
     }
     return line;
 }
