@@ -114,10 +114,13 @@ static void AppendKeyword(std::string* out, const char* keyword, const char* tex
     out->push_back('\n');
 }
 
+// A line break in the value (a catalogue's name may hold one) would start another field.
 static void AppendHeaderField(std::string* out, const char* name, const char* value)
 {
     std::string field = name;
-    field += value;
+    for (const char* c = value; *c != 0; ++c) {
+        field += (uint8_t)*c < 0x20 ? ' ' : *c;
+    }
     field += '\n';
     AppendQuoted(out, field.data(), field.size(), false);
     out->push_back('\n');

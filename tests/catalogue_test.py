@@ -77,9 +77,12 @@ def exported_twice_alike_and_read_by_gettext():
     run("export", *FILES)
     expect("two exports are byte-identical",
            all(read(name[:-3] + "pot") == first[name] for name in FILES))
-    # One catalogue for all files has its own header.
-    run("export", "-o", "all.pot", *FILES)
-    for pot in [name[:-3] + "pot" for name in FILES] + ["all.pot"]:
+    # One catalogue for all files has its own header, whose fields its name cannot add to.
+    everything = "all\nX-Game-Encoding: Shift_JIS.pot"
+    run("export", "-o", everything, *FILES)
+    expect("a name's line break starts no header field",
+           b"\nX-Game-Encoding: Shift_JIS" not in read(everything))
+    for pot in [name[:-3] + "pot" for name in FILES] + [everything]:
         check = subprocess.run(["msgfmt", "--check", "-o", os.devnull, pot], capture_output=True)
         expect("msgfmt --check passes " + pot, check.returncode == 0, check.stderr)
         expect("msgcat reads " + pot, run(pot, program=["msgcat"]).returncode == 0)
