@@ -81,7 +81,7 @@ def exported_twice_alike_and_read_by_gettext():
     everything = "all\nX-Game-Encoding: Shift_JIS.pot"
     run("export", "-o", everything, *FILES)
     expect("a name's line break starts no header field",
-           b"\nX-Game-Encoding: Shift_JIS" not in read(everything))
+           b"\\nX-Game-Encoding: Shift_JIS" not in read(everything))
     for pot in [name[:-3] + "pot" for name in FILES] + [everything]:
         check = subprocess.run(["msgfmt", "--check", "-o", os.devnull, pot], capture_output=True)
         expect("msgfmt --check passes " + pot, check.returncode == 0, check.stderr)
