@@ -130,10 +130,18 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
             named == std::string::npos ? "" : fields.substr(from, fields.find('\n', from) - from);
         bool known = FindTextEncoding(name.c_str(), &exported);
         if (!name.empty() && (!known || exported != GameEncoding)) {
-            PrintProblem(catalogue, "was exported for a game whose texts are in " + name +
-                                        (known && exported == ENCODING_UTF8
-                                             ? "; import it without --encoding"
-                                             : "; import it with --encoding " + name));
+            // msgmerge keeps the header of the catalogue it updates, this line included, when
+            // the template was exported again with another encoding.
+            std::string taken = TextEncodingName(GameEncoding);
+            PrintProblem(catalogue,
+                         "was exported for a game whose texts are in " + name +
+                             (known && exported == ENCODING_UTF8
+                                  ? "; import it without --encoding"
+                                  : "; import it with --encoding " + name) +
+                             " (or, if its template was exported " +
+                             (EncodingGiven ? "with --encoding " + taken : "without --encoding") +
+                             " since, make its line \"" GAME_ENCODING_FIELD + taken +
+                             "\": msgmerge keeps a catalogue's own header)");
             return false;
         }
         NamesGameEncoding.push_back(!name.empty());
