@@ -102,9 +102,10 @@ static std::string UnknownKeyword(const char* word, size_t length)
     return text + (length > 24 ? "...'" : "'");
 }
 
+// The blanks gettext's tools pass over between words, form feeds and vertical tabs included.
 static bool IsBlank(char c)
 {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\f' || c == '\v';
 }
 
 static int HexDigit(char c)

@@ -364,18 +364,20 @@ def broken_catalogue_refused():
 
 def read_as_gettext_reads():
     write("0001.spc", FILES["0001.spc"])
-    # Escapes msgcat never writes but a hand-edited catalogue may hold: hex and octal, and a
-    # note after a string.
+    # What msgcat never writes but a hand-edited catalogue may hold: hex and octal escapes, a
+    # note after a string, form feeds and vertical tabs as blanks, after a flag too.
     write("escapes.po", read("fr.po").replace(b'msgstr "Au revoir"',
-                                              b'msgstr "Au \\x72\\x65voir\\041" # checked'))
+                                              b'msgstr\f"Au \\x72\\x65voir\\041"\v # checked')
+          .replace(b'msgctxt "0001.spc:0001"', b'#, fuzzy\f\nmsgctxt "0001.spc:0001"'))
     subprocess.run(["msgcat", "-o", "plain.po", "escapes.po"], check=True, capture_output=True)
     outputs = []
     for catalogue in ("escapes.po", "plain.po"):
-        result = run("import", "--fuzzy", catalogue)
-        outputs.append(read("mod/0001.spc") if result.returncode == 0 else result.stderr)
-    expect("hex and octal escapes and a note read as msgcat reads them",
-           outputs[0] == outputs[1] and b"Au revoir!" in bytes(b ^ 0x5A for b in outputs[0]),
-           outputs)
+        for fuzzy in ("--fuzzy", "-q"):
+            result = run("import", fuzzy, catalogue)
+            outputs.append(read("mod/0001.spc") if result.returncode < 2 else result.stderr)
+    expect("hex and octal escapes, a note, blanks and flags read as msgcat reads them",
+           outputs[:2] == outputs[2:] and outputs[0] != outputs[1] and
+           b"Au revoir!" in bytes(b ^ 0x5A for b in outputs[0]), outputs)
     shutil.rmtree("mod")
     subprocess.run(["msgconv", "-t", "ISO-8859-1", "-o", "latin1.po", "fr.po"], check=True)
     # In CP932 the second byte of a character may be a backslash (表 is 95 5C).
