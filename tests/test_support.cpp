@@ -30,7 +30,6 @@ std::string BuildSpeechFile(uint8_t headerByte, uint32_t lineCount,
     return bytes + tail;
 }
 
-// Through the stream's path overload, so names outside ASCII open under Windows as well.
 // The path overload opens names outside ASCII under Windows too.
 std::string ReadFileBytes(const fs::path& name)
 {
