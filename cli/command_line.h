@@ -82,9 +82,11 @@ bool RunConverter(const char* name, const char* input, bool decoding);
 
 // ---- Commands -----------------------------------------------------------------------------
 
-// The input (another file than `name`) that wrote `output` earlier in this run, or NULL: a run
-// writes each file once. RememberOutput notes that `name` wrote `output`.
-const char* EarlierInputOf(const std::string& output, const char* name);
+// The input that wrote `output` earlier in this run, or NULL: a run writes each file once,
+// though the same input come again under a name the run did not know for it (a link in
+// another folder: what a dump writes depends on the side data beside it). RememberOutput
+// notes that `name` wrote `output`.
+const char* EarlierInputOf(const std::string& output);
 void RememberOutput(const std::string& output, const char* name);
 // Whether an earlier input wrote `output` (`shown` to the user): if so, says so under `name`,
 // in the command's words ("decoded"), with what to do instead.

@@ -216,12 +216,10 @@ std::string NameKey(std::string name)
     return name;
 }
 
-const char* EarlierInputOf(const std::string& output, const char* name)
+const char* EarlierInputOf(const std::string& output)
 {
     auto earlier = WrittenInThisRun.find(NameKey(output));
-    return earlier != WrittenInThisRun.end() && !SameFile(earlier->second.c_str(), name)
-               ? earlier->second.c_str()
-               : NULL;
+    return earlier != WrittenInThisRun.end() ? earlier->second.c_str() : NULL;
 }
 
 void RememberOutput(const std::string& output, const char* name)
@@ -232,7 +230,7 @@ void RememberOutput(const std::string& output, const char* name)
 bool WrittenBefore(const char* name, const std::string& output, const std::string& shown,
                    const char* participle, const char* advice)
 {
-    const char* earlier = EarlierInputOf(output, name);
+    const char* earlier = EarlierInputOf(output);
     if (earlier != NULL) {
         PrintProblem(name, std::string("would be ") + participle + " into the same " + shown +
                                " as " + earlier + " in this run; not " + participle + " (" +
@@ -243,7 +241,7 @@ bool WrittenBefore(const char* name, const std::string& output, const std::strin
 
 const char* EarlierDumpOfTheSameOutput(const char* name)
 {
-    return EarlierInputOf(WithEnding(BaseNameOf(name), "spc"), name);
+    return EarlierInputOf(WithEnding(BaseNameOf(name), "spc"));
 }
 
 void RememberRebuild(const char* name)
