@@ -84,7 +84,8 @@ static std::string Where(size_t entry)
 // problem said, when one is not a catalogue this import can use.
 static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
 {
-    std::map<std::string, size_t> fileIndex; // of Files, by name
+    std::map<std::string, size_t> fileIndex; // of Files, by the file a name stands for
+    std::map<std::string, size_t> byName;    // ... and by each name it was given
     for (const char* catalogue : catalogues) {
         size_t before = Entries.size();
         InputFile file;
@@ -162,7 +163,14 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
                 *warned = true;
                 continue;
             }
-            auto found = fileIndex.emplace(NameKey(file), Files.size());
+            auto named = byName.find(NameKey(file));
+            if (named != byName.end()) {
+                Files[named->second].ByRecord.push_back({record, k});
+                continue;
+            }
+            // The same file under another name (an 8.3 short name on Windows) is one file.
+            auto found = fileIndex.emplace(FileKey(file), Files.size());
+            byName.emplace(NameKey(file), found.first->second);
             if (found.second) {
                 // Told in UTF-8, where no byte of a character is a slash: in the code pages of
                 // East Asia a backslash byte ends many.

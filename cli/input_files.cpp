@@ -130,7 +130,20 @@ std::string FileKey(const std::string& name)
         return NameKey(name);
     }
     DWORD length = GetLongPathNameA(full, longName, sizeof longName);
-    return NameKey(length > 0 && length < sizeof longName ? longName : full);
+    if (length > 0 && length < sizeof longName) {
+        return NameKey(longName);
+    }
+    // A file not written yet: its folder's long name, then its own.
+    char* base = (char*)BaseNameOf(full);
+    std::string own = base;
+    *base = 0;
+    length = GetLongPathNameA(full, longName, sizeof longName);
+    if (length == 0 || length >= sizeof longName) {
+        return NameKey(full + own);
+    }
+    std::string folder = longName;
+    bool separated = folder.back() == '\\' || folder.back() == '/';
+    return NameKey(folder + (separated ? "" : "\\") + own);
 #else
     // The folder with links and "." followed; the current one, which most names are in, is
     // looked up once a run (a batch takes thousands).
