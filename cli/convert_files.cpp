@@ -314,6 +314,17 @@ FileOutcome RebuildFile(const char* name)
     }
     // Each of the rest is said: one does not hide another.
     FileOutcome outcome = FILE_DONE;
+    if (LastConversion.HeaderCarried || LastConversion.LineCountCarried) {
+        bool both = LastConversion.HeaderCarried && LastConversion.LineCountCarried;
+        PrintProblem(name, std::string("the dump shows no ") +
+                               (both                           ? "HEADER or LINECOUNT value: "
+                                : LastConversion.HeaderCarried ? "HEADER value: "
+                                                               : "LINECOUNT value: ") +
+                               LastConversion.OutputName + " holds " +
+                               (both ? "those" : "the one") +
+                               " of the dump before it in this run (0 where none had one)");
+        outcome = FILE_FINDINGS;
+    }
     if (LastConversion.TextsCut > 0) {
         bool one = LastConversion.TextsCut == 1;
         std::string record = RecordName(LastConversion.FirstCutRecord);

@@ -129,6 +129,8 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
         return false;
     }
     snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
+    LastConversion.HeaderCarried = !walk->Header.DigitsFound;
+    LastConversion.LineCountCarried = !walk->LineCount.DigitsFound;
     HeadDoubled =
         StandsAt(walk->Bytes, walk->Size, NextLineEnd(walk->Bytes, 0, walk->Size), "\r\r\n");
     DigitScratch[0] = (char)(uint8_t)StoredHeaderByte;

@@ -119,8 +119,11 @@ struct ConversionReport {
     uint32_t ShortenedLength;
     uint32_t ShortenedShown;
     uint32_t ShortenedSaved; // the length of the text before the marker, which may run past the end
-    bool Unchanged;          // guarded decode: the dump that stands is the one it would write
-    bool SideDataRestored;   // and its side data, missing, was written again
+    // rebuild: no value shown for HEADER or LINECOUNT, so the one before it in the run was taken
+    bool HeaderCarried;
+    bool LineCountCarried;
+    bool Unchanged;            // guarded decode: the dump that stands is the one it would write
+    bool SideDataRestored;     // and its side data, missing, was written again
     bool StaleSideDataRemoved; // decode without a tail: an earlier decode's side data went
     bool SideDataLeft;         // ... or a file under its name that no dump there named stayed
     DumpLoss Loss; // decode, asked to look: what the dump cannot show, and of which record
