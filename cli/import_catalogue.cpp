@@ -194,6 +194,8 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
         // one (a reviewer's catalogue beside the one it was taken from); two that differ
         // otherwise are refused.
         std::vector<std::pair<uint32_t, size_t>> taken;
+        std::string translation; // the taken entry's, made once however many entries follow
+        size_t translationOf = SIZE_MAX;
         for (const std::pair<uint32_t, size_t>& entry : file.ByRecord) {
             if (taken.empty() || taken.back().first != entry.first) {
                 taken.push_back(entry);
@@ -201,8 +203,11 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
             }
             const CatalogueEntry& first = Entries[taken.back().second];
             const CatalogueEntry& second = Entries[entry.second];
-            std::string translation;
-            AppendCatalogueText(BytesOf(taken.back().second), first.Translation, &translation);
+            if (!second.Translation.Empty && translationOf != taken.back().second) {
+                translationOf = taken.back().second;
+                translation.clear();
+                AppendCatalogueText(BytesOf(translationOf), first.Translation, &translation);
+            }
             if (!second.Translation.Empty &&
                 !CatalogueTextIs(BytesOf(entry.second), second.Translation, translation.data(),
                                  translation.size())) {

@@ -10,6 +10,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+#include <unordered_map>
+
 uint32_t FileFaultAt;
 uint32_t FileOperationCount;
 bool FileFaultKills;
@@ -757,24 +760,33 @@ bool PublishPair(OutputFile* dump, OutputFile* sideData, const char* sideDataNam
     return true;
 }
 
-// The folder last listed for names with a stale file's ending, by its lock's key, and whether
-// it held any: a batch in a folder without them then makes no look for each file (on tmpfs a
-// look for a name that is not there costs as much as a small file's read).
-static char ListedFolderKey[FOLDER_KEY_CAPACITY];
-static bool ListedFolderMayHold;
+// Each folder listed for names with a stale file's ending, by its lock's key and that ending,
+// and whether it held any: a batch in a folder without them then makes no look for each file
+// (on tmpfs a look for a name that is not there costs as much as a small file's read). A batch
+// may go back and forth between folders ("a/1.spc b/1.spc a/2.spc ..."): each is listed once.
+static std::unordered_map<std::string, bool> ListedFolders;
 
 bool StaleFileStands(const char* name)
 {
     // A decode holds the one lock of the folder it writes in.
     const char* key = HeldFolderCount == 1 ? HeldFolders[0].Lock.Key : "";
     size_t length = strlen(name);
-    if (key[0] == 0 || strcmp(key, ListedFolderKey) != 0) {
-        char prefix[PATH_CAPACITY];
-        snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(name) - name), name);
-        ListedFolderMayHold = length < 3 || SystemFolderMayHold(prefix, name + length - 3);
-        snprintf(ListedFolderKey, sizeof ListedFolderKey, "%s", key);
+    bool mayHold = true;
+    if (length >= 3) {
+        std::string listed = std::string(key) + '\n' + (name + length - 3);
+        auto found = key[0] != 0 ? ListedFolders.find(listed) : ListedFolders.end();
+        if (found != ListedFolders.end()) {
+            mayHold = found->second;
+        } else {
+            char prefix[PATH_CAPACITY];
+            snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(name) - name), name);
+            mayHold = SystemFolderMayHold(prefix, name + length - 3);
+            if (key[0] != 0) {
+                ListedFolders.emplace(listed, mayHold);
+            }
+        }
     }
-    return ListedFolderMayHold && SystemFileKind(name) == REGULAR_FILE && !SystemIsInput(name);
+    return mayHold && SystemFileKind(name) == REGULAR_FILE && !SystemIsInput(name);
 }
 
 bool RemoveStaleFile(const char* name)

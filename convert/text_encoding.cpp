@@ -202,15 +202,30 @@ static const char* const CP932_VARIANTS[][2] = {
     {"\xC2\xAC", "\xEF\xBF\xA2"}};
 static std::string Cp932Form;
 
+// In one pass: a replacement is longer than some characters it replaces, and replacing in
+// place would move the rest of the text each time.
 static void SubstituteCp932Variants(const uint8_t** utf8, uint32_t* length)
 {
-    Cp932Form.assign((const char*)*utf8, *length);
-    for (const auto& variant : CP932_VARIANTS) {
-        for (size_t at = Cp932Form.find(variant[0]); at != std::string::npos;
-             at = Cp932Form.find(variant[0], at)) {
-            Cp932Form.replace(at, strlen(variant[0]), variant[1]);
+    const char* text = (const char*)*utf8;
+    uint32_t copied = 0;
+    Cp932Form.clear();
+    for (uint32_t at = 0; at < *length;) {
+        const char* const* found = NULL;
+        for (const auto& variant : CP932_VARIANTS) {
+            size_t size = strlen(variant[0]);
+            if (text[at] == variant[0][0] && size <= *length - at &&
+                memcmp(text + at, variant[0], size) == 0) {
+                found = variant;
+            }
         }
+        if (found == NULL) {
+            ++at;
+            continue;
+        }
+        Cp932Form.append(text + copied, at - copied).append(found[1]);
+        at = copied = at + (uint32_t)strlen(found[0]);
     }
+    Cp932Form.append(text + copied, *length - copied);
     *utf8 = (const uint8_t*)Cp932Form.data();
     *length = (uint32_t)Cp932Form.size();
 }
