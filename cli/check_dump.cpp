@@ -71,9 +71,11 @@ struct Judge {
     JudgeStage Stage = WHOLE_DUMP;
     uint32_t ProblemsFound = 0; // before the second walk
     uint32_t FirstWalkFindings = 0;
-    std::vector<DumpFinding> WholeDump = {};  // in line order before the second walk
-    size_t Sent = 0;                          // of WholeDump
-    std::vector<uint32_t> OriginalLines = {}; // where a repaired dump's lines start as read
+    std::vector<DumpFinding> WholeDump = {}; // in line order before the second walk
+    size_t Sent = 0;                         // of WholeDump
+    // Where a repaired dump's line last asked for starts as read.
+    uint32_t OriginalLine = 0;
+    uint32_t OriginalAt = 0;
 };
 
 // Counted from the last offset asked for, either way: findings come in line order, and a
@@ -374,17 +376,24 @@ static bool OnlyLineBreaks(const uint8_t* bytes, uint32_t from, uint32_t to)
     return to > from && LineBreaksStart(bytes, from, to) == from;
 }
 
-// Where the lines of the dump as read start, for comparing a repaired dump with the original.
-static std::vector<uint32_t> LineStarts(const uint8_t* bytes, uint32_t size)
+// Where line `line` (from 0) of a repaired dump starts in the dump as read, which has the same
+// lines (the repair only drops blanks); the end of the dump past its last line. Counted on from
+// the line last asked for, as records come in line order; the second walk starts again.
+static uint32_t OriginalLineStart(Judge* judge, uint32_t line)
 {
-    std::vector<uint32_t> starts(1, 0);
-    for (uint32_t p = 0; p < size; ++p) {
-        if (EndsLine(bytes, size, p)) {
-            starts.push_back(p + 1);
-        }
+    const uint8_t* bytes = judge->Walk->Original;
+    uint32_t size = judge->Walk->OriginalSize;
+    if (line < judge->OriginalLine) {
+        judge->OriginalLine = judge->OriginalAt = 0;
     }
-    starts.push_back(size);
-    return starts;
+    for (; judge->OriginalLine < line; ++judge->OriginalLine) {
+        uint32_t p = judge->OriginalAt;
+        while (p < size && !EndsLine(bytes, size, p)) {
+            ++p;
+        }
+        judge->OriginalAt = p < size ? p + 1 : size;
+    }
+    return judge->OriginalAt;
 }
 
 // Whether the marker line that ends the records stands whole at p, joined to the end of the
@@ -448,7 +457,6 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
                                  bool lone, uint32_t joined)
 {
     const DumpWalk* walk = judge->Walk;
-    const std::vector<uint32_t>& original = judge->OriginalLines;
     if (!walk->Repaired) {
         return "";
     }
@@ -456,8 +464,9 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
     // The line that holds the text's end, or the joined marker line, is the last compared.
     // The repair only drops blanks, so the dump as read has at least the lines it has.
     uint32_t last = LineOf(judge, line.TextEnd) - (joined > 0 ? 0 : 1);
-    const uint8_t* read = walk->Original + original[first];
-    uint32_t size = original[last] - original[first];
+    uint32_t from = OriginalLineStart(judge, first);
+    const uint8_t* read = walk->Original + from;
+    uint32_t size = OriginalLineStart(judge, last) - from;
     // The joined marker line as read: its bytes are the repaired one's, blanks aside, and the
     // blanks before it are its markup's.
     const uint8_t* marker = walk->Bytes + line.TextEnd;
@@ -958,9 +967,6 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
 
 static void JudgeRecords(Judge* judge, DumpWalk* walk)
 {
-    if (walk->Repaired) {
-        judge->OriginalLines = LineStarts(walk->Original, walk->OriginalSize);
-    }
     RecordJudgement records = {};
     judge->Stage = FIRST_WALK;
     uint32_t lines = JudgeRecordLines(judge, walk, &records);
