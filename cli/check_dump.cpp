@@ -73,6 +73,10 @@ struct Judge {
     uint32_t FirstWalkFindings = 0;
     std::vector<DumpFinding> WholeDump = {}; // in line order before the second walk
     size_t Sent = 0;                         // of WholeDump
+    // The texts of the speech file beside the dump that end in CRs of their own: the number a
+    // dump shows and how many; read when first asked for.
+    std::set<std::pair<uint32_t, uint32_t>> OwnCrs = {};
+    int OwnCrsRead = 0; // 1 read, -1 no speech file stands beside the dump
     // Where a repaired dump's line last asked for starts as read.
     uint32_t OriginalLine = 0;
     uint32_t OriginalAt = 0;
@@ -422,13 +426,42 @@ static uint32_t TrailingCrs(const uint8_t* text, uint32_t length, uint8_t mask)
 }
 
 // The speech file a dump was decoded from, its name ending in .spc beside the dump, read whole
-// into *bytes, which the caller frees; false where none stands or it cannot be read.
+// into *bytes, which the caller frees; false where none stands, it cannot be read or it is too
+// short for a speech file's head (which tells nothing: it is not the file judged).
 static bool ReadSpeechFileBeside(const char* dump, uint8_t** bytes, uint32_t* size)
 {
     std::string speech = WithEnding(dump, "spc");
     *bytes = NULL;
     *size = 0;
-    return FileStands(speech.c_str()) && ReadWholeSideFile(speech.c_str(), bytes, size) == LOAD_OK;
+    return FileStands(speech.c_str()) &&
+           ReadWholeSideFile(speech.c_str(), bytes, size) == LOAD_OK && *size >= SPEECH_HEADER_SIZE;
+}
+
+// The texts of the speech file the dump was decoded from (its name, ending in .spc) that end in
+// CRs of their own, or NULL where none stands: a CR before a text's line end may be the text's
+// own, which a decode writes there.
+static const std::set<std::pair<uint32_t, uint32_t>>* OwnCrs(Judge* judge)
+{
+    if (judge->OwnCrsRead == 0) {
+        uint8_t* bytes = NULL;
+        uint32_t size = 0;
+        judge->OwnCrsRead = ReadSpeechFileBeside(judge->Name, &bytes, &size) ? 1 : -1;
+        SpeechWalk walk;
+        SpeechRecord record;
+        if (judge->OwnCrsRead > 0) {
+            StartSpeechWalk(&walk, bytes, size);
+            while (NextSpeechRecord(&walk, &record)) {
+                // A dump shows four digits of the number.
+                uint32_t crs = TrailingCrs(bytes + walk.RecordStart + RECORD_HEAD_SIZE,
+                                           record.TextLength, TEXT_MASK);
+                if (crs > 0) {
+                    judge->OwnCrs.insert({record.LineNumber % 10000, crs});
+                }
+            }
+        }
+        free(bytes);
+    }
+    return judge->OwnCrsRead > 0 ? &judge->OwnCrs : NULL;
 }
 
 struct RecordJudgement {
@@ -493,7 +526,9 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
 }
 
 // Why the text the rebuild writes for this line is not the one the dump shows, or "".
-static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJudgement* records)
+// *note is set where it rebuilds exactly but is worth knowing.
+static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJudgement* records,
+                               bool* note)
 {
     const DumpWalk* walk = judge->Walk;
     const uint8_t* bytes = walk->Bytes;
@@ -503,6 +538,16 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         return "\"" RECORD_PREFIX "\" stands inside this line: the rebuild takes it for the first "
                "record line and writes " +
                RecordName(line.LineNumber) + " from it";
+    }
+    // The next record line joined to an empty one ("[LINE:0002][LINE:0003]Bye"): the rebuild
+    // does not look for a record line at a text's first byte.
+    char next[16];
+    snprintf(next, sizeof next, RECORD_PREFIX "%04u]", (unsigned)((line.LineNumber + 1) % 10000));
+    if (StandsAt(bytes, line.TextEnd, line.TextStart, next)) {
+        return record() + " starts with " +
+               Excerpt(bytes + line.TextStart, (uint32_t)strlen(next)) +
+               ": the rebuild writes that record line into this text, not as a record of its own "
+               "(put it on a line of its own)";
     }
     if (line.NumberOnly) {
         std::string outcome = ": the rebuild writes this last record's number but not its text";
@@ -569,6 +614,13 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     bool endsInCrLf = span >= 2 && memcmp(bytes + line.TextEnd - 2, DUMP_LINE_END, 2) == 0;
     if (line.TextEnd < walk->Size && bytes[line.TextEnd - 1] != judge->Lines.Break) {
         if (bytes[line.TextEnd - 1] == '\r') {
+            // A line joined to a text that ends in a CR of its own, as the speech file beside
+            // the dump tells: the rebuild keeps that CR, as the decode wrote it.
+            const std::set<std::pair<uint32_t, uint32_t>>* own = OwnCrs(judge);
+            uint32_t crs = TrailingCrs(bytes + line.TextStart, line.Length, 0);
+            if (own != NULL && own->count({line.LineNumber, crs}) > 0) {
+                return "";
+            }
             return record() + " ends in CR alone, not CR LF: the rebuild writes the CR into it";
         }
         // A list mark, a quote or a pasted byte-order mark before the next line's marker.
@@ -592,12 +644,17 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             return RepairProblem(judge, line, records, false, end - line.TextEnd);
         }
         bool recordLine = StandsAt(bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
-        uint32_t shown = recordLine ? (uint32_t)strlen(RECORD_PREFIX) : 9;
+        if (recordLine) {
+            // Joined to the end of this text, it is a record of its own all the same.
+            *note = true;
+            return "a record line is joined to the end of " + record() +
+                   ": the rebuild starts a new record there, as it reads";
+        }
+        uint32_t shown = 9;
         return record() + " holds " +
                Excerpt(bytes + line.TextEnd, std::min<uint32_t>(walk->Size - line.TextEnd, shown)) +
                ": the rebuild " +
-               (recordLine ? "starts a new record there"
-                : walk->End == DUMP_UNSEQUENCED_MARKER && walk->EndAt == line.TextEnd
+               (walk->End == DUMP_UNSEQUENCED_MARKER && walk->EndAt == line.TextEnd
                     ? "takes it for the tail marker and ends the records there"
                 : walk->ShortTailSeen && walk->TailMarkerAt == line.TextEnd
                     ? "takes it for the short-tail marker and ends the text there"
@@ -684,36 +741,19 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     return "";
 }
 
-// What the speech file the dump was decoded from (its name, ending in .spc) tells of texts
-// that end in CR before their line's CR LF: false where it does not stand; else the lines whose
-// texts it does not end in as many CRs of their own go to *gained, with the first one's place.
-static bool SpeechFileTellsCrs(const char* dump, const RecordJudgement& records, uint32_t* gained,
+// What the speech file beside the dump tells of texts that end in CR before their line's
+// CR LF: false where it does not stand; else the lines whose texts it does not end in as many
+// CRs of their own go to *gained, with the first one's place.
+static bool SpeechFileTellsCrs(Judge* judge, const RecordJudgement& records, uint32_t* gained,
                                uint32_t* firstAt)
 {
-    uint8_t* bytes = NULL;
-    uint32_t size = 0;
-    if (!ReadSpeechFileBeside(dump, &bytes, &size)) {
+    const std::set<std::pair<uint32_t, uint32_t>>* own = OwnCrs(judge);
+    if (own == NULL) {
         return false;
     }
-    std::set<std::pair<uint32_t, uint32_t>> own; // number as a dump shows it, CRs
-    SpeechWalk walk;
-    SpeechRecord record;
-    if (HoldsSpeechHead(size)) {
-        StartSpeechWalk(&walk, bytes, size);
-        while (NextSpeechRecord(&walk, &record)) {
-            // A dump shows four digits of the number.
-            uint32_t shown = record.LineNumber % 10000;
-            uint32_t crs = TrailingCrs(bytes + walk.RecordStart + RECORD_HEAD_SIZE,
-                                       record.TextLength, TEXT_MASK);
-            if (crs > 0) {
-                own.insert({shown, crs});
-            }
-        }
-    }
-    free(bytes);
     *gained = 0;
     for (const RecordJudgement::CrLine& line : records.CrLines) {
-        if (own.count({line.Number, line.Crs}) == 0 && (*gained)++ == 0) {
+        if (own->count({line.Number, line.Crs}) == 0 && (*gained)++ == 0) {
             *firstAt = line.LineAt;
         }
     }
@@ -823,7 +863,7 @@ static TailTold SpeechFileTail(const char* dump)
 {
     uint8_t* bytes = NULL;
     uint32_t size = 0;
-    if (!ReadSpeechFileBeside(dump, &bytes, &size) || !HoldsSpeechHead(size)) {
+    if (!ReadSpeechFileBeside(dump, &bytes, &size)) {
         free(bytes);
         return TAIL_UNTOLD;
     }
@@ -950,9 +990,10 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
         if (!line.NumberOnly) {
             JudgeSequence(judge, line, records);
         }
-        std::string problem = TextProblem(judge, line, records);
+        bool note = false;
+        std::string problem = TextProblem(judge, line, records, &note);
         if (!problem.empty()) {
-            Find(judge, line.LineAt, false, problem);
+            Find(judge, line.LineAt, note, problem);
         }
         if (line.Length > 0xFFFF) {
             Find(judge, line.LineAt, true,
@@ -1021,7 +1062,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     // converted twice.
     uint32_t head = NextLineEnd(walk->Bytes, 0, walk->Size);
     bool told = records.CrGained == 0 || StandsAt(walk->Bytes, walk->Size, head, "\r\r\n") ||
-                SpeechFileTellsCrs(judge->Name, records, &counts[1], &firsts[1]);
+                SpeechFileTellsCrs(judge, records, &counts[1], &firsts[1]);
     for (int k = 0; k < 2; ++k) {
         if (counts[k] > 0) {
             bool own = k == 1 && !told;

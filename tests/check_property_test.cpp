@@ -376,6 +376,16 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
              SetText(c, k, c->What.Records[k].second);
          }
      }},
+    {"a record line joined to the one before it, its line break deleted (not after a CR, which "
+     "the speech file alone tells from a line end)",
+     [](Case* c) {
+         size_t k =
+             c->What.Records.size() >= 2 ? 1 + c->Pick((uint32_t)c->What.Records.size() - 1) : 0;
+         if (k > 0 && c->Lines[c->RecordLine(k - 1)].back() != '\r') {
+             c->Lines[c->RecordLine(k - 1)] += c->Lines[c->RecordLine(k)];
+             c->Lines.erase(c->Lines.begin() + (long)c->RecordLine(k));
+         }
+     }},
     {"a record line deleted",
      [](Case* c) {
          if (!c->What.Records.empty()) {
