@@ -260,8 +260,15 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
         p + 1 < size && memchr(",.'_xX", bytes[p], 6) != NULL ? p + 1 : SkipBlanks(bytes, size, p);
     // "0xff": the digits of a hexadecimal number go on in letters.
     bool hexadecimal = after == p + 1 && (bytes[p] | 0x20) == 'x';
-    shown.Whole =
-        !(after < size && (isdigit(bytes[after]) || (hexadecimal && isxdigit(bytes[after]))));
+    // "3.0" and "3,00" are the number the rebuild reads; "1.000" may be a thousand.
+    uint32_t zeros = 0;
+    while (after == p + 1 && after + zeros < size && bytes[after + zeros] == '0') {
+        ++zeros;
+    }
+    bool fraction = (bytes[p] == '.' || bytes[p] == ',') && zeros >= 1 && zeros <= 2 &&
+                    !(after + zeros < size && isdigit(bytes[after + zeros]));
+    shown.Whole = fraction || !(after < size &&
+                                (isdigit(bytes[after]) || (hexadecimal && isxdigit(bytes[after]))));
     return shown;
 }
 

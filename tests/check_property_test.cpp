@@ -396,9 +396,9 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
      }},
     {"a header value changed",
      [](Case* c) {
-         static const char* values[] = {"300", "7",    "-1",   "03", "12345",
-                                        "0",   "9999", "0xff", "+5", "0x1F"};
-         std::string value = values[c->Pick(10)];
+         static const char* values[] = {"300",  "7",    "-1", "03",   "12345", "0",
+                                        "9999", "0xff", "+5", "0x1F", "2.0",   "1,00"};
+         std::string value = values[c->Pick(12)];
          bool count = c->Pick(2);
          c->Lines[count ? 3 : 2] =
              std::string("[:::::]") + (count ? "LINECOUNT: " : "HEADER: ") + value + "[:::::]";
