@@ -265,8 +265,9 @@ static ShownValue ValueShownAt(const Judge* judge, uint32_t keywordAt, uint32_t 
     while (after == p + 1 && after + zeros < size && bytes[after + zeros] == '0') {
         ++zeros;
     }
+    uint32_t rest = SkipBlanks(bytes, size, after + zeros);
     bool fraction = (bytes[p] == '.' || bytes[p] == ',') && zeros >= 1 && zeros <= 2 &&
-                    !(after + zeros < size && isdigit(bytes[after + zeros]));
+                    (rest == size || memchr("[\r\n", bytes[rest], 3) != NULL);
     shown.Whole = fraction || !(after < size &&
                                 (isdigit(bytes[after]) || (hexadecimal && isxdigit(bytes[after]))));
     return shown;
@@ -533,6 +534,25 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
 }
 
 // Why the text the rebuild writes for this line is not the one the dump shows, or "".
+// A record line that a spreadsheet saved in quotes, or "".
+static std::string QuotedTextProblem(const Judge* judge, const DumpRecordLine& line)
+{
+    const uint8_t* bytes = judge->Walk->Bytes;
+    if (line.LineAt == 0 || bytes[line.LineAt - 1] != '"' || line.Length == 0 ||
+        bytes[line.TextStart + line.Length - 1] != '"') {
+        return "";
+    }
+    // A spreadsheet doubles the quotes inside, too.
+    static const uint8_t twoQuotes[] = {'"', '"'};
+    const uint8_t* text = bytes + line.TextStart;
+    const uint8_t* closing = text + line.Length - 1;
+    bool doubled = std::search(text, closing, twoQuotes, twoQuotes + 2) != closing;
+    return "the text of " + RecordName(line.LineNumber) +
+           " stands in quotes, as a spreadsheet saves a line: the rebuild writes the closing "
+           "quote into the text (take both quotes out" +
+           std::string(doubled ? ", and make each doubled quote inside single)" : ")");
+}
+
 // *note is set where it rebuilds exactly but is worth knowing.
 static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJudgement* records,
                                bool* note)
@@ -546,13 +566,14 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                "record line and writes " +
                RecordName(line.LineNumber) + " from it";
     }
-    // The next record line joined to an empty one ("[LINE:0002][LINE:0003]Bye"): the rebuild
-    // does not look for a record line at a text's first byte.
-    char next[16];
-    snprintf(next, sizeof next, RECORD_PREFIX "%04u]", (unsigned)((line.LineNumber + 1) % 10000));
-    if (StandsAt(bytes, line.TextEnd, line.TextStart, next)) {
+    // A record line joined to an empty one ("[LINE:0002][LINE:0003]Bye"): the rebuild does not
+    // look for a record line at a text's first byte.
+    uint32_t head = line.TextStart + (uint32_t)strlen(RECORD_PREFIX);
+    if (StandsAt(bytes, line.TextEnd, line.TextStart, RECORD_PREFIX) && head + 4 < line.TextEnd &&
+        std::all_of(bytes + head, bytes + head + 4, [](uint8_t c) { return isdigit(c); }) &&
+        bytes[head + 4] == ']') {
         return record() + " starts with " +
-               Excerpt(bytes + line.TextStart, (uint32_t)strlen(next)) +
+               Excerpt(bytes + line.TextStart, head + 5 - line.TextStart) +
                ": the rebuild writes that record line into this text, not as a record of its own "
                "(put it on a line of its own)";
     }
@@ -626,7 +647,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             const std::set<std::pair<uint32_t, uint32_t>>* own = OwnCrs(judge);
             uint32_t crs = TrailingCrs(bytes + line.TextStart, line.Length, 0);
             if (own != NULL && own->count({line.LineNumber, crs}) > 0) {
-                return "";
+                *note = true;
+                return record() + " ends in a CR of its own, as " + WithEnding(judge->Name, "spc") +
+                       " has it, with a line joined after it: the rebuild keeps that CR, though it "
+                       "warns of a line end";
             }
             return record() + " ends in CR alone, not CR LF: the rebuild writes the CR into it";
         }
@@ -651,17 +675,23 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             return RepairProblem(judge, line, records, false, end - line.TextEnd);
         }
         bool recordLine = StandsAt(bytes, walk->Size, line.TextEnd, RECORD_PREFIX);
-        if (recordLine) {
+        std::string quoted = QuotedTextProblem(judge, line);
+        if (recordLine && quoted.empty() && !walk->Repaired) {
             // Joined to the end of this text, it is a record of its own all the same.
             *note = true;
             return "a record line is joined to the end of " + record() +
                    ": the rebuild starts a new record there, as it reads";
         }
-        uint32_t shown = 9;
+        if (!quoted.empty()) {
+            return quoted;
+        }
+        uint32_t shown = recordLine ? (uint32_t)strlen(RECORD_PREFIX) : 9;
         return record() + " holds " +
                Excerpt(bytes + line.TextEnd, std::min<uint32_t>(walk->Size - line.TextEnd, shown)) +
                ": the rebuild " +
-               (walk->End == DUMP_UNSEQUENCED_MARKER && walk->EndAt == line.TextEnd
+               (recordLine ? "starts a new record there, and the repair of the markup may "
+                             "change the text before it"
+                : walk->End == DUMP_UNSEQUENCED_MARKER && walk->EndAt == line.TextEnd
                     ? "takes it for the tail marker and ends the records there"
                 : walk->ShortTailSeen && walk->TailMarkerAt == line.TextEnd
                     ? "takes it for the short-tail marker and ends the text there"
@@ -718,17 +748,9 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
                ": the rebuild writes that line into this text, and " + cut +
                " (a line of its own starts with \"" RECORD_PREFIX "nnnn]\")";
     }
-    if (line.LineAt > 0 && bytes[line.LineAt - 1] == '"' && line.Length > 0 &&
-        bytes[line.TextStart + line.Length - 1] == '"') {
-        // A spreadsheet doubles the quotes inside, too.
-        static const uint8_t twoQuotes[] = {'"', '"'};
-        const uint8_t* text = bytes + line.TextStart;
-        const uint8_t* closing = text + line.Length - 1;
-        bool doubled = std::search(text, closing, twoQuotes, twoQuotes + 2) != closing;
-        return record() +
-               " stands in quotes, as a spreadsheet saves a line: the rebuild writes "
-               "the closing quote into the text (take both quotes out" +
-               std::string(doubled ? ", and make each doubled quote inside single)" : ")");
+    std::string quoted = QuotedTextProblem(judge, line);
+    if (!quoted.empty()) {
+        return quoted;
     }
     std::string repaired = RepairProblem(judge, line, records, lone, 0);
     if (!repaired.empty()) {

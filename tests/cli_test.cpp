@@ -795,6 +795,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "the rebuild writes the closing quote into the text (take both quotes out, and make each "
          "doubled quote inside single)",
          {}},
+        // ... the next record line joined to it.
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("[LINE:0001]"), 15, "\"[LINE:0001]Hi\"")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: the text of record 0001 stands in quotes",
+         {}},
         // A record line deleted before an unsequenced tail: the tail continues the numbering.
         {{{"a.txt", std::string(DUMP)
                         .replace(DUMP.find("Unknown"), 7, "UNKNOWN")
