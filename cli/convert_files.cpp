@@ -291,6 +291,19 @@ FileOutcome RebuildFile(const char* name)
         line += " (blanks in the markup repaired)";
     }
     PrintResult(name, line, false);
+    // Said first: the early returns below are for what else the dump lost.
+    bool carried = LastConversion.HeaderCarried || LastConversion.LineCountCarried;
+    if (carried) {
+        bool both = LastConversion.HeaderCarried && LastConversion.LineCountCarried;
+        PrintProblem(name, std::string("the dump shows no ") +
+                               (both                           ? "HEADER or LINECOUNT value: "
+                                : LastConversion.HeaderCarried ? "HEADER value: "
+                                                               : "LINECOUNT value: ") +
+                               LastConversion.OutputName + " holds " +
+                               (both ? "those" : "the one") +
+                               " carried over from an earlier dump of this run (0 where none had "
+                               "one)");
+    }
     char first[PATH_CAPACITY];
     char sibling[PATH_CAPACITY];
     BuildSideDataNames(name, first, sibling);
@@ -313,18 +326,7 @@ FileOutcome RebuildFile(const char* name)
         return FILE_FINDINGS;
     }
     // Each of the rest is said: one does not hide another.
-    FileOutcome outcome = FILE_DONE;
-    if (LastConversion.HeaderCarried || LastConversion.LineCountCarried) {
-        bool both = LastConversion.HeaderCarried && LastConversion.LineCountCarried;
-        PrintProblem(name, std::string("the dump shows no ") +
-                               (both                           ? "HEADER or LINECOUNT value: "
-                                : LastConversion.HeaderCarried ? "HEADER value: "
-                                                               : "LINECOUNT value: ") +
-                               LastConversion.OutputName + " holds " +
-                               (both ? "those" : "the one") +
-                               " of the dump before it in this run (0 where none had one)");
-        outcome = FILE_FINDINGS;
-    }
+    FileOutcome outcome = carried ? FILE_FINDINGS : FILE_DONE;
     if (LastConversion.TextsCut > 0) {
         bool one = LastConversion.TextsCut == 1;
         std::string record = RecordName(LastConversion.FirstCutRecord);

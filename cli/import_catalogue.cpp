@@ -168,17 +168,19 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
                 Files[named->second].ByRecord.push_back({record, k});
                 continue;
             }
-            // The same file under another name (an 8.3 short name on Windows) is one file.
-            auto found = fileIndex.emplace(FileKey(file), Files.size());
+            // Told in UTF-8, where no byte of a character is a slash: in the code pages of East
+            // Asia a backslash byte ends many.
+#ifdef _WIN32
+            bool elsewhere = strpbrk(context.c_str(), "/\\:") != NULL; // a drive's too
+#else
+            bool elsewhere = strpbrk(context.c_str(), "/\\") != NULL;
+#endif
+            // The same file under another name in the current folder (an 8.3 short name on
+            // Windows) is one file; a name with a folder, which is refused, stays apart.
+            auto found =
+                fileIndex.emplace(elsewhere ? "/" + NameKey(file) : FileKey(file), Files.size());
             byName.emplace(NameKey(file), found.first->second);
             if (found.second) {
-                // Told in UTF-8, where no byte of a character is a slash: in the code pages of
-                // East Asia a backslash byte ends many.
-#ifdef _WIN32
-                bool elsewhere = strpbrk(context.c_str(), "/\\:") != NULL; // a drive's too
-#else
-                bool elsewhere = strpbrk(context.c_str(), "/\\") != NULL;
-#endif
                 Files.push_back(SpeechFileEntries{file, elsewhere, {}});
             }
             Files[found.first->second].ByRecord.push_back({record, k});

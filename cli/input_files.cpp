@@ -133,17 +133,22 @@ std::string FileKey(const std::string& name)
     if (length > 0 && length < sizeof longName) {
         return NameKey(longName);
     }
-    // A file not written yet: its folder's long name, then its own.
+    // A file not written yet: its folder's long name, then its own. A batch's outputs are
+    // mostly in one folder, looked up once.
+    static std::string shortFolder = "?";
+    static std::string longFolder;
     char* base = (char*)BaseNameOf(full);
     std::string own = base;
     *base = 0;
-    length = GetLongPathNameA(full, longName, sizeof longName);
-    if (length == 0 || length >= sizeof longName) {
-        return NameKey(full + own);
+    if (shortFolder != full) {
+        shortFolder = full;
+        length = GetLongPathNameA(full, longName, sizeof longName);
+        longFolder = length > 0 && length < sizeof longName ? longName : full;
+        if (!longFolder.empty() && longFolder.back() != '\\' && longFolder.back() != '/') {
+            longFolder += '\\';
+        }
     }
-    std::string folder = longName;
-    bool separated = folder.back() == '\\' || folder.back() == '/';
-    return NameKey(folder + (separated ? "" : "\\") + own);
+    return NameKey(longFolder + own);
 #else
     // The folder with links and "." followed; the current one, which most names are in, is
     // looked up once a run (a batch takes thousands).

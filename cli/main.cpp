@@ -306,8 +306,8 @@ int main(int argc, char** argv)
                 error = ENOTDIR;
             }
 #endif
-            fprintf(stderr, "quillmarsh: %s: cannot work in this folder (%s)\n", folder,
-                    strerror(error));
+            PrintProblem(folder,
+                         std::string("cannot work in this folder (") + strerror(error) + ")");
             return 2;
         }
     }

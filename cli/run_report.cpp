@@ -40,8 +40,9 @@ struct ProgressLine {
 
 static ProgressLine Progress;
 
-// A byte as a message shows it: line ends and control bytes written out as in C, so that a NUL
-// does not cut the message nor a line end split it.
+// A byte as a message shows it: line ends and control bytes written out as \n, \r or \xNN, so
+// that a NUL does not cut the message nor a line end split it. (Backslashes stay as they are:
+// Windows paths are full of them.)
 static void AppendShown(std::string* text, uint8_t byte)
 {
     char escaped[8] = {(char)byte};

@@ -70,14 +70,18 @@ static void RemoveAbandonedScratch(const fs::path& base)
 static bool MakeScratchFolder(fs::path* folder, std::string* why)
 {
 #ifdef _WIN32
-    const char* advice = ": set TMP to a folder you can write";
+    const char* setting = "TMP";
 #else
-    const char* advice = ": set TMPDIR to a folder you can write";
+    const char* setting = "TMPDIR";
 #endif
+    std::string advice = std::string(": set ") + setting + " to a folder you can write";
     std::error_code error;
     fs::path base = fs::temp_directory_path(error);
     if (error) {
-        *why = "no temporary folder can be used (" + error.message() + ")" + advice;
+        const char* named = getenv(setting);
+        *why = "no temporary folder can be used (" +
+               (named != NULL ? std::string(setting) + " names " + named + ": " : std::string()) +
+               error.message() + ")" + advice;
         return false;
     }
     static bool swept = false;

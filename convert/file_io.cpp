@@ -165,7 +165,8 @@ static bool RollBack(const char* prefix, const Journal* journal)
 
 // Removes the temporary files a killed conversion left in the folder named by prefix. The side
 // data's temporary file never outlives the dump's, so one look is enough when nothing was left.
-// Leftovers that cannot be removed harm nothing: they are replaced, not written, when used.
+// Leftovers that cannot be removed are never written through: a conversion that needs the name
+// then fails, saying so.
 static void RemoveLeftovers(const char* prefix)
 {
     char name[PATH_CAPACITY];

@@ -78,7 +78,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{{"a.spc", SPEECH}},
          "verify a.spc",
          2,
-         "a.spc: no temporary folder can be used (No such file or directory): set TMPDIR",
+         "a.spc: no temporary folder can be used (TMPDIR names /nowhere: No such file or "
+         "directory)",
          {},
          "TMPDIR=/nowhere"},
         // A line end in a name cannot split the line a script reads.
@@ -577,7 +578,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{{"notes.txt", "shopping list\r\n"}},
          "--force rebuild notes.txt",
          1,
-         "notes.txt: the dump shows no HEADER or LINECOUNT value: mod/notes.spc holds those of",
+         "notes.txt: the dump shows no HEADER or LINECOUNT value: mod/notes.spc holds those",
          {{"mod/notes.spc", fresh}}},
         {{{"a.txt", DUMP}},
          "rebuild a.txt",
@@ -1158,8 +1159,8 @@ TEST_F(ScratchDirectoryTest, WritesWhatTheCoreWritesInTheSameOrder)
     // Carried over as in the window, and said.
     EXPECT_EQ(rebuild.Status, 1);
     EXPECT_EQ(rebuild.Err, "quillmarsh: bare.txt: the dump shows no HEADER or LINECOUNT value: "
-                           "mod/bare.spc holds those of the dump before it in this run (0 where "
-                           "none had one)\n");
+                           "mod/bare.spc holds those carried over from an earlier dump of this run "
+                           "(0 where none had one)\n");
     EXPECT_EQ(rebuild.Out, "");
     EXPECT_EQ(SnapshotDirectory(), core);
 }
