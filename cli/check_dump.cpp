@@ -538,8 +538,10 @@ static std::string RepairProblem(Judge* judge, const DumpRecordLine& line, Recor
 static std::string QuotedTextProblem(const Judge* judge, const DumpRecordLine& line)
 {
     const uint8_t* bytes = judge->Walk->Bytes;
+    // The opening quote starts its line: one that ends the text before (a record line joined to
+    // it) is that text's.
     if (line.LineAt == 0 || bytes[line.LineAt - 1] != '"' || line.Length == 0 ||
-        bytes[line.TextStart + line.Length - 1] != '"') {
+        bytes[line.TextStart + line.Length - 1] != '"' || !StartsSeenLine(judge, line.LineAt - 1)) {
         return "";
     }
     // A spreadsheet doubles the quotes inside, too.
