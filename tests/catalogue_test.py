@@ -367,7 +367,7 @@ def read_as_gettext_reads():
     # What msgcat never writes but a hand-edited catalogue may hold: hex and octal escapes, a
     # note after a string, form feeds and vertical tabs as blanks, after a flag too.
     write("escapes.po", read("fr.po").replace(b'msgstr "Au revoir"',
-                                              b'msgstr\f"Au \\x72\\x65v\\x6Fir\\041"\v # checked')
+                                              b'msgstr\f"Au \\x72\\x65v\\x6Fir\\0414"\v # checked')
           .replace(b'msgctxt "0001.spc:0001"', b'#, fuzzy\f\nmsgctxt "0001.spc:0001"'))
     subprocess.run(["msgcat", "-o", "plain.po", "escapes.po"], check=True, capture_output=True)
     outputs = []
