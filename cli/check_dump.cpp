@@ -1011,7 +1011,9 @@ static uint32_t JudgeRecordLines(Judge* judge, DumpWalk* walk, RecordJudgement* 
     uint32_t reported = 0;
     DumpRecordLine line;
     while (NextDumpRecordLine(walk, &line)) {
-        lines += StartsRecordLine(judge, line.LineAt);
+        // One joined to the end of a text counts too: the rebuild reads a record there, and so
+        // does a person.
+        lines += line.LineAt != walk->FirstLineAt || StartsRecordLine(judge, line.LineAt);
         if (judge->Stage == FIRST_WALK) {
             ReportProgress(line.TextEnd, walk->Size, &reported);
         }

@@ -803,13 +803,15 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: line 5: the text of record 0001 stands in quotes",
          {}},
-        // A quote that ends the text before a joined record line is that text's own.
+        // A quote that ends the text before a joined record line is that text's own, and the
+        // record line joined counts as one.
         {{{"a.txt", std::string(DUMP).replace(DUMP.find("Hi\r\n[LINE:0002]yo"), 17,
                                               "Hi\"[LINE:0002]\"yo\"")},
           {"a.ext", "\x01\x02"}},
          "check a.txt",
          0,
-         "a.txt: ready: a rebuild writes 2 records",
+         "^a.txt: line 5: note: a record line is joined to the end of the text of record 0001: the "
+         "rebuild starts a new record there, as it reads\na.txt: ready: a rebuild writes 2 records",
          {}},
         // A record line deleted before an unsequenced tail: the tail continues the numbering.
         {{{"a.txt", std::string(DUMP)
