@@ -209,25 +209,28 @@ static void SubstituteCp932Variants(const uint8_t** utf8, uint32_t* length)
     const char* text = (const char*)*utf8;
     uint32_t copied = 0;
     Cp932Form.clear();
-    for (uint32_t at = 0; at < *length;) {
-        const char* const* found = NULL;
+    for (uint32_t at = 0; at < *length; ++at) {
+        // Every variant starts with a lead byte of C2 or above; most bytes are not one.
+        if ((uint8_t)text[at] < 0xC2) {
+            continue;
+        }
         for (const auto& variant : CP932_VARIANTS) {
             size_t size = strlen(variant[0]);
             if (text[at] == variant[0][0] && size <= *length - at &&
                 memcmp(text + at, variant[0], size) == 0) {
-                found = variant;
+                Cp932Form.append(text + copied, at - copied).append(variant[1]);
+                copied = at + (uint32_t)size;
+                at = copied - 1;
+                break;
             }
         }
-        if (found == NULL) {
-            ++at;
-            continue;
-        }
-        Cp932Form.append(text + copied, at - copied).append(found[1]);
-        at = copied = at + (uint32_t)strlen(found[0]);
     }
-    Cp932Form.append(text + copied, *length - copied);
-    *utf8 = (const uint8_t*)Cp932Form.data();
-    *length = (uint32_t)Cp932Form.size();
+    // Without a variant the text is taken as it is.
+    if (copied > 0) {
+        Cp932Form.append(text + copied, *length - copied);
+        *utf8 = (const uint8_t*)Cp932Form.data();
+        *length = (uint32_t)Cp932Form.size();
+    }
 }
 
 bool EncodeGameText(TextEncoding encoding, const uint8_t* utf8, uint32_t length, std::string* text)
