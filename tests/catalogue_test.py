@@ -278,12 +278,12 @@ def shift_jis_both_ways():
     expect("export --encoding shift_jis", result.returncode == 0 and
            [e.msgid for e in polib.pofile("sjis.pot")] == texts + ["\u7e8a"], result.stderr)
     # The wave dash and the minus sign as Japanese input outside Windows gives them.
-    translate("sjis.pot", {"sjis.spc:0001": "\u3084\u3042", "sjis.spc:0003": "\u66f8\u301c\u2212",
+    translate("sjis.pot", {"sjis.spc:0001": "A \u3084\u3042", "sjis.spc:0003": "\u66f8\u301c\u2212",
                            "sjis.spc:0004": "\u7e8a"}, "sjis.po")
     result = run("import", "--encoding", "cp932", "sjis.po")
     expect("import --encoding cp932, a translation that is its msgid keeping the bytes",
            result.returncode == 0 and read("mod/sjis.spc") == speech(
-               1, 4, [(1, "\u3084\u3042".encode("cp932")), (2, raw[1]),
+               1, 4, [(1, "A \u3084\u3042".encode("cp932")), (2, raw[1]),
                       (3, "\u66f8\uff5e\uff0d".encode("cp932")), (4, raw[3])]), result.stderr)
     before = read("mod/sjis.spc")
     result = run("import", "sjis.po")
