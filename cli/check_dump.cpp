@@ -992,8 +992,15 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
             problem = sideData + " is empty: the rebuilt file would lack its tail";
         } else if (tail.Tail !=
                    (walk->End == DUMP_UNSEQUENCED_MARKER ? UNSEQUENCED_TAIL : SHORT_TAIL)) {
-            problem = sideData + " (" + Plural(size, "byte") +
-                      ") is not the tail this marker stands for: another version's?";
+            // Either the marker was retyped or the side data is not this dump's: name both.
+            bool shortTail = tail.Tail == SHORT_TAIL;
+            problem =
+                sideData + " (" + Plural(size, "byte") + ") is " +
+                (shortTail ? "a short tail, which a decode marks [:::::]Unknown DATA[:::::], "
+                             "not [:::::]UNKNOWN DATA[:::::]"
+                           : "a longer tail, which a decode marks [:::::]UNKNOWN DATA[:::::], "
+                             "not [:::::]Unknown DATA[:::::]") +
+                ": a retyped marker, or another version's side data?";
         }
     }
     free(bytes);

@@ -1065,6 +1065,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "the "
          "CR into it\n",
          {}},
+        {{{"a.txt", std::string(DUMP).replace(DUMP.find("Unknown"), 7, "UNKNOWN")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 7: the side data a.ext (2 bytes) is a short tail, which a decode marks "
+         "[:::::]Unknown DATA[:::::], not [:::::]UNKNOWN DATA[:::::]: a retyped marker, or another "
+         "version's side data?\n",
+         {}},
         {{{"a.txt", DUMP}, {"a.ext", ""}},
          "check a.txt",
          1,
