@@ -758,6 +758,23 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (!repaired.empty()) {
         return repaired;
     }
+    // An editor that evens out line ends turns a text's own CR, before its CR LF, into a line
+    // end: a blank line after the text. Only the speech file beside the dump can tell.
+    if (span >= 4 && memcmp(bytes + line.TextEnd - 4, "\r\n\r\n", 4) == 0 &&
+        (span == 4 || bytes[line.TextEnd - 5] != '\r')) {
+        const std::set<std::pair<uint32_t, uint32_t>>* own = OwnCrs(judge);
+        auto crs = own != NULL ? own->lower_bound({line.LineNumber, 0})
+                               : std::set<std::pair<uint32_t, uint32_t>>::const_iterator();
+        if (own != NULL && crs != own->end() && crs->first == line.LineNumber) {
+            bool one = crs->second == 1;
+            return record() + " ends in " + (one ? "a CR" : Plural(crs->second, "CR")) +
+                   " of its own in " + WithEnding(judge->Name, "spc") + ", which an editor made " +
+                   (one ? "a line end (the blank line after it)"
+                        : "line ends (the blank lines after it)") +
+                   ": the rebuild writes the text without " + (one ? "that CR" : "those CRs") +
+                   " (edit the dump in an editor that keeps line ends as they are)";
+        }
+    }
     // A CR before the line's CR LF shows in no editor, but is the text's last byte.
     bool crGained =
         endsInCrLf && line.Length > 0 && bytes[line.TextStart + line.Length - 1] == '\r';

@@ -281,6 +281,17 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
     {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
     // A copy that converted the line ends twice: a decode never ends its START line so.
     {"saved with CR CR LF line ends", [](Case* c) { c->LineEnd = "\r\r\n"; }},
+    // An editor that evens out line ends makes each CR that ends a text a line end of its own.
+    {"line ends evened out, so that a text's own CR became a blank line",
+     [](Case* c) {
+         for (size_t k = c->What.Records.size(); k-- > 0;) {
+             std::string& line = c->Lines[c->RecordLine(k)];
+             size_t text = line.find_last_not_of('\r') + 1;
+             size_t crs = line.size() - text;
+             line.resize(text);
+             c->Lines.insert(c->Lines.begin() + (long)(c->RecordLine(k) + 1), crs, "");
+         }
+     }},
     // The speech file beside the dump tells them from texts that end in a CR of their own.
     {"record lines pasted with their line ends converted twice, the head's not",
      [](Case* c) {
