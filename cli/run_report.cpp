@@ -247,6 +247,10 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
     struct stat status;
     std::string file = report.ProblemFile[0] != 0 ? report.ProblemFile : name;
     std::string reason = SystemReason(report.SystemError);
+    if (strcmp(name, "-") == 0 && stat(name, &status) != 0) {
+        // Other programs read standard input so; the conversions read a named file.
+        return "no such file (standard input is not read: name the file)";
+    }
     switch (report.Problem) {
     case PROBLEM_NONE:
         break;
