@@ -129,6 +129,9 @@ static bool ReadAll(const std::vector<const char*>& catalogues, bool* warned)
         TextEncoding exported = GameEncoding;
         std::string name =
             named == std::string::npos ? "" : fields.substr(from, fields.find('\n', from) - from);
+        // Blanks around a value are a hand edit's, not part of the name.
+        name.erase(0, std::min(name.find_first_not_of(" \t"), name.size()));
+        name.erase(name.find_last_not_of(" \t") + 1);
         bool known = FindTextEncoding(name.c_str(), &exported);
         if (!name.empty() && (!known || exported != GameEncoding)) {
             // msgmerge keeps the header of the catalogue it updates, this line included, when

@@ -290,6 +290,10 @@ def shift_jis_both_ways():
     expect("import without the --encoding the catalogue names is refused, nothing written",
            result.returncode == 2 and b"import it with --encoding Shift_JIS" in result.stderr and
            read("mod/sjis.spc") == before, result.stderr)
+    write("blanks.po", read("sjis.po").replace(b"Encoding: Shift_JIS", b"Encoding: \\tShift_JIS "))
+    result = run("import", "--encoding", "shift_jis", "blanks.po")
+    expect("blanks around the encoding a catalogue names are a hand edit's, not the name",
+           result.returncode == 0 and read("mod/sjis.spc") == before, result.stderr)
     # An English game's texts, all ASCII, cannot tell a wrong --encoding: the header does.
     write("en.spc", speech(1, 1, [(1, b"Open the door")]))
     run("export", "en.spc")
