@@ -62,6 +62,22 @@ static bool ContextOf(const CatalogueEntry& entry, std::string* file, uint32_t* 
     return number <= 0xFFFF;
 }
 
+// Whether `msgid` is `text` but for its control bytes BEL, BS, VT and FF written as a backslash
+// and a letter: a tool that does not read gettext's \a \b \v \f (polib) saves them so.
+static bool ShowsEscapesUnread(const std::string& msgid, const std::string& text)
+{
+    static const char letters[] = "abvf", controls[] = "\a\b\v\f";
+    std::string read;
+    for (size_t k = 0; k < msgid.size(); ++k) {
+        const char* letter = msgid[k] == '\\' && k + 1 < msgid.size() && msgid[k + 1] != 0
+                                 ? strchr(letters, msgid[k + 1])
+                                 : NULL;
+        read += letter != NULL ? controls[letter - letters] : msgid[k];
+        k += letter != NULL;
+    }
+    return read.size() < msgid.size() && read == text;
+}
+
 // A catalogue's charset, as gettext writes it or in any letter case; ASCII, which msgconv
 // writes for a catalogue without other characters, is UTF-8 too.
 static bool NamesUtf8(const char* charset)
@@ -346,7 +362,18 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
                                        "with, or --encoding utf-8 if its texts are UTF-8)");
                 return false;
             }
+            std::string id;
             if (original != NULL && !notUtf8 && !asUtf8) {
+                AppendCatalogueText(BytesOf(entry), e.Id, &id);
+            }
+            if (!id.empty() && ShowsEscapesUnread(id, *original)) {
+                PrintProblem(Where(entry).c_str(),
+                             e.Context + ": the entry's msgid shows a control byte of the text "
+                                         "as a backslash and a letter (\\f, say), as a tool "
+                                         "that does not read gettext's \\a \\b \\v \\f "
+                                         "saves it (polib, say); the text is kept (translate it "
+                                         "in a tool that keeps such a msgid as exported)");
+            } else if (original != NULL && !notUtf8 && !asUtf8) {
                 PrintProblem(Where(entry).c_str(),
                              e.Context + ": the entry's msgid is no longer the text of the "
                                          "speech file (the game was patched, or the catalogue "

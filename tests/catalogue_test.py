@@ -118,6 +118,12 @@ def translated_by_polib_and_rewrapped_by_msgcat():
                        capture_output=True)
         write("crlf.po", read("narrow.po").replace(b"\n", b"\r\n"))
         write("crcrlf.po", read("narrow.po").replace(b"\n", b"\r\r\n"))
+    # polib does not read msgcat's \a \b \v \f: saved again, that msgid holds backslashes.
+    translate("narrow.po", {"0001.spc:0003": "Au revoir"}, "again.po")
+    result = run("import", "--fuzzy", "again.po")
+    expect("a msgid whose escapes a tool did not read is named so, and its text kept",
+           result.returncode == 1 and b"as a backslash and a letter" in result.stderr
+           and read("mod/0001.spc") == expected, result.stderr)
     run("import", "--fuzzy", "fr.po")
     records[2] = (3, b"Au revoir")
     expect("--fuzzy takes fuzzy translations", read("mod/0001.spc") == speech(3, 3, records,
