@@ -243,8 +243,14 @@ int main(int argc, char** argv)
                     return UsageError("-C needs a folder");
                 }
             } else if (strncmp(argument, "-o", 2) == 0) {
+                const char* earlier = catalogue;
                 if ((catalogue = OptionValue(argument, 2, &i, argc, argv)) == NULL) {
                     return UsageError("-o needs a catalogue's name");
+                }
+                if (earlier != NULL && strcmp(earlier, catalogue) != 0) {
+                    // Which one was meant cannot be told: neither is written.
+                    return UsageError(std::string("-o names two catalogues, ") + earlier + " and " +
+                                      catalogue + ": a run writes one");
                 }
                 if (strcmp(catalogue, "-") == 0) {
                     return UsageError("-o - (standard output) is not taken: a catalogue is "
@@ -252,8 +258,13 @@ int main(int argc, char** argv)
                 }
             } else if (strncmp(argument, "--encoding", 10) == 0 &&
                        (argument[10] == 0 || argument[10] == '=')) {
+                const char* earlier = encoding;
                 if ((encoding = OptionValue(argument, 10, &i, argc, argv)) == NULL) {
                     return UsageError("--encoding needs a name");
+                }
+                if (earlier != NULL && strcmp(earlier, encoding) != 0) {
+                    return UsageError(std::string("--encoding names two encodings, ") + earlier +
+                                      " and " + encoding + ": a game has one");
                 }
             } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
                 printf(USAGE, TEXT_ENCODING_HELP);

@@ -67,6 +67,7 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "-C nowhere -C . decode a.spc", 2, "nowhere: cannot work in this folder", {}},
         {{}, "export -o '' a.spc", 2, "quillmarsh: -o needs a catalogue's name", {}},
         {{}, "export -o - a.spc", 2, "quillmarsh: -o - (standard output) is not taken", {}},
+        {{}, "export -o a.pot -o b.pot a.spc", 2, "quillmarsh: -o names two catalogues", {}},
         {{}, "import -", 2, "quillmarsh: -: no such file (standard input is not read", {}},
         // Only a catalogue written claims texts; a short name is a catalogue's like any other.
         {{{"a.spc", SPEECH}},
