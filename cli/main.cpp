@@ -123,7 +123,7 @@ static const char USAGE[] =
     "                       write mod/NAME.spc for each speech file the catalogues name,\n"
     "                       read from the current folder, with its texts translated\n"
     "\n"
-    "  -q, --quiet   print only problems and findings\n"
+    "  -q, --quiet   print only problems and findings (no notes, nothing that went well)\n"
     "  -f, --force   decode over a dump that differs from the new one (an edited dump);\n"
     "                rebuild a file that is not a dump; export over a catalogue that holds\n"
     "                translations\n"
