@@ -167,7 +167,7 @@ FileOutcome DecodeFile(const char* name)
         line += " (" + notes + ")";
     }
     PrintResult(name, line, false);
-    // A rebuild from here looks for side data under the name's last five characters first:
+    // A rebuild from here looks for side data under a short name first (four characters and .ext):
     // another file's side data may stand there already, or be written there later in the run.
     static std::unordered_map<std::string, std::string> lookedForFirst; // by a dump's rebuild
     if (LastConversion.SideDataName[0] != 0) {
@@ -181,10 +181,11 @@ FileOutcome DecodeFile(const char* name)
                         SplicesAnotherDumpsSideData(earlier->second.c_str()))) {
             std::string other = thisOne ? written : earlier->second;
             BuildSideDataNames(other.c_str(), first, sibling);
-            PrintProblem(name, "a rebuild of " + other + " from this folder would splice " +
-                                   OtherSideData(first, sibling) +
-                                   ", as it looks under the last five characters of the name "
-                                   "first: rebuild it from a folder of its own");
+            PrintProblem(name,
+                         "a rebuild of " + other + " from this folder would splice " +
+                             OtherSideData(first, sibling) +
+                             ", as it looks first under a short name (the last four characters "
+                             "before the extension): rebuild it from a folder of its own");
             return FILE_FINDINGS;
         }
         if (strcmp(first, sibling) != 0) {
