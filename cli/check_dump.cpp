@@ -13,10 +13,10 @@
 #include <algorithm>
 #include <ctype.h>
 #include <errno.h>
-#include <set>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unordered_map>
 
 // Where the dump's lines start, counted as far as a finding needs.
 struct LineCounter {
@@ -63,6 +63,13 @@ static LineCounter CountLinesOf(const uint8_t* bytes, uint32_t size)
 // findings about the whole dump that stand on earlier lines.
 enum JudgeStage { WHOLE_DUMP, FIRST_WALK, SECOND_WALK };
 
+// A text of the speech file beside the dump, as far as line ends and encodings go.
+struct SpeechText {
+    uint32_t Crs;            // anywhere in it
+    uint32_t TrailingBreaks; // CRs and LFs it ends in
+    bool Replacement;        // it holds U+FFFD
+};
+
 struct Judge {
     const char* Name;
     const DumpWalk* Walk;
@@ -73,10 +80,12 @@ struct Judge {
     uint32_t FirstWalkFindings = 0;
     std::vector<DumpFinding> WholeDump = {}; // in line order before the second walk
     size_t Sent = 0;                         // of WholeDump
-    // The texts of the speech file beside the dump that end in CRs of their own: the number a
-    // dump shows and how many; read when first asked for.
-    std::set<std::pair<uint32_t, uint32_t>> OwnCrs = {};
-    int OwnCrsRead = 0; // 1 read, -1 no speech file stands beside the dump
+    // What the speech file beside the dump tells of the texts that hold a CR, end in a line
+    // end or hold U+FFFD, by the number a dump shows; read when first asked for.
+    std::unordered_map<uint32_t, SpeechText> SpeechTexts = {};
+    int SpeechTextsRead = 0;                  // 1 read, -1 no speech file stands beside the dump
+    uint32_t SpeechFirst = 1, SpeechLast = 0; // its record numbers, in sequence
+    int HeadEndsInLf = -1;                    // the dump's first line, alone; -1 not looked at
     // Where a repaired dump's line last asked for starts as read.
     uint32_t OriginalLine = 0;
     uint32_t OriginalAt = 0;
@@ -445,31 +454,65 @@ static bool ReadSpeechFileBeside(const char* dump, uint8_t** bytes, uint32_t* si
            ReadWholeSideFile(speech.c_str(), bytes, size) == LOAD_OK && *size >= SPEECH_HEADER_SIZE;
 }
 
-// The texts of the speech file the dump was decoded from (its name, ending in .spc) that end in
-// CRs of their own, or NULL where none stands: a CR before a text's line end may be the text's
-// own, which a decode writes there.
-static const std::set<std::pair<uint32_t, uint32_t>>* OwnCrs(Judge* judge)
+// Whether U+FFFD, which an editor puts where it cannot read a byte, stands in the text.
+static bool HoldsReplacement(const uint8_t* text, uint32_t length, uint8_t mask)
 {
-    if (judge->OwnCrsRead == 0) {
+    const uint8_t* end = text + length;
+    for (const uint8_t* p = text; (p = (const uint8_t*)memchr(p, 0xEF ^ mask, end - p)) != NULL;
+         ++p) {
+        if (end - p >= 3 && (p[1] ^ mask) == 0xBF && (p[2] ^ mask) == 0xBD) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the speech file the dump was decoded from (its name, ending in .spc) tells of a record's
+// text, by the number the dump shows; NULL where that file does not stand, or its text holds
+// no CR, no U+FFFD and does not end in LF. Records that share four digits are merged. *known
+// says whether the file stands and holds a record the dump shows under that number (a
+// renumbered record may not be one).
+static const SpeechText* SpeechTextOf(Judge* judge, uint32_t number, bool* known = NULL)
+{
+    if (judge->SpeechTextsRead == 0) {
         uint8_t* bytes = NULL;
         uint32_t size = 0;
-        judge->OwnCrsRead = ReadSpeechFileBeside(judge->Name, &bytes, &size) ? 1 : -1;
+        judge->SpeechTextsRead = ReadSpeechFileBeside(judge->Name, &bytes, &size) ? 1 : -1;
         SpeechWalk walk;
         SpeechRecord record;
-        if (judge->OwnCrsRead > 0) {
+        if (judge->SpeechTextsRead > 0) {
             StartSpeechWalk(&walk, bytes, size);
-            while (NextSpeechRecord(&walk, &record)) {
-                // A dump shows four digits of the number.
-                uint32_t crs = TrailingCrs(bytes + walk.RecordStart + RECORD_HEAD_SIZE,
-                                           record.TextLength, TEXT_MASK);
-                if (crs > 0) {
-                    judge->OwnCrs.insert({record.LineNumber % 10000, crs});
+            for (bool first = true; NextSpeechRecord(&walk, &record); first = false) {
+                judge->SpeechFirst = first ? record.LineNumber : judge->SpeechFirst;
+                judge->SpeechLast = record.LineNumber;
+                const uint8_t* text = bytes + walk.RecordStart + RECORD_HEAD_SIZE;
+                uint32_t length = record.TextLength;
+                uint32_t breaks = 0;
+                while (breaks < length && ((text[length - 1 - breaks] ^ TEXT_MASK) == '\r' ||
+                                           (text[length - 1 - breaks] ^ TEXT_MASK) == '\n')) {
+                    ++breaks;
+                }
+                uint32_t crs = (uint32_t)std::count(text, text + length, '\r' ^ TEXT_MASK);
+                bool replacement = HoldsReplacement(text, length, TEXT_MASK);
+                if (crs > 0 || breaks > 0 || replacement) {
+                    // A dump shows four digits of the number.
+                    SpeechText& known = judge->SpeechTexts[record.LineNumber % 10000];
+                    known.Crs = std::max(known.Crs, crs);
+                    known.TrailingBreaks = std::max(known.TrailingBreaks, breaks);
+                    known.Replacement = known.Replacement || replacement;
                 }
             }
         }
         free(bytes);
     }
-    return judge->OwnCrsRead > 0 ? &judge->OwnCrs : NULL;
+    if (known != NULL) {
+        uint32_t first = judge->SpeechFirst;
+        *known = judge->SpeechTextsRead > 0 && judge->SpeechLast >= first &&
+                 (judge->SpeechLast - first >= 9999 ||
+                  (number + 10000 - first % 10000) % 10000 <= judge->SpeechLast - first);
+    }
+    auto found = judge->SpeechTexts.find(number);
+    return found == judge->SpeechTexts.end() ? NULL : &found->second;
 }
 
 struct RecordJudgement {
@@ -488,6 +531,8 @@ struct RecordJudgement {
         uint32_t LineAt;
     };
     std::vector<CrLine> CrLines;
+    uint32_t Replaced; // lines holding U+FFFD where the speech file beside holds none
+    uint32_t FirstReplaced;
     bool TextChanged; // by the repair pass
 };
 
@@ -646,9 +691,8 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         if (bytes[line.TextEnd - 1] == '\r') {
             // A line joined to a text that ends in a CR of its own, as the speech file beside
             // the dump tells: the rebuild keeps that CR, as the decode wrote it.
-            const std::set<std::pair<uint32_t, uint32_t>>* own = OwnCrs(judge);
-            uint32_t crs = TrailingCrs(bytes + line.TextStart, line.Length, 0);
-            if (own != NULL && own->count({line.LineNumber, crs}) > 0) {
+            const SpeechText* own = SpeechTextOf(judge, line.LineNumber);
+            if (own != NULL && own->Crs >= TrailingCrs(bytes + line.TextStart, line.Length, 0)) {
                 *note = true;
                 return record() + " ends in a CR of its own, as " + WithEnding(judge->Name, "spc") +
                        " has it, with a line joined after it: the rebuild keeps that CR, though it "
@@ -758,26 +802,64 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (!repaired.empty()) {
         return repaired;
     }
-    // An editor that evens out line ends turns a text's own CR, before its CR LF, into a line
-    // end: a blank line after the text. Only the speech file beside the dump can tell.
-    if (span >= 4 && memcmp(bytes + line.TextEnd - 4, "\r\n\r\n", 4) == 0 &&
-        (span == 4 || bytes[line.TextEnd - 5] != '\r')) {
-        const std::set<std::pair<uint32_t, uint32_t>>* own = OwnCrs(judge);
-        auto crs = own != NULL ? own->lower_bound({line.LineNumber, 0})
-                               : std::set<std::pair<uint32_t, uint32_t>>::const_iterator();
-        if (own != NULL && crs != own->end() && crs->first == line.LineNumber) {
-            bool one = crs->second == 1;
-            return record() + " ends in " + (one ? "a CR" : Plural(crs->second, "CR")) +
-                   " of its own in " + WithEnding(judge->Name, "spc") + ", which an editor made " +
-                   (one ? "a line end (the blank line after it)"
-                        : "line ends (the blank lines after it)") +
-                   ": the rebuild writes the text without " + (one ? "that CR" : "those CRs") +
-                   " (edit the dump in an editor that keeps line ends as they are)";
+    // An editor that evens out line ends turns a text's own CR or LF, before its CR LF, into
+    // a line end: a blank line after the text. Only the speech file beside the dump can tell.
+    uint32_t shownEnd = line.TextEnd;
+    while (shownEnd >= line.TextStart + 2 && bytes[shownEnd - 2] == '\r' &&
+           bytes[shownEnd - 1] == '\n') {
+        shownEnd -= 2;
+    }
+    if (line.TextEnd - shownEnd >= 4 &&
+        (shownEnd == line.TextStart ||
+         (bytes[shownEnd - 1] != '\r' && bytes[shownEnd - 1] != '\n'))) {
+        const SpeechText* own = SpeechTextOf(judge, line.LineNumber);
+        if (own != NULL && own->TrailingBreaks > 0) {
+            return record() + " ends in a line break of its own (CR or LF) in " +
+                   WithEnding(judge->Name, "spc") +
+                   ", which an editor turned into the blank line after it: the rebuild writes the "
+                   "text without that line break (edit the dump in an editor that keeps line "
+                   "ends as they are)";
+        }
+    }
+    // Saved with LF line ends (by dos2unix, say), a text's own CR and the LF after it read as
+    // a CR LF line end, which the rebuild drops.
+    if (judge->HeadEndsInLf < 0) {
+        uint32_t head = NextLineEnd(bytes, 0, walk->Size);
+        judge->HeadEndsInLf = head < walk->Size && bytes[head] == '\n';
+    }
+    if (endsInCrLf && judge->HeadEndsInLf && shownEnd == line.TextEnd - 2 &&
+        (shownEnd == line.TextStart || bytes[shownEnd - 1] != '\r')) {
+        const SpeechText* own = SpeechTextOf(judge, line.LineNumber);
+        if (own != NULL && own->TrailingBreaks > 0) {
+            return record() + " ends in a CR of its own in " + WithEnding(judge->Name, "spc") +
+                   ", which before the LF that ends this dump's lines reads as a CR LF line end: "
+                   "the rebuild writes the text without it (save the dump with CR LF line ends)";
+        }
+    }
+    // U+FFFD where the speech file's text holds none: an editor read the dump in another
+    // encoding than its own and replaced the bytes it could not read.
+    const uint8_t* text = bytes + line.TextStart;
+    if (HoldsReplacement(text, span, 0)) {
+        bool known = false;
+        const SpeechText* own = SpeechTextOf(judge, line.LineNumber, &known);
+        if (known && (own == NULL || !own->Replacement) && records->Replaced++ == 0) {
+            records->FirstReplaced = line.LineAt;
         }
     }
     // A CR before the line's CR LF shows in no editor, but is the text's last byte.
     bool crGained =
         endsInCrLf && line.Length > 0 && bytes[line.TextStart + line.Length - 1] == '\r';
+    if (lone && bytes[line.TextEnd - 1] == '\n') {
+        // An LF of the text's own, which the speech file beside tells, with the next line
+        // joined to it: the rebuild keeps it, as the decode wrote it.
+        uint32_t breaks = 0;
+        while (breaks < span && (bytes[line.TextEnd - 1 - breaks] == '\r' ||
+                                 bytes[line.TextEnd - 1 - breaks] == '\n')) {
+            ++breaks;
+        }
+        const SpeechText* own = SpeechTextOf(judge, line.LineNumber);
+        lone = own == NULL || own->TrailingBreaks < breaks;
+    }
     if (lone && records->LoneBreaks++ == 0) {
         records->FirstLoneBreak = line.LineAt;
     }
@@ -795,13 +877,17 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
 static bool SpeechFileTellsCrs(Judge* judge, const RecordJudgement& records, uint32_t* gained,
                                uint32_t* firstAt)
 {
-    const std::set<std::pair<uint32_t, uint32_t>>* own = OwnCrs(judge);
-    if (own == NULL) {
+    SpeechTextOf(judge, 0);
+    if (judge->SpeechTextsRead < 0) {
         return false;
     }
     *gained = 0;
     for (const RecordJudgement::CrLine& line : records.CrLines) {
-        if (own->count({line.Number, line.Crs}) == 0 && (*gained)++ == 0) {
+        // A CR the text held anywhere may now end it, after a trim; a record renumbered to
+        // one the file does not hold cannot tell.
+        bool known = false;
+        const SpeechText* own = SpeechTextOf(judge, line.Number, &known);
+        if (known && (own == NULL || own->Crs < line.Crs) && (*gained)++ == 0) {
             *firstAt = line.LineAt;
         }
     }
@@ -1132,6 +1218,15 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                             "beside the dump, would tell)"
                           : how[k] + std::string(": every such text would gain a byte")));
         }
+    }
+    if (records.Replaced > 0) {
+        Find(judge, records.FirstReplaced, false,
+             Plural(records.Replaced, "record line") +
+                 (records.Replaced == 1 ? " from here holds" : " from here hold") +
+                 " U+FFFD where " + WithEnding(judge->Name, "spc") +
+                 " holds none: an editor that read the dump in another encoding than the game's "
+                 "put it where it could not read a byte, and the rebuild writes it into the game "
+                 "(decode again, and open the dump in the game's encoding, such as Shift_JIS)");
     }
     if (walk->Repaired && !records.TextChanged) {
         Find(judge, 0, true, "blanks an editor put into the markup are repaired; no text changes");

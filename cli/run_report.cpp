@@ -206,7 +206,9 @@ std::string LossInWords(DumpLoss loss, uint32_t record, const uint8_t* shown)
 
 std::string NotADump(bool utf16)
 {
-    return utf16 ? "is saved as UTF-16 (what some editors call Unicode), not as a dump's UTF-8"
+    return utf16 ? "is saved as UTF-16 (what some editors call Unicode), not in the encoding it "
+                   "was decoded in (UTF-8, or the game's own, as Shift_JIS, which Windows calls "
+                   "ANSI)"
                  : "is not a dump (no " MARKER_BRACKET "Speech START" MARKER_BRACKET " line)";
 }
 

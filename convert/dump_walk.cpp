@@ -358,8 +358,10 @@ bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end, uint32_
     bool bracket = p < end && (memchr("])>}", bytes[p], 4) != NULL || bytes[p] >= 0x80);
     // "Line 3 is odd" and "Version: 2]" are a translator's words; so is "[TODO:2024]" where
     // no record of that number can be lost.
-    return count > 0 && ((line && (colon || bracket)) ||
-                         (colon && bracket && count == 4 && low <= number && number < high));
+    // A dump shows four digits, so 0000 follows 9999.
+    bool inRange = high - low >= 10000 || (number + 10000 - low % 10000) % 10000 < high - low;
+    return count > 0 &&
+           ((line && (colon || bracket)) || (colon && bracket && count == 4 && inRange));
 }
 
 uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to)

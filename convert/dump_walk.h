@@ -95,7 +95,7 @@ uint32_t FindWord(const uint8_t* bytes, uint32_t end, uint32_t p, const char* wo
 // letters in another case, blanks put inside, its bracket or colon lost, mistyped
 // ("[LINE;0001)") or made full-width by an editor, or its word translated ("[LIGNE:0001]": a
 // colon, four digits and a bracket then tell it, when the number lies in [low, high), where a
-// record can be lost: a note such as "[TODO:2024]" is not one).
+// record can be lost, 0000 following 9999: a note such as "[TODO:2024]" is not one).
 bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end, uint32_t low,
                          uint32_t high);
 

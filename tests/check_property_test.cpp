@@ -87,9 +87,11 @@ void MakeSpeechFile(Case* c)
     uint32_t first = c->Pick(8) == 0 ? 9997 : c->Pick(9990);
     std::vector<TestRecord> records;
     for (uint32_t k = 0; k < count; ++k) {
-        // Some games end texts in a CR of their own.
-        records.push_back({(uint16_t)(first + k), Text(c, c->Pick(5) == 0 ? 0 : c->Pick(30)) +
-                                                      (c->Pick(8) == 0 ? "\r" : "")});
+        // Some games end texts in a CR or LF of their own.
+        records.push_back({(uint16_t)(first + k),
+                           Text(c, c->Pick(5) == 0 ? 0 : c->Pick(30)) + (c->Pick(8) == 0   ? "\r"
+                                                                         : c->Pick(8) == 0 ? "\n"
+                                                                                           : "")});
         c->What.Records.push_back({first + k, records.back().Text});
     }
     const uint32_t lineCounts[] = {count, count, 0, 12345, 0x80000005u, 7};
@@ -281,12 +283,21 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
     {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
     // A copy that converted the line ends twice: a decode never ends its START line so.
     {"saved with CR CR LF line ends", [](Case* c) { c->LineEnd = "\r\r\n"; }},
-    // An editor that evens out line ends makes each CR that ends a text a line end of its own.
-    {"line ends evened out, so that a text's own CR became a blank line",
+    {"opened in another encoding: a byte it could not read became U+FFFD",
+     [](Case* c) {
+         for (size_t k = 0; k < c->What.Records.size(); ++k) {
+             std::string& line = c->Lines[c->RecordLine(k)];
+             if (line.size() > 11 && c->Pick(2) == 0) {
+                 line.replace(11, 1, "\xEF\xBF\xBD");
+             }
+         }
+     }},
+    // An editor that evens out line ends makes each CR or LF that ends a text a line end.
+    {"line ends evened out, so that a text's own CR or LF became a blank line",
      [](Case* c) {
          for (size_t k = c->What.Records.size(); k-- > 0;) {
              std::string& line = c->Lines[c->RecordLine(k)];
-             size_t text = line.find_last_not_of('\r') + 1;
+             size_t text = line.find_last_not_of("\r\n") + 1;
              size_t crs = line.size() - text;
              line.resize(text);
              c->Lines.insert(c->Lines.begin() + (long)(c->RecordLine(k) + 1), crs, "");

@@ -569,8 +569,9 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{{"a.txt", std::string("\xFF\xFE[\0:\0", 6)}},
          "check a.txt",
          1,
-         "a.txt: is saved as UTF-16 (what some editors call Unicode), not as a dump's UTF-8: a "
-         "rebuild refuses it",
+         "a.txt: is saved as UTF-16 (what some editors call Unicode), not in the encoding it was "
+         "decoded in (UTF-8, or the game's own, as Shift_JIS, which Windows calls ANSI): a rebuild "
+         "refuses it",
          {}},
         {{{"a.txt", std::string("\0[\0:", 4)}},
          "rebuild a.txt",
