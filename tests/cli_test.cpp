@@ -714,6 +714,26 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "3\na.txt: line 9: \"[LINE:0003]late\" stands after the closing line: "
          "the rebuild never reads it\n",
          {}},
+        // U+FFFD that the game's own text holds is no editor's.
+        {{{"a.spc", BuildSpeechFile(3, 2, {{1, "Hi \xEF\xBF\xBD"}, {2, "yo"}}, "\x01\x02")},
+          {"a.txt", std::string(DUMP).replace(DUMP.find("Hi"), 2, "Hi \xEF\xBF\xBD")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         0,
+         "a.txt: ready: a rebuild writes 2 records and splices its side data\n",
+         {}},
+        // A dump shows four digits: the record after 9999 is numbered 0000.
+        {{{"a.txt",
+           std::string(DUMP)
+                   .replace(DUMP.find("0001"), 4, "9998")
+                   .replace(DUMP.find("0002"), 4, "9999") +
+               "\r\n[LIGNE:0000]late"},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 9: \"[LIGNE:0000]late\" stands after the closing line: the rebuild never "
+         "reads it\n",
+         {}},
         {{{"a.txt", "[:::::]Speech START[:::::]\r[:::::]HEADER: 3[:::::]\r[:::::]LINECOUNT: 2"
                     "[:::::]\r[LINE:0001]H\ni\r[LINE:0002]yo\r[:::::]Speech FINISH[:::::]"}},
          "check a.txt",
