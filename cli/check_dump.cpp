@@ -17,6 +17,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unordered_map>
+#include <unordered_set>
 
 // Where the dump's lines start, counted as far as a finding needs.
 struct LineCounter {
@@ -63,11 +64,11 @@ static LineCounter CountLinesOf(const uint8_t* bytes, uint32_t size)
 // findings about the whole dump that stand on earlier lines.
 enum JudgeStage { WHOLE_DUMP, FIRST_WALK, SECOND_WALK };
 
-// A text of the speech file beside the dump, as far as line ends and encodings go.
-struct SpeechText {
-    uint32_t Crs;            // anywhere in it
-    uint32_t TrailingBreaks; // CRs and LFs it ends in
-    bool Replacement;        // it holds U+FFFD
+// A text of the speech file beside the dump that ends in CRs or LFs of its own.
+struct SpeechTextEnd {
+    uint64_t Breaks; // hash of those CRs and LFs
+    uint64_t Bare;   // hash of the text before them
+    bool Shared;     // more than one text shows this number (past 9,999 records)
 };
 
 struct Judge {
@@ -80,11 +81,14 @@ struct Judge {
     uint32_t FirstWalkFindings = 0;
     std::vector<DumpFinding> WholeDump = {}; // in line order before the second walk
     size_t Sent = 0;                         // of WholeDump
-    // What the speech file beside the dump tells of the texts that hold a CR, end in a line
-    // end or hold U+FFFD, by the number a dump shows; read when first asked for.
-    std::unordered_map<uint32_t, SpeechText> SpeechTexts = {};
-    int SpeechTextsRead = 0;                  // 1 read, -1 no speech file stands beside the dump
+    // What the speech file beside the dump tells of its texts' own line ends, read when
+    // first asked for: by the number a dump shows, and the hashes of the texts that end in
+    // them, whole and trimmed of the blanks after them.
+    int SpeechRead = 0; // 1 read, -1 no speech file stands beside the dump
+    std::unordered_map<uint32_t, SpeechTextEnd> SpeechEnds = {};
+    std::unordered_set<uint64_t> SpeechOwnBreaks = {};
     uint32_t SpeechFirst = 1, SpeechLast = 0; // its record numbers, in sequence
+    bool SpeechReplacement = false;           // a text there holds U+FFFD
     int HeadEndsInLf = -1;                    // the dump's first line, alone; -1 not looked at
     // Where a repaired dump's line last asked for starts as read.
     uint32_t OriginalLine = 0;
@@ -432,16 +436,6 @@ static bool JoinedMarkerLine(const DumpWalk* walk, uint32_t p)
            (walk->Bytes[end] == '\r' || walk->Bytes[end] == '\n');
 }
 
-// How many CRs a text ends in, its bytes XORed with `mask` (a speech file's) or not (0).
-static uint32_t TrailingCrs(const uint8_t* text, uint32_t length, uint8_t mask)
-{
-    uint32_t crs = 0;
-    while (crs < length && (text[length - 1 - crs] ^ mask) == '\r') {
-        ++crs;
-    }
-    return crs;
-}
-
 // The speech file a dump was decoded from, its name ending in .spc beside the dump, read whole
 // into *bytes, which the caller frees; false where none stands, it cannot be read or it is too
 // short for a speech file's head (which tells nothing: it is not the file judged).
@@ -460,59 +454,113 @@ static bool HoldsReplacement(const uint8_t* text, uint32_t length, uint8_t mask)
     const uint8_t* end = text + length;
     for (const uint8_t* p = text; (p = (const uint8_t*)memchr(p, 0xEF ^ mask, end - p)) != NULL;
          ++p) {
-        if (end - p >= 3 && (p[1] ^ mask) == 0xBF && (p[2] ^ mask) == 0xBD) {
+        // Not where a byte continues the sequence: EF BF BD AD is two characters in GBK.
+        if (end - p >= 3 && (p[1] ^ mask) == 0xBF && (p[2] ^ mask) == 0xBD &&
+            (end - p == 3 || ((p[3] ^ mask) & 0xC0) != 0x80)) {
             return true;
         }
     }
     return false;
 }
 
-// What the speech file the dump was decoded from (its name, ending in .spc) tells of a record's
-// text, by the number the dump shows; NULL where that file does not stand, or its text holds
-// no CR, no U+FFFD and does not end in LF. Records that share four digits are merged. *known
-// says whether the file stands and holds a record the dump shows under that number (a
-// renumbered record may not be one).
-static const SpeechText* SpeechTextOf(Judge* judge, uint32_t number, bool* known = NULL)
+// FNV-1a over bytes XORed with `mask` (a speech file's) or not (0).
+static uint64_t HashOf(const uint8_t* bytes, uint32_t length, uint8_t mask)
 {
-    if (judge->SpeechTextsRead == 0) {
+    uint64_t hash = 14695981039346656037ull;
+    for (uint32_t k = 0; k < length; ++k) {
+        hash = (hash ^ (uint8_t)(bytes[k] ^ mask)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// How many of the last bytes of a text, XORed with `mask`, are among `set`.
+static uint32_t EndingIn(const uint8_t* text, uint32_t length, uint8_t mask, const char* set)
+{
+    uint32_t count = 0;
+    while (count < length && strchr(set, text[length - 1 - count] ^ mask) != NULL &&
+           (text[length - 1 - count] ^ mask) != 0) {
+        ++count;
+    }
+    return count;
+}
+
+// Reads what the speech file the dump was decoded from (its name, ending in .spc) tells of
+// its texts' own line ends, once; false where it does not stand.
+static bool ReadSpeechTexts(Judge* judge)
+{
+    if (judge->SpeechRead == 0) {
         uint8_t* bytes = NULL;
         uint32_t size = 0;
-        judge->SpeechTextsRead = ReadSpeechFileBeside(judge->Name, &bytes, &size) ? 1 : -1;
+        judge->SpeechRead = ReadSpeechFileBeside(judge->Name, &bytes, &size) ? 1 : -1;
         SpeechWalk walk;
         SpeechRecord record;
-        if (judge->SpeechTextsRead > 0) {
+        if (judge->SpeechRead > 0) {
             StartSpeechWalk(&walk, bytes, size);
             for (bool first = true; NextSpeechRecord(&walk, &record); first = false) {
                 judge->SpeechFirst = first ? record.LineNumber : judge->SpeechFirst;
                 judge->SpeechLast = record.LineNumber;
                 const uint8_t* text = bytes + walk.RecordStart + RECORD_HEAD_SIZE;
                 uint32_t length = record.TextLength;
-                uint32_t breaks = 0;
-                while (breaks < length && ((text[length - 1 - breaks] ^ TEXT_MASK) == '\r' ||
-                                           (text[length - 1 - breaks] ^ TEXT_MASK) == '\n')) {
-                    ++breaks;
+                judge->SpeechReplacement =
+                    judge->SpeechReplacement || HoldsReplacement(text, length, TEXT_MASK);
+                // An editor's trim of the blanks after a CR leaves that CR the text's end.
+                uint32_t ends = length;
+                uint32_t breaks = EndingIn(text, ends, TEXT_MASK, "\r\n");
+                if (breaks == 0) {
+                    ends -= EndingIn(text, length, TEXT_MASK, " \t");
+                    breaks = EndingIn(text, ends, TEXT_MASK, "\r\n");
                 }
-                uint32_t crs = (uint32_t)std::count(text, text + length, '\r' ^ TEXT_MASK);
-                bool replacement = HoldsReplacement(text, length, TEXT_MASK);
-                if (crs > 0 || breaks > 0 || replacement) {
+                if (breaks > 0) {
                     // A dump shows four digits of the number.
-                    SpeechText& known = judge->SpeechTexts[record.LineNumber % 10000];
-                    known.Crs = std::max(known.Crs, crs);
-                    known.TrailingBreaks = std::max(known.TrailingBreaks, breaks);
-                    known.Replacement = known.Replacement || replacement;
+                    auto made =
+                        judge->SpeechEnds.insert({(uint32_t)(record.LineNumber % 10000),
+                                                  {HashOf(text + ends - breaks, breaks, TEXT_MASK),
+                                                   HashOf(text, ends - breaks, TEXT_MASK), false}});
+                    made.first->second.Shared = !made.second;
+                    judge->SpeechOwnBreaks.insert(HashOf(text, ends, TEXT_MASK));
                 }
             }
         }
         free(bytes);
     }
-    if (known != NULL) {
-        uint32_t first = judge->SpeechFirst;
-        *known = judge->SpeechTextsRead > 0 && judge->SpeechLast >= first &&
-                 (judge->SpeechLast - first >= 9999 ||
-                  (number + 10000 - first % 10000) % 10000 <= judge->SpeechLast - first);
+    return judge->SpeechRead > 0;
+}
+
+// Whether the CRs and LFs a text the rebuild writes ends in are the text's own, as the speech
+// file beside the dump tells: its text of this number ends in the same bytes (before blanks an
+// editor may have trimmed), or, for a number it does not hold (a record renumbered), one of its
+// texts is this one.
+static bool EndsInItsOwnBreaks(Judge* judge, uint32_t number, const uint8_t* text, uint32_t length)
+{
+    if (!ReadSpeechTexts(judge)) {
+        return false;
     }
-    auto found = judge->SpeechTexts.find(number);
-    return found == judge->SpeechTexts.end() ? NULL : &found->second;
+    uint32_t breaks = EndingIn(text, length, 0, "\r\n");
+    auto end = judge->SpeechEnds.find(number);
+    if (end != judge->SpeechEnds.end()) {
+        return end->second.Shared ||
+               end->second.Breaks == HashOf(text + length - breaks, breaks, 0);
+    }
+    uint32_t first = judge->SpeechFirst;
+    bool held = judge->SpeechLast >= first &&
+                (judge->SpeechLast - first >= 9999 ||
+                 (number + 10000 - first % 10000) % 10000 <= judge->SpeechLast - first);
+    return !held && judge->SpeechOwnBreaks.count(HashOf(text, length, 0)) > 0;
+}
+
+// Whether the speech file's text of this number is `shown` followed by CRs or LFs of its own
+// (only a CR, with `crOnly`): the dump shows it untouched but for them.
+static bool ShowsWithoutItsBreaks(Judge* judge, uint32_t number, const uint8_t* shown,
+                                  uint32_t length, bool crOnly)
+{
+    static const uint8_t cr = '\r';
+    if (!ReadSpeechTexts(judge)) {
+        return false;
+    }
+    auto end = judge->SpeechEnds.find(number);
+    return end != judge->SpeechEnds.end() && !end->second.Shared &&
+           end->second.Bare == HashOf(shown, length, 0) &&
+           (!crOnly || end->second.Breaks == HashOf(&cr, 1, 0));
 }
 
 struct RecordJudgement {
@@ -527,12 +575,17 @@ struct RecordJudgement {
     uint32_t FirstCrGained;
     struct CrLine {
         uint32_t Number;
-        uint32_t Crs; // its text ends in
+        uint32_t TextStart;
+        uint32_t Length; // of the text the rebuild writes
         uint32_t LineAt;
     };
     std::vector<CrLine> CrLines;
     uint32_t Replaced; // lines holding U+FFFD where the speech file beside holds none
     uint32_t FirstReplaced;
+    uint32_t EvenedOut; // lines whose texts' own CRs or LFs an editor made line ends
+    uint32_t FirstEvenedOut;
+    uint32_t CrTakenForLineEnd; // lines whose texts' own CR a dump saved with LF makes a CR LF
+    uint32_t FirstCrTakenForLineEnd;
     bool TextChanged; // by the repair pass
 };
 
@@ -691,8 +744,7 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         if (bytes[line.TextEnd - 1] == '\r') {
             // A line joined to a text that ends in a CR of its own, as the speech file beside
             // the dump tells: the rebuild keeps that CR, as the decode wrote it.
-            const SpeechText* own = SpeechTextOf(judge, line.LineNumber);
-            if (own != NULL && own->Crs >= TrailingCrs(bytes + line.TextStart, line.Length, 0)) {
+            if (EndsInItsOwnBreaks(judge, line.LineNumber, bytes + line.TextStart, line.Length)) {
                 *note = true;
                 return record() + " ends in a CR of its own, as " + WithEnding(judge->Name, "spc") +
                        " has it, with a line joined after it: the rebuild keeps that CR, though it "
@@ -812,13 +864,10 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (line.TextEnd - shownEnd >= 4 &&
         (shownEnd == line.TextStart ||
          (bytes[shownEnd - 1] != '\r' && bytes[shownEnd - 1] != '\n'))) {
-        const SpeechText* own = SpeechTextOf(judge, line.LineNumber);
-        if (own != NULL && own->TrailingBreaks > 0) {
-            return record() + " ends in a line break of its own (CR or LF) in " +
-                   WithEnding(judge->Name, "spc") +
-                   ", which an editor turned into the blank line after it: the rebuild writes the "
-                   "text without that line break (edit the dump in an editor that keeps line "
-                   "ends as they are)";
+        if (ShowsWithoutItsBreaks(judge, line.LineNumber, bytes + line.TextStart,
+                                  shownEnd - line.TextStart, false) &&
+            records->EvenedOut++ == 0) {
+            records->FirstEvenedOut = line.LineAt;
         }
     }
     // Saved with LF line ends (by dos2unix, say), a text's own CR and the LF after it read as
@@ -828,23 +877,16 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         judge->HeadEndsInLf = head < walk->Size && bytes[head] == '\n';
     }
     if (endsInCrLf && judge->HeadEndsInLf && shownEnd == line.TextEnd - 2 &&
-        (shownEnd == line.TextStart || bytes[shownEnd - 1] != '\r')) {
-        const SpeechText* own = SpeechTextOf(judge, line.LineNumber);
-        if (own != NULL && own->TrailingBreaks > 0) {
-            return record() + " ends in a CR of its own in " + WithEnding(judge->Name, "spc") +
-                   ", which before the LF that ends this dump's lines reads as a CR LF line end: "
-                   "the rebuild writes the text without it (save the dump with CR LF line ends)";
-        }
+        ShowsWithoutItsBreaks(judge, line.LineNumber, bytes + line.TextStart,
+                              shownEnd - line.TextStart, true) &&
+        records->CrTakenForLineEnd++ == 0) {
+        records->FirstCrTakenForLineEnd = line.LineAt;
     }
-    // U+FFFD where the speech file's text holds none: an editor read the dump in another
+    // U+FFFD in a dump of a speech file that holds none: an editor read the dump in another
     // encoding than its own and replaced the bytes it could not read.
-    const uint8_t* text = bytes + line.TextStart;
-    if (HoldsReplacement(text, span, 0)) {
-        bool known = false;
-        const SpeechText* own = SpeechTextOf(judge, line.LineNumber, &known);
-        if (known && (own == NULL || !own->Replacement) && records->Replaced++ == 0) {
-            records->FirstReplaced = line.LineAt;
-        }
+    if (HoldsReplacement(bytes + line.TextStart, span, 0) && ReadSpeechTexts(judge) &&
+        !judge->SpeechReplacement && records->Replaced++ == 0) {
+        records->FirstReplaced = line.LineAt;
     }
     // A CR before the line's CR LF shows in no editor, but is the text's last byte.
     bool crGained =
@@ -852,21 +894,14 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (lone && bytes[line.TextEnd - 1] == '\n') {
         // An LF of the text's own, which the speech file beside tells, with the next line
         // joined to it: the rebuild keeps it, as the decode wrote it.
-        uint32_t breaks = 0;
-        while (breaks < span && (bytes[line.TextEnd - 1 - breaks] == '\r' ||
-                                 bytes[line.TextEnd - 1 - breaks] == '\n')) {
-            ++breaks;
-        }
-        const SpeechText* own = SpeechTextOf(judge, line.LineNumber);
-        lone = own == NULL || own->TrailingBreaks < breaks;
+        lone = !EndsInItsOwnBreaks(judge, line.LineNumber, bytes + line.TextStart, line.Length);
     }
     if (lone && records->LoneBreaks++ == 0) {
         records->FirstLoneBreak = line.LineAt;
     }
     if (crGained) {
         records->FirstCrGained = records->CrGained++ == 0 ? line.LineAt : records->FirstCrGained;
-        records->CrLines.push_back(
-            {line.LineNumber, TrailingCrs(bytes + line.TextStart, line.Length, 0), line.LineAt});
+        records->CrLines.push_back({line.LineNumber, line.TextStart, line.Length, line.LineAt});
     }
     return "";
 }
@@ -877,17 +912,14 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
 static bool SpeechFileTellsCrs(Judge* judge, const RecordJudgement& records, uint32_t* gained,
                                uint32_t* firstAt)
 {
-    SpeechTextOf(judge, 0);
-    if (judge->SpeechTextsRead < 0) {
+    if (!ReadSpeechTexts(judge)) {
         return false;
     }
     *gained = 0;
     for (const RecordJudgement::CrLine& line : records.CrLines) {
-        // A CR the text held anywhere may now end it, after a trim; a record renumbered to
-        // one the file does not hold cannot tell.
-        bool known = false;
-        const SpeechText* own = SpeechTextOf(judge, line.Number, &known);
-        if (known && (own == NULL || own->Crs < line.Crs) && (*gained)++ == 0) {
+        if (!EndsInItsOwnBreaks(judge, line.Number, judge->Walk->Bytes + line.TextStart,
+                                line.Length) &&
+            (*gained)++ == 0) {
             *firstAt = line.LineAt;
         }
     }
@@ -1219,11 +1251,34 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                           : how[k] + std::string(": every such text would gain a byte")));
         }
     }
+    std::string spc = WithEnding(judge->Name, "spc");
+    // Once per dump: an editor does it to every such text.
+    if (records.EvenedOut > 0) {
+        bool one = records.EvenedOut == 1;
+        Find(judge, records.FirstEvenedOut, false,
+             Plural(records.EvenedOut, "record line") + " from here " + (one ? "shows" : "show") +
+                 " a text of " + spc +
+                 " without the CRs or LFs it ends in there, but with a blank line after it (an "
+                 "editor evened out the line ends?): the rebuild writes " +
+                 (one ? "that text" : "each such text") +
+                 " without those bytes (edit the dump in an editor that keeps line ends as they "
+                 "are)");
+    }
+    if (records.CrTakenForLineEnd > 0) {
+        bool one = records.CrTakenForLineEnd == 1;
+        Find(judge, records.FirstCrTakenForLineEnd, false,
+             Plural(records.CrTakenForLineEnd, "record line") + " from here " +
+                 (one ? "shows" : "show") + " a text of " + spc +
+                 " that ends in a CR there, which before the LF this dump's lines end in reads as "
+                 "a CR LF line end: the rebuild writes " +
+                 (one ? "that text" : "each such text") +
+                 " without its CR (save the dump with CR LF line ends)");
+    }
     if (records.Replaced > 0) {
         Find(judge, records.FirstReplaced, false,
              Plural(records.Replaced, "record line") +
                  (records.Replaced == 1 ? " from here holds" : " from here hold") +
-                 " U+FFFD where " + WithEnding(judge->Name, "spc") +
+                 " U+FFFD, though " + spc +
                  " holds none: an editor that read the dump in another encoding than the game's "
                  "put it where it could not read a byte, and the rebuild writes it into the game "
                  "(decode again, and open the dump in the game's encoding, such as Shift_JIS)");

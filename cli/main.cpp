@@ -123,7 +123,7 @@ static const char USAGE[] =
     "                       write mod/NAME.spc for each speech file the catalogues name,\n"
     "                       read from the current folder, with its texts translated\n"
     "\n"
-    "  -q, --quiet   print only problems and findings (no notes, nothing that went well)\n"
+    "  -q, --quiet   leave out notes and the lines of files that went well\n"
     "  -f, --force   decode over a dump that differs from the new one (an edited dump);\n"
     "                rebuild a file that is not a dump; export over a catalogue that holds\n"
     "                translations\n"
@@ -258,14 +258,22 @@ int main(int argc, char** argv)
                 }
             } else if (strncmp(argument, "--encoding", 10) == 0 &&
                        (argument[10] == 0 || argument[10] == '=')) {
-                const char* earlier = encoding;
-                if ((encoding = OptionValue(argument, 10, &i, argc, argv)) == NULL) {
+                const char* name = OptionValue(argument, 10, &i, argc, argv);
+                TextEncoding named = ENCODING_UTF8;
+                if (name == NULL) {
                     return UsageError("--encoding needs a name");
                 }
-                if (earlier != NULL && strcmp(earlier, encoding) != 0) {
-                    return UsageError(std::string("--encoding names two encodings, ") + earlier +
-                                      " and " + encoding + ": a game has one");
+                if (!FindTextEncoding(name, &named)) {
+                    return UsageError(std::string("unknown encoding '") + name +
+                                      "' (quillmarsh --help lists them)");
                 }
+                // Two spellings of one encoding (sjis, shift_jis) are one.
+                if (encoding != NULL && named != GameEncoding) {
+                    return UsageError(std::string("--encoding names two encodings, ") + encoding +
+                                      " and " + name + ": a game has one");
+                }
+                encoding = name;
+                GameEncoding = named;
             } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
                 printf(USAGE, TEXT_ENCODING_HELP);
                 return Finish(0);
@@ -300,10 +308,6 @@ int main(int argc, char** argv)
         return UsageError(std::string(misplaced) + " does not go with " + command->Name);
     }
     EncodingGiven = encoding != NULL;
-    if (encoding != NULL && !FindTextEncoding(encoding, &GameEncoding)) {
-        return UsageError(std::string("unknown encoding '") + encoding +
-                          "' (quillmarsh --help lists them)");
-    }
     if (files.empty()) {
         return UsageError(std::string("no file given to ") + command->Name);
     }

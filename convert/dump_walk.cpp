@@ -465,14 +465,13 @@ void FindUnreadPart(const DumpWalk* walk, DumpUnreadPart* unread)
     // lines are passed over as any marker line is. Lost record lines are numbered in sequence
     // up to the first record, or on from the last, one line each at least: "[TODO:2024]" is not
     // one of them in a dump of 300 records.
+    // In a dump without a record line, FirstLineAt is its end and any number may be lost;
+    // before a first record numbered 0000, those up to 9999 (four digits of numbers past it).
     uint32_t first = walk->FirstNumber;
-    // Nothing is counted when no lower bound can come of it: in a dump without a record line,
-    // FirstLineAt is its end.
-    uint32_t lines = first > 0 ? LinesAtMost(walk->Bytes, 0, walk->FirstLineAt) : 0;
-    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt,
-                    first > lines ? first - lines : 0,
-                    walk->End == DUMP_WITHOUT_RECORD_LINE ? 10000 : first,
-                    &unread->RecordLinesBefore, &unread->OtherLinesBefore, false);
+    bool none = walk->End == DUMP_WITHOUT_RECORD_LINE;
+    uint32_t lines = none ? 10000 : LinesAtMost(walk->Bytes, 0, walk->FirstLineAt);
+    FindUnreadLines(walk, walk->ByteOrderMark ? 3 : 0, walk->FirstLineAt, first + 10000 - lines,
+                    first + 10000, &unread->RecordLinesBefore, &unread->OtherLinesBefore, false);
     if (walk->End == DUMP_CLOSED || walk->End == DUMP_UNSEQUENCED_MARKER) {
         // Text after a short-tail marker that follows the last record line is cut, unread.
         bool cut = walk->ShortTailSeen && walk->TailMarkerAt > walk->Open.LineAt;

@@ -283,12 +283,21 @@ const std::vector<std::pair<const char*, std::function<void(Case*)>>> Edits = {
     {"saved with LF or CR line ends", [](Case* c) { c->LineEnd = c->Pick(2) ? "\n" : "\r"; }},
     // A copy that converted the line ends twice: a decode never ends its START line so.
     {"saved with CR CR LF line ends", [](Case* c) { c->LineEnd = "\r\r\n"; }},
+    // A blank line costs a text nothing, whatever the speech file's text ended in.
+    {"a text translated, with a blank line after it",
+     [](Case* c) {
+         if (!c->What.Records.empty()) {
+             size_t k = c->Pick((uint32_t)c->What.Records.size());
+             SetText(c, k, "a" + Text(c, c->Pick(20)));
+             c->Lines.insert(c->Lines.begin() + (long)(c->RecordLine(k) + 1), "");
+         }
+     }},
     {"opened in another encoding: a byte it could not read became U+FFFD",
      [](Case* c) {
          for (size_t k = 0; k < c->What.Records.size(); ++k) {
              std::string& line = c->Lines[c->RecordLine(k)];
-             if (line.size() > 11 && c->Pick(2) == 0) {
-                 line.replace(11, 1, "\xEF\xBF\xBD");
+             if (c->Pick(2) == 0) {
+                 line.insert(11, "\xEF\xBF\xBD"); // where a character starts
              }
          }
      }},

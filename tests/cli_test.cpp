@@ -34,6 +34,7 @@ static const std::string DUMP = "[:::::]Speech START[:::::]\r\n[:::::]FILENAME: 
                                 "[:::::]HEADER: 3[:::::]\r\n[:::::]LINECOUNT: 2[:::::]\r\n"
                                 "[LINE:0001]Hi\r\n[LINE:0002]yo\r\n[:::::]Unknown DATA[:::::]\r\n"
                                 "[:::::]Speech FINISH[:::::]";
+static const std::string HEAD_OF_TWO = DUMP.substr(0, DUMP.find("[LINE:"));
 static const std::string EDITED = std::string(DUMP).replace(DUMP.find("Hi"), 2, "Salut");
 // The same dump, decoded by another path to its speech file: no rebuild reads that line.
 static const std::string FROM_ELSEWHERE =
@@ -68,6 +69,16 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
         {{}, "export -o '' a.spc", 2, "quillmarsh: -o needs a catalogue's name", {}},
         {{}, "export -o - a.spc", 2, "quillmarsh: -o - (standard output) is not taken", {}},
         {{}, "export -o a.pot -o b.pot a.spc", 2, "quillmarsh: -o names two catalogues", {}},
+        {{},
+         "export --encoding sjis --encoding gbk a.spc",
+         2,
+         "quillmarsh: --encoding names two",
+         {}},
+        {{{"a.spc", BuildSpeechFile(3, 1, {{1, "Hi"}})}},
+         "export --encoding sjis --encoding Shift_JIS a.spc",
+         0,
+         "a.spc: 1 text -> a.pot\n",
+         {}},
         {{}, "import -", 2, "quillmarsh: -: no such file (standard input is not read", {}},
         // Only a catalogue written claims texts; a short name is a catalogue's like any other.
         {{{"a.spc", SPEECH}},
@@ -721,6 +732,36 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "check a.txt",
          0,
          "a.txt: ready: a rebuild writes 2 records and splices its side data\n",
+         {}},
+        // The speech file beside tells a text's own line ends from an editor's: a translation
+        // and a blank line after it rebuild exactly; so does an untouched text that ends in an
+        // LF of its own, after a first line that ends in LF; a CR that the text did not end in
+        // there, or that a record it does not hold ends in, is gained.
+        {{{"a.spc", BuildSpeechFile(3, 2, {{1, "Hi\n"}, {2, "yo \xEF\xBF\xBD"}})},
+          {"a.txt", std::string(HEAD_OF_TWO) + "[LINE:0001]Salut \xEF\xBF\xBD\r\n\r\n[LINE:0002]yo "
+                                               "\xEF\xBF\xBD\r\n[:::::]Speech FINISH[:::::]"}},
+         "check a.txt",
+         0,
+         "a.txt: ready: a rebuild writes 2 records\n",
+         {}},
+        {{{"a.spc", BuildSpeechFile(3, 2, {{1, "Hi\n"}, {2, "yo"}})},
+          {"a.txt", "[:::::]Speech START[:::::]\n" + std::string(HEAD_OF_TWO).substr(28) +
+                        "[LINE:0001]Hi\n\r\n[LINE:0002]yo\r\n[:::::]Speech FINISH[:::::]"}},
+         "check a.txt",
+         0,
+         "a.txt: ready: a rebuild writes 2 records\n",
+         {}},
+        {{{"a.spc", BuildSpeechFile(3, 2, {{1, "H\ri"}, {2, "yo"}})},
+          {"a.txt", std::string(HEAD_OF_TWO) +
+                        "[LINE:0001]H\ri\r\r\n[LINE:0002]yo\r\n[LINE:0003]new\r\r\n[:::::]Speech "
+                        "FINISH[:::::]"}},
+         "check a.txt",
+         1,
+         "a.txt: line 4: note: LINECOUNT is 2 and the dump has 3 record lines; the rebuild keeps "
+         "2\n"
+         "a.txt: line 5: 2 record lines from here end in CR CR LF, not CR LF (line ends converted "
+         "twice, by a copy in text mode or a version-control setting): every such text would gain "
+         "a byte\n",
          {}},
         // A dump shows four digits: the record after 9999 is numbered 0000.
         {{{"a.txt",
