@@ -1,6 +1,7 @@
 // Arbitrary bytes as a dump, judged by check, then rebuilt with or without a side-data file
 // present. The first byte chooses: its low bit says whether 0001.ext exists, the rest how many
-// of the following bytes it holds; the remaining bytes are the dump. The rebuild never
+// of the following bytes it holds (or, without it, the speech file check finds beside the
+// dump); the remaining bytes are the dump. The rebuild never
 // crashes, never changes its inputs, and always writes a speech file whose head carries the
 // scanned values and whose body is whole records, perhaps one last bare line number, perhaps
 // the side data.
@@ -53,8 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // check judges the same bytes first, through the same walk.
+    if (!withSideData) {
+        std::ofstream("0001.spc", std::ios::binary) << sideData;
+    }
     DumpJudgement judged;
     JudgeDump("0001.txt", (const uint8_t*)dump.data(), (uint32_t)dump.size(), &judged);
+    std::remove("0001.spc");
     StoredHeaderByte = StoredLineCount = 0;
     ConvertTextToSpeech();
 
