@@ -301,7 +301,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "the text of record 1 holds \"[:::::]Un\", which a rebuild takes for a short-tail "
          "marker: it writes the last record's text as long as the text before that marker",
          {}},
-        {{}, "import missing.po", 2, "quillmarsh: missing.po: cannot be opened", {}},
+        // One catalogue missing: none is imported, nor a file written for the others.
+        {{{"a.spc", SPEECH}, {"a.po", "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
+         "import a.po missing.po",
+         2,
+         "quillmarsh: missing.po: cannot be opened",
+         {{"mod/a.spc", "-"}}},
         {{{"a.po", "msgctxt \"b.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Yo\"\n"}},
          "import a.po",
          2,
