@@ -9,6 +9,7 @@
 #include "file_names.h"
 #include "speech_format.h"
 #include "speech_walk.h"
+#include "text_encoding.h"
 
 #include <algorithm>
 #include <ctype.h>
@@ -528,8 +529,7 @@ static bool ReadSpeechTexts(Judge* judge)
 
 // Whether the CRs and LFs a text the rebuild writes ends in are the text's own, as the speech
 // file beside the dump tells: its text of this number ends in the same bytes (before blanks an
-// editor may have trimmed), or, for a number it does not hold (a record renumbered), one of its
-// texts is this one.
+// editor may have trimmed), or one of its texts is this one (a record moved or renumbered).
 static bool EndsInItsOwnBreaks(Judge* judge, uint32_t number, const uint8_t* text, uint32_t length)
 {
     if (!ReadSpeechTexts(judge)) {
@@ -537,30 +537,28 @@ static bool EndsInItsOwnBreaks(Judge* judge, uint32_t number, const uint8_t* tex
     }
     uint32_t breaks = EndingIn(text, length, 0, "\r\n");
     auto end = judge->SpeechEnds.find(number);
-    if (end != judge->SpeechEnds.end()) {
-        return end->second.Shared ||
-               end->second.Breaks == HashOf(text + length - breaks, breaks, 0);
+    if (end != judge->SpeechEnds.end() &&
+        (end->second.Shared || end->second.Breaks == HashOf(text + length - breaks, breaks, 0))) {
+        return true;
     }
+    // Another record's text, moved here: one of more than line ends is no other's by chance, as
+    // "\r" alone may be; a number the file does not hold was renumbered.
     uint32_t first = judge->SpeechFirst;
     bool held = judge->SpeechLast >= first &&
                 (judge->SpeechLast - first >= 9999 ||
                  (number + 10000 - first % 10000) % 10000 <= judge->SpeechLast - first);
-    return !held && judge->SpeechOwnBreaks.count(HashOf(text, length, 0)) > 0;
+    return (breaks < length || !held) && judge->SpeechOwnBreaks.count(HashOf(text, length, 0)) > 0;
 }
 
-// Whether the speech file's text of this number is `shown` followed by CRs or LFs of its own
-// (only a CR, with `crOnly`): the dump shows it untouched but for them.
-static bool ShowsWithoutItsBreaks(Judge* judge, uint32_t number, const uint8_t* shown,
-                                  uint32_t length, bool crOnly)
+// The CRs and LFs of its own that the speech file's text of this number ends in, or NULL where
+// it ends in none, no such file stands or several texts show that number.
+static const SpeechTextEnd* SpeechEndOf(Judge* judge, uint32_t number)
 {
-    static const uint8_t cr = '\r';
     if (!ReadSpeechTexts(judge)) {
-        return false;
+        return NULL;
     }
     auto end = judge->SpeechEnds.find(number);
-    return end != judge->SpeechEnds.end() && !end->second.Shared &&
-           end->second.Bare == HashOf(shown, length, 0) &&
-           (!crOnly || end->second.Breaks == HashOf(&cr, 1, 0));
+    return end != judge->SpeechEnds.end() && !end->second.Shared ? &end->second : NULL;
 }
 
 struct RecordJudgement {
@@ -584,6 +582,8 @@ struct RecordJudgement {
     uint32_t FirstReplaced;
     uint32_t EvenedOut; // lines whose texts' own CRs or LFs an editor made line ends
     uint32_t FirstEvenedOut;
+    uint32_t EvenedOutTranslated; // ... translated ones, or a translator's blank line
+    uint32_t FirstEvenedOutTranslated;
     uint32_t CrTakenForLineEnd; // lines whose texts' own CR a dump saved with LF makes a CR LF
     uint32_t FirstCrTakenForLineEnd;
     bool TextChanged; // by the repair pass
@@ -805,7 +805,8 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
             shown -= shown > line.TextStart && bytes[shown - 1] == judge->Lines.Break;
         }
         shown -= line.TextStart;
-        if (line.Length != span || shown != span - 1) {
+        if ((line.Length != span || shown != span - 1) &&
+            !EndsInItsOwnBreaks(judge, line.LineNumber, bytes + line.TextStart, line.Length)) {
             return "the rebuild writes " + Plural(line.Length, "byte") + " of " + record() +
                    ", which shows " + std::to_string(shown);
         }
@@ -864,10 +865,16 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
     if (line.TextEnd - shownEnd >= 4 &&
         (shownEnd == line.TextStart ||
          (bytes[shownEnd - 1] != '\r' && bytes[shownEnd - 1] != '\n'))) {
-        if (ShowsWithoutItsBreaks(judge, line.LineNumber, bytes + line.TextStart,
-                                  shownEnd - line.TextStart, false) &&
-            records->EvenedOut++ == 0) {
-            records->FirstEvenedOut = line.LineAt;
+        // A translation with a blank line after it may be the translator's own layout: it
+        // counts where a text shown untouched tells that an editor evened out the line ends.
+        const SpeechTextEnd* own = SpeechEndOf(judge, line.LineNumber);
+        bool untouched = own != NULL &&
+                         own->Bare == HashOf(bytes + line.TextStart, shownEnd - line.TextStart, 0);
+        uint32_t* count = untouched ? &records->EvenedOut : &records->EvenedOutTranslated;
+        uint32_t* firstAt =
+            untouched ? &records->FirstEvenedOut : &records->FirstEvenedOutTranslated;
+        if (own != NULL && (*count)++ == 0) {
+            *firstAt = line.LineAt;
         }
     }
     // Saved with LF line ends (by dos2unix, say), a text's own CR and the LF after it read as
@@ -876,15 +883,20 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         uint32_t head = NextLineEnd(bytes, 0, walk->Size);
         judge->HeadEndsInLf = head < walk->Size && bytes[head] == '\n';
     }
+    static const uint8_t cr = '\r';
     if (endsInCrLf && judge->HeadEndsInLf && shownEnd == line.TextEnd - 2 &&
-        ShowsWithoutItsBreaks(judge, line.LineNumber, bytes + line.TextStart,
-                              shownEnd - line.TextStart, true) &&
-        records->CrTakenForLineEnd++ == 0) {
-        records->FirstCrTakenForLineEnd = line.LineAt;
+        (shownEnd == line.TextStart || bytes[shownEnd - 1] != '\r')) {
+        const SpeechTextEnd* own = SpeechEndOf(judge, line.LineNumber);
+        if (own != NULL && own->Breaks == HashOf(&cr, 1, 0) && records->CrTakenForLineEnd++ == 0) {
+            records->FirstCrTakenForLineEnd = line.LineAt;
+        }
     }
     // U+FFFD in a dump of a speech file that holds none: an editor read the dump in another
     // encoding than its own and replaced the bytes it could not read.
-    if (HoldsReplacement(bytes + line.TextStart, span, 0) && ReadSpeechTexts(judge) &&
+    // A text in another encoding may hold those bytes (Big5 "\xB9\xEF\xBF\xBD"): an editor
+    // that put U+FFFD in saved the text as UTF-8.
+    if (HoldsReplacement(bytes + line.TextStart, span, 0) &&
+        IsValidUtf8(bytes + line.TextStart, span) && ReadSpeechTexts(judge) &&
         !judge->SpeechReplacement && records->Replaced++ == 0) {
         records->FirstReplaced = line.LineAt;
     }
@@ -1254,9 +1266,14 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     std::string spc = WithEnding(judge->Name, "spc");
     // Once per dump: an editor does it to every such text.
     if (records.EvenedOut > 0) {
-        bool one = records.EvenedOut == 1;
-        Find(judge, records.FirstEvenedOut, false,
-             Plural(records.EvenedOut, "record line") + " from here " + (one ? "shows" : "show") +
+        uint32_t lines = records.EvenedOut + records.EvenedOutTranslated;
+        bool one = lines == 1;
+        Find(judge,
+             records.EvenedOutTranslated > 0
+                 ? std::min(records.FirstEvenedOut, records.FirstEvenedOutTranslated)
+                 : records.FirstEvenedOut,
+             false,
+             Plural(lines, "record line") + " from here " + (one ? "shows" : "show") +
                  " a text of " + spc +
                  " without the CRs or LFs it ends in there, but with a blank line after it (an "
                  "editor evened out the line ends?): the rebuild writes " +

@@ -768,6 +768,27 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "twice, by a copy in text mode or a version-control setting): every such text would gain "
          "a byte\n",
          {}},
+        // A text moved to another record keeps its own CR; so does one that ends in two LFs of
+        // its own with the next line joined; bytes of U+FFFD inside a Big5 text are no editor's.
+        {{{"a.spc", BuildSpeechFile(3, 2, {{1, "a\r"}, {2, "bc\n\n"}})},
+          {"a.txt", std::string(HEAD_OF_TWO) + "[LINE:0001]bc\n\n[LINE:0002]a\r\r\n[LINE:0003]\xB9"
+                                               "\xEF\xBF\xBD\xAE\r\n[:::::]Speech FINISH[:::::]"}},
+         "check a.txt",
+         0,
+         "a.txt: line 4: note: LINECOUNT is 2 and the dump has 3 record lines; the rebuild keeps "
+         "2\n"
+         "a.txt: ready: a rebuild writes 3 records\n",
+         {}},
+        // Translated texts whose game texts end in a CR, saved with LF line ends: each CR that
+        // shows as a CR LF is the text's own, and the rebuild drops it.
+        {{{"a.spc", BuildSpeechFile(3, 2, {{1, "Hi\r"}, {2, "yo\r"}})},
+          {"a.txt",
+           "[:::::]Speech START[:::::]\n[:::::]HEADER: 3[:::::]\n[:::::]LINECOUNT: 2[:::::]"
+           "\n[LINE:0001]Salut\r\n[LINE:0002]ouais\r\n[:::::]Speech FINISH[:::::]"}},
+         "check a.txt",
+         1,
+         "a.txt: line 4: 2 record lines from here show a text of a.spc that ends in a CR there",
+         {}},
         // A dump shows four digits: the record after 9999 is numbered 0000.
         {{{"a.txt",
            std::string(DUMP)
