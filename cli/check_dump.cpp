@@ -88,9 +88,9 @@ struct Judge {
     int SpeechRead = 0; // 1 read, -1 no speech file stands beside the dump
     std::unordered_map<uint32_t, SpeechTextEnd> SpeechEnds = {};
     std::unordered_set<uint64_t> SpeechOwnBreaks = {};
-    uint32_t SpeechFirst = 1, SpeechLast = 0; // its record numbers, in sequence
+    uint32_t SpeechFirst = 1, SpeechLast = 0; // its record numbers, in sequence (none: empty)
     bool SpeechReplacement = false;           // a text there holds U+FFFD
-    int HeadEndsInLf = -1;                    // the dump's first line, alone; -1 not looked at
+    uint32_t HeadEnd = 0;                     // where the dump's first line ends
     // Where a repaired dump's line last asked for starts as read.
     uint32_t OriginalLine = 0;
     uint32_t OriginalAt = 0;
@@ -543,10 +543,7 @@ static bool EndsInItsOwnBreaks(Judge* judge, uint32_t number, const uint8_t* tex
     }
     // Another record's text, moved here: one of more than line ends is no other's by chance, as
     // "\r" alone may be; a number the file does not hold was renumbered.
-    uint32_t first = judge->SpeechFirst;
-    bool held = judge->SpeechLast >= first &&
-                (judge->SpeechLast - first >= 9999 ||
-                 (number + 10000 - first % 10000) % 10000 <= judge->SpeechLast - first);
+    bool held = ShownInRange(number, judge->SpeechFirst, judge->SpeechLast + 1);
     return (breaks < length || !held) && judge->SpeechOwnBreaks.count(HashOf(text, length, 0)) > 0;
 }
 
@@ -561,16 +558,25 @@ static const SpeechTextEnd* SpeechEndOf(Judge* judge, uint32_t number)
     return end != judge->SpeechEnds.end() && !end->second.Shared ? &end->second : NULL;
 }
 
+// Record lines that share a finding, told once per dump at the first of them.
+struct LineTally {
+    uint32_t Count;
+    uint32_t FirstAt;
+};
+
+static void Tally(LineTally* tally, uint32_t at)
+{
+    tally->FirstAt = tally->Count++ == 0 ? at : tally->FirstAt;
+}
+
 struct RecordJudgement {
     uint32_t Records;    // written whole
     uint32_t LastNumber; // of the last one
     bool Started;        // ... in sequence so far
     uint32_t Expected;
     bool SequenceBroken;
-    uint32_t LoneBreaks; // lines ending in LF (or in a dump saved so, CR) alone
-    uint32_t FirstLoneBreak;
-    uint32_t CrGained; // lines ending in CR CR LF
-    uint32_t FirstCrGained;
+    LineTally LoneBreaks; // lines ending in LF (or in a dump saved so, CR) alone
+    LineTally CrGained;   // lines ending in CR CR LF
     struct CrLine {
         uint32_t Number;
         uint32_t TextStart;
@@ -578,15 +584,11 @@ struct RecordJudgement {
         uint32_t LineAt;
     };
     std::vector<CrLine> CrLines;
-    uint32_t Replaced; // lines holding U+FFFD where the speech file beside holds none
-    uint32_t FirstReplaced;
-    uint32_t EvenedOut; // lines whose texts' own CRs or LFs an editor made line ends
-    uint32_t FirstEvenedOut;
-    uint32_t EvenedOutTranslated; // ... translated ones, or a translator's blank line
-    uint32_t FirstEvenedOutTranslated;
-    uint32_t CrTakenForLineEnd; // lines whose texts' own CR a dump saved with LF makes a CR LF
-    uint32_t FirstCrTakenForLineEnd;
-    bool TextChanged; // by the repair pass
+    LineTally Replaced;            // holding U+FFFD where the speech file beside holds none
+    LineTally EvenedOut;           // whose texts' own CRs or LFs an editor made line ends
+    LineTally EvenedOutTranslated; // ... translated ones, or a translator's blank line
+    LineTally CrTakenForLineEnd;   // whose texts' own CR a dump saved with LF makes a CR LF
+    bool TextChanged;              // by the repair pass
 };
 
 // How the repair pass that takes the blanks out of the markup changed this record's text, or "":
@@ -870,35 +872,28 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         const SpeechTextEnd* own = SpeechEndOf(judge, line.LineNumber);
         bool untouched = own != NULL &&
                          own->Bare == HashOf(bytes + line.TextStart, shownEnd - line.TextStart, 0);
-        uint32_t* count = untouched ? &records->EvenedOut : &records->EvenedOutTranslated;
-        uint32_t* firstAt =
-            untouched ? &records->FirstEvenedOut : &records->FirstEvenedOutTranslated;
-        if (own != NULL && (*count)++ == 0) {
-            *firstAt = line.LineAt;
+        if (own != NULL) {
+            Tally(untouched ? &records->EvenedOut : &records->EvenedOutTranslated, line.LineAt);
         }
     }
     // Saved with LF line ends (by dos2unix, say), a text's own CR and the LF after it read as
     // a CR LF line end, which the rebuild drops.
-    if (judge->HeadEndsInLf < 0) {
-        uint32_t head = NextLineEnd(bytes, 0, walk->Size);
-        judge->HeadEndsInLf = head < walk->Size && bytes[head] == '\n';
-    }
     static const uint8_t cr = '\r';
-    if (endsInCrLf && judge->HeadEndsInLf && shownEnd == line.TextEnd - 2 &&
+    bool headEndsInLf = judge->HeadEnd < walk->Size && bytes[judge->HeadEnd] == '\n';
+    if (endsInCrLf && headEndsInLf && shownEnd == line.TextEnd - 2 &&
         (shownEnd == line.TextStart || bytes[shownEnd - 1] != '\r')) {
         const SpeechTextEnd* own = SpeechEndOf(judge, line.LineNumber);
-        if (own != NULL && own->Breaks == HashOf(&cr, 1, 0) && records->CrTakenForLineEnd++ == 0) {
-            records->FirstCrTakenForLineEnd = line.LineAt;
+        if (own != NULL && own->Breaks == HashOf(&cr, 1, 0)) {
+            Tally(&records->CrTakenForLineEnd, line.LineAt);
         }
     }
     // U+FFFD in a dump of a speech file that holds none: an editor read the dump in another
-    // encoding than its own and replaced the bytes it could not read.
-    // A text in another encoding may hold those bytes (Big5 "\xB9\xEF\xBF\xBD"): an editor
-    // that put U+FFFD in saved the text as UTF-8.
+    // encoding than its own, replaced the bytes it could not read and saved UTF-8 (a Big5 text
+    // may hold those bytes: "\xB9\xEF\xBF\xBD").
     if (HoldsReplacement(bytes + line.TextStart, span, 0) &&
         IsValidUtf8(bytes + line.TextStart, span) && ReadSpeechTexts(judge) &&
-        !judge->SpeechReplacement && records->Replaced++ == 0) {
-        records->FirstReplaced = line.LineAt;
+        !judge->SpeechReplacement) {
+        Tally(&records->Replaced, line.LineAt);
     }
     // A CR before the line's CR LF shows in no editor, but is the text's last byte.
     bool crGained =
@@ -908,31 +903,29 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         // joined to it: the rebuild keeps it, as the decode wrote it.
         lone = !EndsInItsOwnBreaks(judge, line.LineNumber, bytes + line.TextStart, line.Length);
     }
-    if (lone && records->LoneBreaks++ == 0) {
-        records->FirstLoneBreak = line.LineAt;
+    if (lone) {
+        Tally(&records->LoneBreaks, line.LineAt);
     }
     if (crGained) {
-        records->FirstCrGained = records->CrGained++ == 0 ? line.LineAt : records->FirstCrGained;
+        Tally(&records->CrGained, line.LineAt);
         records->CrLines.push_back({line.LineNumber, line.TextStart, line.Length, line.LineAt});
     }
     return "";
 }
 
 // What the speech file beside the dump tells of texts that end in CR before their line's
-// CR LF: false where it does not stand; else the lines whose texts it does not end in as many
-// CRs of their own go to *gained, with the first one's place.
-static bool SpeechFileTellsCrs(Judge* judge, const RecordJudgement& records, uint32_t* gained,
-                               uint32_t* firstAt)
+// CR LF: false where it does not stand; else the lines whose CRs it does not tell for the
+// texts' own are tallied in *gained.
+static bool SpeechFileTellsCrs(Judge* judge, const RecordJudgement& records, LineTally* gained)
 {
     if (!ReadSpeechTexts(judge)) {
         return false;
     }
-    *gained = 0;
+    *gained = {};
     for (const RecordJudgement::CrLine& line : records.CrLines) {
         if (!EndsInItsOwnBreaks(judge, line.Number, judge->Walk->Bytes + line.TextStart,
-                                line.Length) &&
-            (*gained)++ == 0) {
-            *firstAt = line.LineAt;
+                                line.Length)) {
+            Tally(gained, line.LineAt);
         }
     }
     return true;
@@ -1237,8 +1230,7 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
         }
         return;
     }
-    uint32_t counts[2] = {records.LoneBreaks, records.CrGained};
-    uint32_t firsts[2] = {records.FirstLoneBreak, records.FirstCrGained};
+    LineTally tallies[2] = {records.LoneBreaks, records.CrGained};
     const char* how[2] = {judge->Lines.Break == '\r'
                               ? "CR only, not CR LF (an editor saved the dump that way)"
                               : "LF only, not CR LF (an editor saved the dump that way)",
@@ -1247,15 +1239,15 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     // A text may end in a CR of its own, which a decode writes before the line's CR LF: the
     // speech file beside the dump tells; without it, only a head saved so shows line ends
     // converted twice.
-    uint32_t head = NextLineEnd(walk->Bytes, 0, walk->Size);
-    bool told = records.CrGained == 0 || StandsAt(walk->Bytes, walk->Size, head, "\r\r\n") ||
-                SpeechFileTellsCrs(judge, records, &counts[1], &firsts[1]);
+    bool told = records.CrGained.Count == 0 ||
+                StandsAt(walk->Bytes, walk->Size, judge->HeadEnd, "\r\r\n") ||
+                SpeechFileTellsCrs(judge, records, &tallies[1]);
     for (int k = 0; k < 2; ++k) {
-        if (counts[k] > 0) {
+        if (tallies[k].Count > 0) {
             bool own = k == 1 && !told;
-            Find(judge, firsts[k], own,
-                 Plural(counts[k], "record line") +
-                     (counts[k] == 1 ? " from here ends in " : " from here end in ") +
+            Find(judge, tallies[k].FirstAt, own,
+                 Plural(tallies[k].Count, "record line") +
+                     (tallies[k].Count == 1 ? " from here ends in " : " from here end in ") +
                      (own ? "CR CR LF: the rebuild keeps each CR as the "
                             "last byte of its text, as a decode writes a text that ends in CR "
                             "(unless line ends were converted twice, which the speech file, not "
@@ -1265,13 +1257,13 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     std::string spc = WithEnding(judge->Name, "spc");
     // Once per dump: an editor does it to every such text.
-    if (records.EvenedOut > 0) {
-        uint32_t lines = records.EvenedOut + records.EvenedOutTranslated;
+    if (records.EvenedOut.Count > 0) {
+        const LineTally& translated = records.EvenedOutTranslated;
+        uint32_t lines = records.EvenedOut.Count + translated.Count;
         bool one = lines == 1;
         Find(judge,
-             records.EvenedOutTranslated > 0
-                 ? std::min(records.FirstEvenedOut, records.FirstEvenedOutTranslated)
-                 : records.FirstEvenedOut,
+             translated.Count > 0 ? std::min(records.EvenedOut.FirstAt, translated.FirstAt)
+                                  : records.EvenedOut.FirstAt,
              false,
              Plural(lines, "record line") + " from here " + (one ? "shows" : "show") +
                  " a text of " + spc +
@@ -1281,20 +1273,20 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                  " without those bytes (edit the dump in an editor that keeps line ends as they "
                  "are)");
     }
-    if (records.CrTakenForLineEnd > 0) {
-        bool one = records.CrTakenForLineEnd == 1;
-        Find(judge, records.FirstCrTakenForLineEnd, false,
-             Plural(records.CrTakenForLineEnd, "record line") + " from here " +
+    if (records.CrTakenForLineEnd.Count > 0) {
+        bool one = records.CrTakenForLineEnd.Count == 1;
+        Find(judge, records.CrTakenForLineEnd.FirstAt, false,
+             Plural(records.CrTakenForLineEnd.Count, "record line") + " from here " +
                  (one ? "shows" : "show") + " a text of " + spc +
                  " that ends in a CR there, which before the LF this dump's lines end in reads as "
                  "a CR LF line end: the rebuild writes " +
                  (one ? "that text" : "each such text") +
                  " without its CR (save the dump with CR LF line ends)");
     }
-    if (records.Replaced > 0) {
-        Find(judge, records.FirstReplaced, false,
-             Plural(records.Replaced, "record line") +
-                 (records.Replaced == 1 ? " from here holds" : " from here hold") +
+    if (records.Replaced.Count > 0) {
+        Find(judge, records.Replaced.FirstAt, false,
+             Plural(records.Replaced.Count, "record line") +
+                 (records.Replaced.Count == 1 ? " from here holds" : " from here hold") +
                  " U+FFFD, though " + spc +
                  " holds none: an editor that read the dump in another encoding than the game's "
                  "put it where it could not read a byte, and the rebuild writes it into the game "
@@ -1334,6 +1326,7 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
     }
     const DumpWalk start = walk;
     Judge judge = {name, &walk, CountLinesOf(walk.Bytes, walk.Size), result};
+    judge.HeadEnd = NextLineEnd(walk.Bytes, 0, walk.Size);
     if (!walk.StartFound) {
         Find(&judge, UINT32_MAX, false,
              NotADump(walk.Utf16) +

@@ -362,23 +362,21 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
                                        "with, or --encoding utf-8 if its texts are UTF-8)");
                 return false;
             }
-            std::string id;
             if (original != NULL && !notUtf8 && !asUtf8) {
+                std::string id;
                 AppendCatalogueText(BytesOf(entry), e.Id, &id);
-            }
-            if (!id.empty() && ShowsEscapesUnread(id, *original)) {
                 PrintProblem(Where(entry).c_str(),
-                             e.Context + ": the entry's msgid shows a control byte of the text "
-                                         "as a backslash and a letter (\\f, say), as a tool "
-                                         "that does not read gettext's \\a \\b \\v \\f "
-                                         "saves it (polib, say); the text is kept (translate it "
-                                         "in a tool that keeps such a msgid as exported)");
-            } else if (original != NULL && !notUtf8 && !asUtf8) {
-                PrintProblem(Where(entry).c_str(),
-                             e.Context + ": the entry's msgid is no longer the text of the "
-                                         "speech file (the game was patched, or the catalogue "
-                                         "exported with another --encoding?); the text is kept "
-                                         "(export again and msgmerge)");
+                             e.Context +
+                                 (ShowsEscapesUnread(id, *original)
+                                      ? ": the entry's msgid shows a control byte of the text as "
+                                        "a backslash and a letter (\\f, say), as a tool that "
+                                        "does not read gettext's \\a \\b \\v \\f saves it "
+                                        "(polib, say); the text is kept (translate it in a tool "
+                                        "that keeps such a msgid as exported)"
+                                      : ": the entry's msgid is no longer the text of the speech "
+                                        "file (the game was patched, or the catalogue exported "
+                                        "with another --encoding?); the text is kept (export "
+                                        "again and msgmerge)"));
             } else if (!EncodingHinted) {
                 // No msgid can match such a text: said once per file, not once per entry.
                 PrintProblem(name, "record " + std::to_string(record.LineNumber) +

@@ -358,10 +358,13 @@ bool LooksLikeRecordLine(const uint8_t* bytes, uint32_t p, uint32_t end, uint32_
     bool bracket = p < end && (memchr("])>}", bytes[p], 4) != NULL || bytes[p] >= 0x80);
     // "Line 3 is odd" and "Version: 2]" are a translator's words; so is "[TODO:2024]" where
     // no record of that number can be lost.
-    // A dump shows four digits, so 0000 follows 9999.
-    bool inRange = high - low >= 10000 || (number + 10000 - low % 10000) % 10000 < high - low;
-    return count > 0 &&
-           ((line && (colon || bracket)) || (colon && bracket && count == 4 && inRange));
+    return count > 0 && ((line && (colon || bracket)) ||
+                         (colon && bracket && count == 4 && ShownInRange(number, low, high)));
+}
+
+bool ShownInRange(uint32_t shown, uint32_t low, uint32_t high)
+{
+    return high - low >= 10000 || (shown + 10000 - low % 10000) % 10000 < high - low;
 }
 
 uint32_t NextLineEnd(const uint8_t* bytes, uint32_t p, uint32_t to)

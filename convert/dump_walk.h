@@ -91,6 +91,10 @@ bool FindFileNameValue(const uint8_t* bytes, uint32_t size, uint32_t* at, uint32
 // Where `word` next stands from p on, before `end`, in any case; or `end`.
 uint32_t FindWord(const uint8_t* bytes, uint32_t end, uint32_t p, const char* word);
 
+// Whether a record number as a dump shows it (four digits, so 0000 follows 9999) is one of
+// the numbers in [low, high), high >= low.
+bool ShownInRange(uint32_t shown, uint32_t low, uint32_t high);
+
 // Whether the line [p, end) reads like a record line to a person: "[LINE:0001]" with its
 // letters in another case, blanks put inside, its bracket or colon lost, mistyped
 // ("[LINE;0001)") or made full-width by an editor, or its word translated ("[LIGNE:0001]": a
