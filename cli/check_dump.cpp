@@ -90,7 +90,13 @@ struct Judge {
     std::unordered_set<uint64_t> SpeechOwnBreaks = {};
     uint32_t SpeechFirst = 1, SpeechLast = 0; // its record numbers, in sequence (none: empty)
     bool SpeechReplacement = false;           // a text there holds U+FFFD
-    uint32_t HeadEnd = 0;                     // where the dump's first line ends
+    int SpeechHeadRead = 0;                   // its head alone: 1 read, -1 none stands
+    SpeechHeader SpeechHead = {};
+    // Its first texts, unmasked, by the number a dump shows: enough to tell a dump an editor
+    // saved in another encoding, without holding a large file.
+    int SpeechStartRead = 0;
+    std::unordered_map<uint32_t, std::string> SpeechStartTexts = {};
+    uint32_t HeadEnd = 0; // where the dump's first line ends
     // Where a repaired dump's line last asked for starts as read.
     uint32_t OriginalLine = 0;
     uint32_t OriginalAt = 0;
@@ -449,6 +455,129 @@ static bool ReadSpeechFileBeside(const char* dump, uint8_t** bytes, uint32_t* si
            ReadWholeSideFile(speech.c_str(), bytes, size) == LOAD_OK && *size >= SPEECH_HEADER_SIZE;
 }
 
+// The head of the speech file beside the dump (its name, ending in .spc), read once, alone: a
+// dump's values are judged against it whatever its texts. False where none stands.
+static bool ReadSpeechHead(Judge* judge)
+{
+    if (judge->SpeechHeadRead == 0) {
+        std::string speech = WithEnding(judge->Name, "spc");
+        uint8_t head[SPEECH_HEADER_SIZE];
+        uint32_t have = 0;
+        bool read = FileStands(speech.c_str()) &&
+                    ReadFilePart(speech.c_str(), false, head, sizeof head, &have) &&
+                    have == sizeof head;
+        judge->SpeechHeadRead = read ? 1 : -1;
+        judge->SpeechHead = read ? ReadSpeechHeader(head) : SpeechHeader();
+    }
+    return judge->SpeechHeadRead > 0;
+}
+
+// Whether the dump shows the HEADER and LINECOUNT values of the speech file beside it, or none
+// stands to tell. A LINECOUNT past four digits no dump shows.
+static bool ShowsSpeechHead(Judge* judge)
+{
+    const SpeechHeader& head = judge->SpeechHead;
+    return !ReadSpeechHead(judge) || ((StoredHeaderByte & 0xFF) == head.HeaderByte &&
+                                      (head.LineCount > 9999 || StoredLineCount == head.LineCount));
+}
+
+// A dump decoded from another version of the speech file beside it, before a game patch, shows
+// another head: its rebuild would bring that version back over the patched one.
+static void JudgeVersion(Judge* judge)
+{
+    if (ShowsSpeechHead(judge)) {
+        return;
+    }
+    const SpeechHeader& head = judge->SpeechHead;
+    const DumpWalk* walk = judge->Walk;
+    std::string spc = WithEnding(judge->Name, "spc");
+    bool header = (StoredHeaderByte & 0xFF) != head.HeaderByte;
+    std::string values = header ? "HEADER " + std::to_string(head.HeaderByte) + ", not " +
+                                      std::to_string(StoredHeaderByte & 0xFF)
+                                : "";
+    if (head.LineCount <= 9999 && StoredLineCount != head.LineCount) {
+        values += (header ? ", and LINECOUNT " : "LINECOUNT ") + std::to_string(head.LineCount) +
+                  ", not " + std::to_string(StoredLineCount);
+    }
+    Find(judge, header ? walk->Header.KeywordAt : walk->LineCount.KeywordAt, false,
+         spc + " beside the dump has " + values +
+             ": the dump was decoded from another version of it (before a game patch?), which "
+             "the rebuild would bring back (decode a copy of " +
+             spc + " in another folder and carry the translation over)");
+}
+
+// Whether the speech file beside the dump ends in the side data's bytes, as the one a decode
+// wrote them from does; true where none stands to tell.
+static bool SpeechFileEndsIn(Judge* judge, const uint8_t* bytes, uint32_t size)
+{
+    std::string speech = WithEnding(judge->Name, "spc");
+    if (!FileStands(speech.c_str())) {
+        return true;
+    }
+    std::vector<uint8_t> end(size);
+    uint32_t have = 0;
+    return ReadFilePart(speech.c_str(), true, end.data(), size, &have) && have == size &&
+           memcmp(end.data(), bytes, size) == 0;
+}
+
+// The text of this number among the first megabyte of the speech file beside the dump, or NULL.
+static const std::string* SpeechStartText(Judge* judge, uint32_t number)
+{
+    if (judge->SpeechStartRead == 0) {
+        judge->SpeechStartRead = 1;
+        std::string speech = WithEnding(judge->Name, "spc");
+        std::vector<uint8_t> bytes(1 << 20);
+        uint32_t have = 0;
+        if (FileStands(speech.c_str()) &&
+            ReadFilePart(speech.c_str(), false, bytes.data(), (uint32_t)bytes.size(), &have) &&
+            have >= SPEECH_HEADER_SIZE) {
+            SpeechWalk walk;
+            SpeechRecord record;
+            StartSpeechWalk(&walk, bytes.data(), have);
+            while (NextSpeechRecord(&walk, &record)) {
+                std::string text(record.TextLength, '\0');
+                MaskBytes((uint8_t*)&text[0], bytes.data() + walk.RecordStart + RECORD_HEAD_SIZE,
+                          record.TextLength);
+                judge->SpeechStartTexts.insert({record.LineNumber % 10000u, text});
+            }
+        }
+    }
+    auto found = judge->SpeechStartTexts.find(number);
+    return found == judge->SpeechStartTexts.end() ? NULL : &found->second;
+}
+
+// Whether the text is the speech file's text of its number in another encoding: converted from
+// the game's to UTF-8, or from UTF-8 to another, as an editor saves a whole dump. *game and
+// *saved get the two; of several encodings that convert the text alike, the first.
+static bool ShowsTextReencoded(Judge* judge, uint32_t number, const uint8_t* text, uint32_t length,
+                               TextEncoding* game, TextEncoding* saved)
+{
+    const std::string* own = SpeechStartText(judge, number);
+    std::string shown((const char*)text, length);
+    if (own == NULL || *own == shown ||
+        std::all_of(own->begin(), own->end(), [](char c) { return (uint8_t)c < 0x80; })) {
+        return false;
+    }
+    bool ownUtf8 = IsValidUtf8((const uint8_t*)own->data(), (uint32_t)own->size());
+    if (ownUtf8 == IsValidUtf8(text, length)) {
+        return false;
+    }
+    for (int e = ENCODING_UTF8 + 1; e < ENCODING_COUNT; ++e) {
+        std::string converted;
+        const std::string* utf8 =
+            ownUtf8 ? NULL : GameTextAsUtf8((TextEncoding)e, *own, &converted);
+        if (ownUtf8 ? EncodeGameText((TextEncoding)e, (const uint8_t*)own->data(),
+                                     (uint32_t)own->size(), &converted) &&
+                          converted == shown
+                    : utf8 != NULL && *utf8 == shown) {
+            *game = ownUtf8 ? ENCODING_UTF8 : (TextEncoding)e;
+            *saved = ownUtf8 ? (TextEncoding)e : ENCODING_UTF8;
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether U+FFFD, which an editor puts where it cannot read a byte, stands in the text.
 static bool HoldsReplacement(const uint8_t* text, uint32_t length, uint8_t mask)
 {
@@ -588,6 +717,8 @@ struct RecordJudgement {
     LineTally EvenedOut;           // whose texts' own CRs or LFs an editor made line ends
     LineTally EvenedOutTranslated; // ... translated ones, or a translator's blank line
     LineTally CrTakenForLineEnd;   // whose texts' own CR a dump saved with LF makes a CR LF
+    LineTally Reencoded;           // showing a text of the speech file in another encoding
+    TextEncoding Game, Saved;      // ... the first: its own, and the one shown
     bool TextChanged;              // by the repair pass
 };
 
@@ -895,6 +1026,13 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         !judge->SpeechReplacement) {
         Tally(&records->Replaced, line.LineAt);
     }
+    TextEncoding game = ENCODING_UTF8, saved = ENCODING_UTF8;
+    if (ShowsTextReencoded(judge, line.LineNumber, bytes + line.TextStart, line.Length, &game,
+                           &saved)) {
+        records->Game = records->Reencoded.Count == 0 ? game : records->Game;
+        records->Saved = records->Reencoded.Count == 0 ? saved : records->Saved;
+        Tally(&records->Reencoded, line.LineAt);
+    }
     // A CR before the line's CR LF shows in no editor, but is the text's last byte.
     bool crGained =
         endsInCrLf && line.Length > 0 && bytes[line.TextStart + line.Length - 1] == '\r';
@@ -1067,16 +1205,22 @@ static void JudgeUnusedSideData(Judge* judge, uint32_t closingAt)
     std::string unused = UnusedSideData(judge->Name, &earlier);
     std::string ext = WithEnding(judge->Name, "ext");
     std::string spc = WithEnding(judge->Name, "spc");
+    // A decode marks a tail too short for a record's head so, a longer one in capitals.
+    uint8_t end[SHORT_TAIL_LIMIT + 1];
+    uint32_t have = 0;
+    bool shortTail =
+        ReadFilePart(ext.c_str(), true, end, sizeof end, &have) && have <= SHORT_TAIL_LIMIT;
     if (earlier) {
         Find(judge, closingAt, true,
              unused + ", and " + spc + " has no tail: " + ext +
                  " is an earlier version's side data, which the rebuild leaves out (delete it)");
     } else if (!unused.empty()) {
         Find(judge, closingAt, false,
-             unused +
-                 ": the rebuilt file would lack that tail (put back its " MARKER_BRACKET
-                 "Unknown DATA" MARKER_BRACKET " line before the closing line, or delete " +
-                 ext + " if " + spc + " has no tail)");
+             unused + ": the rebuilt file would lack that tail (put back its " +
+                 (shortTail ? MARKER_BRACKET "Unknown DATA" MARKER_BRACKET
+                            : MARKER_BRACKET "UNKNOWN DATA" MARKER_BRACKET) +
+                 " line before the closing line, or delete " + ext + " if " + spc +
+                 " has no tail)");
     }
 }
 
@@ -1142,6 +1286,15 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
                              "not [:::::]Unknown DATA[:::::]") +
                 ": a retyped marker, or another version's side data?";
         }
+    }
+    // A dump of this version may still sit beside another version's side data.
+    if (problem.empty() && loaded == LOAD_OK && markerShown && size > 0 && ShowsSpeechHead(judge) &&
+        !SpeechFileEndsIn(judge, bytes, size)) {
+        std::string spc = WithEnding(judge->Name, "spc");
+        problem = sideData + " (" + Plural(size, "byte") + ") is not how " + spc +
+                  " beside the dump ends: the rebuilt file would end in another version's tail "
+                  "(decode a copy of " +
+                  spc + " in another folder and take its side data)";
     }
     free(bytes);
     if (!problem.empty()) {
@@ -1290,7 +1443,23 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
                  " U+FFFD, though " + spc +
                  " holds none: an editor that read the dump in another encoding than the game's "
                  "put it where it could not read a byte, and the rebuild writes it into the game "
-                 "(decode again, and open the dump in the game's encoding, such as Shift_JIS)");
+                 "(decode a copy of " +
+                 spc +
+                 " in another folder, open that dump in the game's encoding, such as Shift_JIS, "
+                 "and carry the translation over)");
+    }
+    if (records.Reencoded.Count > 0) {
+        bool one = records.Reencoded.Count == 1;
+        std::string game = TextEncodingName(records.Game);
+        std::string saved = TextEncodingName(records.Saved);
+        Find(judge, records.Reencoded.FirstAt, false,
+             Plural(records.Reencoded.Count, "record line") + " from here " +
+                 (one ? "shows a text" : "show texts") + " of " + spc + " converted from " + game +
+                 " to " + saved +
+                 " (an editor saved the dump in another encoding than the game's): the rebuild "
+                 "writes each such text in " +
+                 saved + ", and the game reads it as " + game + " (open the dump as " + saved +
+                 " and save it as " + game + ")");
     }
     if (walk->Repaired && !records.TextChanged) {
         Find(judge, 0, true, "blanks an editor put into the markup are repaired; no text changes");
@@ -1339,10 +1508,14 @@ void JudgeDump(const char* name, const uint8_t* bytes, uint32_t size, DumpJudgem
         }
         // The values are judged once the walk knows where the first record line stands.
         JudgeRecords(&judge, &walk);
+        uint32_t problems = judge.ProblemsFound;
         JudgeValue(&judge, walk.Header, "HEADER", StoredHeaderByte & 0xFF, &HeaderFrom,
                    "a header is one byte, 0 to 255, of at most four digits");
         JudgeValue(&judge, walk.LineCount, "LINECOUNT", StoredLineCount, &LineCountFrom,
                    "only four digits and no sign are read");
+        if (judge.ProblemsFound == problems) {
+            JudgeVersion(&judge);
+        }
     }
     // Blanked markup behind a byte-order mark is not repaired, which the translator hears of
     // first; what is left is judged on the dump saved without the mark, which is repaired. The

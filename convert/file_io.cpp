@@ -382,7 +382,7 @@ uint32_t ReadComparedHead(const OutputFile* output, uint8_t* bytes, uint32_t cap
     return have;
 }
 
-bool ReadFileEnd(const char* name, uint8_t* bytes, uint32_t capacity, uint32_t* have)
+bool ReadFilePart(const char* name, bool last, uint8_t* bytes, uint32_t capacity, uint32_t* have)
 {
     SystemFile file;
     uint64_t size = 0;
@@ -392,7 +392,7 @@ bool ReadFileEnd(const char* name, uint8_t* bytes, uint32_t capacity, uint32_t* 
     }
     uint32_t want = size > capacity ? capacity : (uint32_t)size;
     uint32_t got = 1;
-    bool read = SystemSeek(file, size - want);
+    bool read = SystemSeek(file, last ? size - want : 0);
     while (read && *have < want && got != 0) {
         read = SystemRead(file, bytes + *have, want - *have, &got);
         *have += got;

@@ -124,9 +124,9 @@ bool PublishBytes(const char* name, const void* bytes, uint64_t size);
 // existing dump's head says); 0 when there are none or they cannot be read.
 uint32_t ReadComparedHead(const OutputFile* output, uint8_t* bytes, uint32_t capacity);
 
-// The last bytes, up to capacity, of a regular file (whether an existing dump ends in a tail
-// marker), *have of them; none when no file stands. False when they cannot be read.
-bool ReadFileEnd(const char* name, uint8_t* bytes, uint32_t capacity, uint32_t* have);
+// The first or last bytes, up to capacity, of a regular file (whether an existing dump ends in a
+// tail marker), *have of them; none when no file stands. False when they cannot be read.
+bool ReadFilePart(const char* name, bool last, uint8_t* bytes, uint32_t capacity, uint32_t* have);
 
 // A whole small file read into memory the caller frees (side data that check looks at).
 LoadResult ReadWholeSideFile(const char* name, uint8_t** bytes, uint32_t* size);

@@ -144,7 +144,7 @@ static bool DumpShowsTail(const char* name, bool* shows)
     uint8_t end[256];
     uint32_t size = 0;
     *shows = false;
-    if (!ReadFileEnd(name, end, sizeof end, &size)) {
+    if (!ReadFilePart(name, true, end, sizeof end, &size)) {
         ReportProblem(PROBLEM_READ_FAILED, name);
         return false;
     }
@@ -189,10 +189,7 @@ static bool WriteDumpFiles(const uint8_t* bytes, uint32_t size, const char* dump
     if (dump == NULL) {
         return false;
     }
-    SpeechHeader header;
-    header.HeaderByte = bytes[0];
-    PackLittleEndian(bytes[1], bytes[2], bytes[3], bytes[4]);
-    header.LineCount = FieldValue;
+    SpeechHeader header = ReadSpeechHeader(bytes);
     char headerByte[16];
     char lineCount[16];
     snprintf(headerByte, sizeof headerByte, "%d", (int)header.HeaderByte);

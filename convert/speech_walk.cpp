@@ -21,6 +21,15 @@ bool HoldsSpeechHead(uint32_t size)
     return true;
 }
 
+SpeechHeader ReadSpeechHeader(const uint8_t* bytes)
+{
+    SpeechHeader header;
+    header.HeaderByte = bytes[0];
+    PackLittleEndian(bytes[1], bytes[2], bytes[3], bytes[4]);
+    header.LineCount = FieldValue;
+    return header;
+}
+
 void StartSpeechWalk(SpeechWalk* walk, const uint8_t* bytes, uint32_t size)
 {
     *walk = SpeechWalk(); // no record taken, none expected, no tail

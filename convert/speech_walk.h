@@ -31,6 +31,9 @@ inline bool FollowsInSequence(bool started, uint32_t expected, uint16_t number)
 // Whether `size` bytes can hold a speech file's head; when not, the input is reported too short.
 bool HoldsSpeechHead(uint32_t size);
 
+// The head of a speech file; the caller has made sure its SPEECH_HEADER_SIZE bytes are there.
+SpeechHeader ReadSpeechHeader(const uint8_t* bytes);
+
 // Starts at the first record; the caller has made sure the head is there.
 void StartSpeechWalk(SpeechWalk* walk, const uint8_t* bytes, uint32_t size);
 
