@@ -501,9 +501,11 @@ static void JudgeVersion(Judge* judge)
     }
     Find(judge, header ? walk->Header.KeywordAt : walk->LineCount.KeywordAt, false,
          spc + " beside the dump has " + values +
-             ": the dump was decoded from another version of it (before a game patch?), which "
-             "the rebuild would bring back (decode a copy of " +
-             spc + " in another folder and carry the translation over)");
+             ": the dump shows another version of it (decoded before a game patch?), which the "
+             "rebuild writes (if " +
+             spc +
+             " is the patched one, decode a copy of it in another folder and carry the "
+             "translation over)");
 }
 
 // Whether the speech file beside the dump ends in the side data's bytes, as the one a decode

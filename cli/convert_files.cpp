@@ -328,6 +328,26 @@ FileOutcome RebuildFile(const char* name)
     }
     // Each of the rest is said: one does not hide another.
     FileOutcome outcome = carried ? FILE_FINDINGS : FILE_DONE;
+    if (LastConversion.MarkBlockedRepair) {
+        PrintProblem(name, "the dump starts with a byte-order mark, so the blanks an editor put "
+                           "into its markup were not repaired: " +
+                               std::string(LastConversion.OutputName) +
+                               " may hold what the rebuild misread (save the dump as UTF-8 "
+                               "without a byte-order mark; check tells what)");
+        outcome = FILE_FINDINGS;
+    }
+    if (LastConversion.RecordLinesUnread > 0) {
+        bool one = LastConversion.RecordLinesUnread == 1;
+        PrintProblem(name, Plural(LastConversion.RecordLinesUnread, "line") +
+                               (one ? " that reads" : " that read") + " like a record line " +
+                               (one ? "stands" : "stand") +
+                               " where the rebuild does not read (before the first record line, "
+                               "or after the closing or tail marker line): " +
+                               LastConversion.OutputName + " holds " +
+                               (one ? "no record from it" : "no record from them") +
+                               " (check tells where)");
+        outcome = FILE_FINDINGS;
+    }
     if (LastConversion.TextsCut > 0) {
         bool one = LastConversion.TextsCut == 1;
         std::string record = RecordName(LastConversion.FirstCutRecord);

@@ -129,6 +129,7 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
         return false;
     }
     snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
+    LastConversion.MarkBlockedRepair = walk->MarkBlocksRepair;
     LastConversion.HeaderCarried = !walk->Header.DigitsFound;
     LastConversion.LineCountCarried = !walk->LineCount.DigitsFound;
     HeadDoubled =
@@ -150,6 +151,10 @@ static bool WriteFromWalk(DumpWalk* walk, const char* dumpName)
         }
         LastConversion.ShortTail = walk->End != DUMP_UNSEQUENCED_MARKER;
         LastConversion.CutOff = walk->End == DUMP_CUT_OFF;
+        DumpUnreadPart unread;
+        FindUnreadPart(walk, &unread);
+        LastConversion.RecordLinesUnread =
+            unread.RecordLinesBefore.Count + unread.RecordLinesAfter.Count;
     } else {
         DumpUnreadPart unread;
         LastConversion.RecordsLeftOut =

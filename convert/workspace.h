@@ -104,7 +104,12 @@ struct ConversionReport {
     bool Repaired;        // rebuild: the dump went through the repair pass
     bool SideDataMissing; // rebuild: a tail marker asked for side data that is not there
     bool RecordsLeftOut;  // rebuild: a line count of 0 left the dump's records or tail out
-    bool CutOff;       // rebuild: no closing line; the last record's number went without its text
+    bool CutOff; // rebuild: no closing line; the last record's number went without its text
+    // rebuild: lines that read like record lines where it does not read (before the first
+    // record line, after the closing or tail marker line), and blanked markup a byte-order mark
+    // kept from its repair
+    uint32_t RecordLinesUnread;
+    bool MarkBlockedRepair;
     uint32_t TextsCut; // rebuild: texts a line break inside cut short, and the first one's number
     uint32_t FirstCutRecord;
     // rebuild: texts that end in the byte their line end left, the dump saved with LF or CR

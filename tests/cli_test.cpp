@@ -514,6 +514,13 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.ext stands beside the dump, but no tail marker follows its records: mod/a.spc was "
          "written without that tail",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}}},
+        // A tail too long to be a short one was marked in capitals.
+        {{{"a.txt", std::string(DUMP).erase(DUMP.find("[:::::]Unknown"), 28)},
+          {"a.ext", std::string("\x09\x00\x01\x00\x00\x00A", 7)}},
+         "check a.txt",
+         1,
+         "put back its [:::::]UNKNOWN DATA[:::::] line",
+         {}},
         // ... unless the speech file beside it has no tail either: an earlier version's.
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[:::::]Unknown"), 28)},
           {"a.ext", "\x01\x02"},
@@ -1028,6 +1035,19 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "a.txt: line 5: \"LINE:0001]Hi\" stands before the first record line: the rebuild "
          "never reads it (a record line starts with",
+         {}},
+        // The rebuild itself says what it could not read.
+        {{{"a.txt", "\xEF\xBB\xBF[:::::] Speech START [:::::]" + DUMP.substr(26)},
+          {"a.ext", "\x01\x02"}},
+         "rebuild a.txt",
+         1,
+         "a.txt: the dump starts with a byte-order mark, so the blanks an editor put into its "
+         "markup were not repaired: mod/a.spc may hold what the rebuild misread",
+         {}},
+        {{{"a.txt", "LINE:0000]x\r\n" + DUMP + "\r\n[LINE:0003]late"}, {"a.ext", "\x01\x02"}},
+         "rebuild a.txt",
+         1,
+         "a.txt: 2 lines that read like a record line stand where the rebuild does not read",
          {}},
         {{{"a.txt", "\xEF\xBB\xBF[:::::] Speech START [:::::]" +
                         std::string(DUMP)
