@@ -4,6 +4,7 @@
 #include "file_system.h"
 #include "workspace.h"
 
+#include <algorithm>
 #include <string.h>
 
 uint32_t CurrentFileNameLength()
@@ -96,8 +97,21 @@ void BuildSideDataNames(const char* dumpName, char* first, char* second)
 {
     size_t length = strlen(dumpName);
     size_t stem = length >= 3 ? length - 3 : 0;
-    size_t taken = stem < 5 ? stem : 5;
-    memcpy(first, dumpName + stem - taken, taken);
+    size_t start = stem < 5 ? 0 : stem - 5;
+    // The short name stands in the current folder: a folder's name before it is dropped, and so
+    // is the second byte of a character cut in two ("\x95\x5C", Shift_JIS for a kanji, would
+    // read as a separator and lead to the drive's root).
+    for (size_t k = 0; k < stem; ++k) {
+        if (IsDirectorySeparator(dumpName[k])) {
+            start = std::max(start, k + 1);
+        } else if (SystemLeadByte(dumpName[k]) && k + 1 < length) {
+            start = k + 1 == start ? k + 2 : start;
+            ++k;
+        }
+    }
+    start = std::min(start, stem);
+    size_t taken = stem - start;
+    memcpy(first, dumpName + start, taken);
     memcpy(first + taken, "ext", 4);
     memcpy(second, dumpName, length + 1);
     memcpy(second + length - 3, "ext", 3);

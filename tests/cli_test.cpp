@@ -514,6 +514,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "a.ext stands beside the dump, but no tail marker follows its records: mod/a.spc was "
          "written without that tail",
          {{"mod/a.spc", BuildSpeechFile(3, 2, {{1, "Hi"}, {2, "yo"}})}}},
+        // The short name stands in the current folder, whatever folder the dump's name gives.
+        {{{"d", "/"}, {"d/a.txt", DUMP}, {"d/a.ext", "\x01\x02"}, {"a.ext", "\x07"}},
+         "rebuild d/a.txt",
+         1,
+         "d/a.txt: spliced a.ext, not this dump's own d/a.ext",
+         {}},
         // A tail too long to be a short one was marked in capitals.
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[:::::]Unknown"), 28)},
           {"a.ext", std::string("\x09\x00\x01\x00\x00\x00A", 7)}},
