@@ -387,42 +387,52 @@ bool SystemOpenFolderLock(const char* folder, FolderLock* lock)
 {
     lock->Held = false;
     lock->Handle = 0;
-    char full[MAX_PATH];
-    char path[MAX_PATH];
-    DWORD length = GetFullPathNameA(folder, MAX_PATH, full, NULL);
+    // The wide calls: the "A" ones give a folder named outside the ANSI code page ("Łukasz"
+    // under Windows-1252) a best-fit path that does not exist.
+    wchar_t given[MAX_PATH];
+    wchar_t full[MAX_PATH];
+    wchar_t path[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, folder, -1, given, MAX_PATH) == 0) {
+        return Fail();
+    }
+    DWORD length = GetFullPathNameW(given, MAX_PATH, full, NULL);
     if (length == 0 || length >= MAX_PATH) {
         return length == 0 ? Fail() : (SystemError = ENAMETOOLONG, false);
     }
     // Short 8.3 names and the long name of a folder are one folder.
-    length = GetLongPathNameA(full, path, MAX_PATH);
+    length = GetLongPathNameW(full, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return Fail();
     }
-    while (length > 3 && (path[length - 1] == '\\' || path[length - 1] == '/')) {
+    while (length > 3 && (path[length - 1] == L'\\' || path[length - 1] == L'/')) {
         path[--length] = 0;
     }
-    int folded = LCMapStringA(LOCALE_INVARIANT, LCMAP_UPPERCASE, path, (int)length + 1, lock->Key,
-                              (int)sizeof lock->Key);
-    if (folded == 0) {
+    wchar_t upper[MAX_PATH];
+    if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, path, (int)length + 1, upper, MAX_PATH) ==
+        0) {
         return Fail();
+    }
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (const wchar_t* c = upper; *c != 0; ++c) {
+        hash = (hash ^ (uint16_t)*c) * 1099511628211ull;
+    }
+    // The key orders the locks a process takes; a path too long for it in UTF-8 goes by its hash.
+    if (WideCharToMultiByte(CP_UTF8, 0, upper, -1, lock->Key, (int)sizeof lock->Key, NULL, NULL) ==
+        0) {
+        snprintf(lock->Key, sizeof lock->Key, "#%016llx", (unsigned long long)hash);
     }
     // Mutex names may not hold a backslash, and are at most MAX_PATH long; a long path stands in
     // by its hash, where two folders sharing one only take turns needlessly.
-    char name[MAX_PATH];
-    if (strlen(lock->Key) < 200) {
-        snprintf(name, sizeof name, "Local\\QuillmarshSPC folder %s", lock->Key);
-        for (char* c = name + 6; *c != 0; ++c) {
-            *c = *c == '\\' ? '/' : *c;
+    wchar_t name[MAX_PATH];
+    if (wcslen(upper) < 200) {
+        swprintf(name, MAX_PATH, L"Local\\QuillmarshSPC folder %ls", upper);
+        for (wchar_t* c = name + 6; *c != 0; ++c) {
+            *c = *c == L'\\' ? L'/' : *c;
         }
     } else {
-        uint64_t hash = 14695981039346656037ull; // FNV-1a
-        for (const char* c = lock->Key; *c != 0; ++c) {
-            hash = (hash ^ (uint8_t)*c) * 1099511628211ull;
-        }
-        snprintf(name, sizeof name, "Local\\QuillmarshSPC folder #%016llx",
-                 (unsigned long long)hash);
+        swprintf(name, MAX_PATH, L"Local\\QuillmarshSPC folder #%016llx", (unsigned long long)hash);
     }
-    HANDLE mutex = CreateMutexA(NULL, FALSE, name);
+    HANDLE mutex = CreateMutexW(NULL, FALSE, name);
     if (mutex == NULL) {
         return Fail();
     }

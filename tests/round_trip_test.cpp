@@ -6,6 +6,10 @@
 
 #include <random>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 // A text that, unmasked, holds no CR LF pair, "[LINE:" or "[:::::": drawn from bytes
@@ -100,5 +104,24 @@ TEST_F(ScratchDirectoryTest, OrdinarySpeechFilesOfAnyNameRoundTripByteForByte)
         ASSERT_EQ(std::string(CurrentFileName), stem + "spc");
     }
 }
+
+#ifdef _WIN32
+// The "A" calls reach files in a folder named outside the ANSI code page ("\u0141ukasz" under
+// Windows-1252) by relative names: conversions there work as anywhere.
+TEST_F(ScratchDirectoryTest, ConversionsWorkInAFolderNamedOutsideTheAnsiCodePage)
+{
+    ASSERT_TRUE(CreateDirectoryW(L"\u0141ukasz", NULL));
+    ASSERT_TRUE(SetCurrentDirectoryW(L"\u0141ukasz"));
+    const std::string speech = BuildSpeechFile(3, 1, {{1, "Hi"}}, "\x01");
+    WriteFileBytes("a.spc", speech);
+    SetCurrentFileName("a.spc");
+    ConvertSpeechToText();
+    ASSERT_EQ(LastConversion.Problem, PROBLEM_NONE);
+    SetCurrentFileName("a.txt");
+    ConvertTextToSpeech();
+    ASSERT_EQ(LastConversion.Problem, PROBLEM_NONE);
+    EXPECT_EQ(ReadFileBytes("mod/a.spc"), speech);
+}
+#endif
 
 } // namespace
