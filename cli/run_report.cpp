@@ -320,6 +320,11 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
         if (report.SystemError == EISDIR || report.SystemError == EINVAL) {
             return "the side data " + file + " is not a regular file; nothing was written";
         }
+        if (report.SystemError == EFBIG) {
+            return "the side data " + file +
+                   " would make the rebuilt file 4 GiB less one byte or larger, more than a speech "
+                   "file can hold; nothing was written";
+        }
         return "the side data " + file + " cannot be read" + reason + "; nothing was written";
     }
     return "was not converted";

@@ -596,6 +596,14 @@ LoadResult AppendFileToOutput(OutputFile* output, const char* name, uint64_t* si
         output->Failed = true;
         return LOAD_FAILED;
     }
+    // No speech file reaches 4 GiB less one byte: a reader could not take it.
+    if (output->Produced + output->Staged + length >= UINT32_MAX) {
+        SystemClose(file);
+        SystemError = EFBIG;
+        ReportProblem(PROBLEM_SIDE_DATA_UNREADABLE, name);
+        output->Failed = true;
+        return LOAD_FAILED;
+    }
     uint32_t got = 1;
     while (!output->Failed && got != 0) {
         if (output->Staged == OUTPUT_STAGING_CAPACITY) {

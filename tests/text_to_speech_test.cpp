@@ -116,6 +116,11 @@ TEST_F(RebuildTest, SideDataIsLookedForUnderTheShortNameThenBesideTheDump)
     // On Windows, "com1.ext" (the short name of "telecom1.txt") is a device, and no file.
     WriteFileBytes("telecom1.ext", "TEL");
     EXPECT_EQ(Rebuild(dump, "telecom1.txt"), records + "TEL");
+    // Side data that would take the file to 4 GiB less one byte, which no reader takes, fails
+    // the rebuild before a byte of it is copied (a sparse file); the file that stood stays.
+    std::filesystem::resize_file("er01.ext", 0xFFFFFFFFull - records.size());
+    EXPECT_EQ(Rebuild(dump, "chapter01.txt"), records + "SHORT");
+    EXPECT_EQ(LastConversion.Problem, PROBLEM_SIDE_DATA_UNREADABLE);
 }
 
 } // namespace
