@@ -90,8 +90,6 @@ struct Judge {
     std::unordered_set<uint64_t> SpeechOwnBreaks = {};
     uint32_t SpeechFirst = 1, SpeechLast = 0; // its record numbers, in sequence (none: empty)
     bool SpeechReplacement = false;           // a text there holds U+FFFD
-    int SpeechHeadRead = 0;                   // its head alone: 1 read, -1 none stands
-    SpeechHeader SpeechHead = {};
     // Its first texts, unmasked, by the number a dump shows: enough to tell a dump an editor
     // saved in another encoding, without holding a large file.
     int SpeechStartRead = 0;
@@ -455,51 +453,66 @@ static bool ReadSpeechFileBeside(const char* dump, uint8_t** bytes, uint32_t* si
            ReadWholeSideFile(speech.c_str(), bytes, size) == LOAD_OK && *size >= SPEECH_HEADER_SIZE;
 }
 
-// The head of the speech file beside the dump (its name, ending in .spc), read once, alone: a
-// dump's values are judged against it whatever its texts. False where none stands.
-static bool ReadSpeechHead(Judge* judge)
+std::string SpeechHeadNotShown(const char* speech, uint32_t header, uint32_t lineCount)
 {
-    if (judge->SpeechHeadRead == 0) {
-        std::string speech = WithEnding(judge->Name, "spc");
-        uint8_t head[SPEECH_HEADER_SIZE];
-        uint32_t have = 0;
-        bool read = FileStands(speech.c_str()) &&
-                    ReadFilePart(speech.c_str(), false, head, sizeof head, &have) &&
-                    have == sizeof head;
-        judge->SpeechHeadRead = read ? 1 : -1;
-        judge->SpeechHead = read ? ReadSpeechHeader(head) : SpeechHeader();
+    uint8_t bytes[SPEECH_HEADER_SIZE];
+    uint32_t have = 0;
+    if (!FileStands(speech) || !ReadFilePart(speech, false, bytes, sizeof bytes, &have) ||
+        have < sizeof bytes) {
+        return "";
     }
-    return judge->SpeechHeadRead > 0;
+    SpeechHeader head = ReadSpeechHeader(bytes);
+    bool headerDiffers = (header & 0xFF) != head.HeaderByte;
+    std::string values = headerDiffers ? "HEADER " + std::to_string(head.HeaderByte) + ", not " +
+                                             std::to_string(header & 0xFF)
+                                       : "";
+    // A LINECOUNT past four digits no dump shows.
+    if (head.LineCount <= 9999 && lineCount != head.LineCount) {
+        values += (headerDiffers ? ", and LINECOUNT " : "LINECOUNT ") +
+                  std::to_string(head.LineCount) + ", not " + std::to_string(lineCount);
+    }
+    return values;
 }
 
-// Whether the dump shows the HEADER and LINECOUNT values of the speech file beside it, or none
-// stands to tell. A LINECOUNT past four digits no dump shows.
-static bool ShowsSpeechHead(Judge* judge)
+std::string DumpOfAnotherVersion(const char* dump, const char* speech)
 {
-    const SpeechHeader& head = judge->SpeechHead;
-    return !ReadSpeechHead(judge) || ((StoredHeaderByte & 0xFF) == head.HeaderByte &&
-                                      (head.LineCount > 9999 || StoredLineCount == head.LineCount));
+    uint8_t head[1024];
+    uint32_t have = 0;
+    if (!ReadFilePart(dump, false, head, sizeof head, &have)) {
+        return "";
+    }
+    // The values this run carries from one dump to the next stay as they were.
+    uint32_t carriedHeader = StoredHeaderByte;
+    uint32_t carriedLineCount = StoredLineCount;
+    // Only a head as a decode writes it, the HEADER line right after the FILENAME line, tells
+    // of another version: a value typed in elsewhere is an edit.
+    DumpWalk walk;
+    std::string values;
+    uint32_t at = 0;
+    uint32_t length = 0;
+    static const char between[] = MARKER_BRACKET DUMP_LINE_END MARKER_BRACKET;
+    if (StartDumpWalk(&walk, head, have) && walk.Header.DigitsFound && walk.LineCount.DigitsFound &&
+        FindFileNameValue(head, have, &at, &length) &&
+        walk.Header.KeywordAt == at + length + sizeof between - 1) {
+        values = SpeechHeadNotShown(speech, StoredHeaderByte, StoredLineCount);
+    }
+    EndDumpWalk(&walk);
+    StoredHeaderByte = carriedHeader;
+    StoredLineCount = carriedLineCount;
+    return values;
 }
 
 // A dump decoded from another version of the speech file beside it, before a game patch, shows
 // another head: its rebuild would bring that version back over the patched one.
 static void JudgeVersion(Judge* judge)
 {
-    if (ShowsSpeechHead(judge)) {
+    std::string spc = WithEnding(judge->Name, "spc");
+    std::string values = SpeechHeadNotShown(spc.c_str(), StoredHeaderByte, StoredLineCount);
+    if (values.empty()) {
         return;
     }
-    const SpeechHeader& head = judge->SpeechHead;
     const DumpWalk* walk = judge->Walk;
-    std::string spc = WithEnding(judge->Name, "spc");
-    bool header = (StoredHeaderByte & 0xFF) != head.HeaderByte;
-    std::string values = header ? "HEADER " + std::to_string(head.HeaderByte) + ", not " +
-                                      std::to_string(StoredHeaderByte & 0xFF)
-                                : "";
-    if (head.LineCount <= 9999 && StoredLineCount != head.LineCount) {
-        values += (header ? ", and LINECOUNT " : "LINECOUNT ") + std::to_string(head.LineCount) +
-                  ", not " + std::to_string(StoredLineCount);
-    }
-    Find(judge, header ? walk->Header.KeywordAt : walk->LineCount.KeywordAt, false,
+    Find(judge, values[0] == 'H' ? walk->Header.KeywordAt : walk->LineCount.KeywordAt, false,
          spc + " beside the dump has " + values +
              ": the dump shows another version of it (decoded before a game patch?), which the "
              "rebuild writes (if " +
@@ -555,11 +568,11 @@ static bool ShowsTextReencoded(Judge* judge, uint32_t number, const uint8_t* tex
                                TextEncoding* game, TextEncoding* saved)
 {
     const std::string* own = SpeechStartText(judge, number);
-    std::string shown((const char*)text, length);
-    if (own == NULL || *own == shown ||
+    if (own == NULL || (own->size() == length && memcmp(own->data(), text, length) == 0) ||
         std::all_of(own->begin(), own->end(), [](char c) { return (uint8_t)c < 0x80; })) {
         return false;
     }
+    std::string shown((const char*)text, length);
     bool ownUtf8 = IsValidUtf8((const uint8_t*)own->data(), (uint32_t)own->size());
     if (ownUtf8 == IsValidUtf8(text, length)) {
         return false;
@@ -1290,9 +1303,10 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
         }
     }
     // A dump of this version may still sit beside another version's side data.
-    if (problem.empty() && loaded == LOAD_OK && markerShown && size > 0 && ShowsSpeechHead(judge) &&
+    std::string spc = WithEnding(judge->Name, "spc");
+    if (problem.empty() && loaded == LOAD_OK && markerShown && size > 0 &&
+        SpeechHeadNotShown(spc.c_str(), StoredHeaderByte, StoredLineCount).empty() &&
         !SpeechFileEndsIn(judge, bytes, size)) {
-        std::string spc = WithEnding(judge->Name, "spc");
         problem = sideData + " (" + Plural(size, "byte") + ") is not how " + spc +
                   " beside the dump ends: the rebuilt file would end in another version's tail "
                   "(decode a copy of " +

@@ -289,9 +289,16 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
         return NotADump(report.Problem == PROBLEM_DUMP_IN_UTF16) + "; nothing written";
     case PROBLEM_OUTPUT_IS_INPUT:
         return "its output " + file + " would be the input itself; rename the input first";
-    case PROBLEM_OUTPUT_DIFFERS:
+    case PROBLEM_OUTPUT_DIFFERS: {
+        std::string values = DumpOfAnotherVersion(file.c_str(), name);
+        if (!values.empty()) {
+            return "exists and shows another version of " + std::string(name) + ", which has " +
+                   values + " (the game was patched?); left as it is: decode a copy of " + name +
+                   " in another folder and carry the translation over (--force replaces it)";
+        }
         return "exists and differs from a fresh decode of " + std::string(name) +
                " (edited?); left as it is (--force replaces it)";
+    }
     case PROBLEM_CANNOT_LOCK:
         return "the folder " + file + " cannot be locked for the conversion" + reason;
     case PROBLEM_CANNOT_SETTLE:

@@ -575,6 +575,14 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "quillmarsh: a.txt: exists and differs from a fresh decode of a.spc (edited?); left as "
          "it is (--force replaces it)",
          {{"a.txt", EDITED}}},
+        // A translated dump of the version before a patch.
+        {{{"a.spc", SPEECH},
+          {"a.txt", std::string(EDITED).replace(EDITED.find("HEADER: 3"), 9, "HEADER: 4")}},
+         "decode a.spc",
+         2,
+         "quillmarsh: a.txt: exists and shows another version of a.spc, which has HEADER 3, not "
+         "4 (the game was patched?)",
+         {}},
         {{{"a.spc", SPEECH}, {"a.txt", DUMP}, {"a.ext", "other"}},
          "decode a.spc",
          2,
