@@ -28,6 +28,7 @@ static std::string Place;   // of an entry: its reference,
 static std::string Context; // and its msgctxt
 static std::string Utf8;
 static OutputFile* Output; // a template written as its entries are found; NULL: gathered
+static const uint32_t CATALOGUE_TEXT_LIMIT = 256u << 20;
 
 // The entries of a loaded speech file, appended to Catalogue.
 static bool AppendEntries(const uint8_t* bytes, uint32_t size)
@@ -44,6 +45,17 @@ static bool AppendEntries(const uint8_t* bytes, uint32_t size)
         ReportProgress(walk.Position, size, &reported);
         if (record.TextLength == 0) {
             continue; // msgid "" is the catalogue's header
+        }
+        // Held unmasked and again escaped, a longer text would not fit a 32-bit program's
+        // memory beside its speech file; no game has one.
+        if (record.TextLength > CATALOGUE_TEXT_LIMIT) {
+            PrintProblem(ExportedName, "record " + std::to_string(record.LineNumber) + " is " +
+                                           std::to_string(record.TextLength) +
+                                           " bytes long, more than a catalogue entry may hold "
+                                           "(256 MiB); it is left out, and an import keeps it "
+                                           "as it is");
+            ExportWarned = true;
+            continue;
         }
         Unmasked.resize(record.TextLength);
         MaskBytes((uint8_t*)&Unmasked[0], bytes + walk.RecordStart + RECORD_HEAD_SIZE,

@@ -1275,6 +1275,21 @@ TEST_F(ScratchDirectoryTest, AReportThatCannotBeWrittenIsARunNotDone)
     close(readerGone[1]);
 }
 
+// A text too long for a catalogue entry in a 32-bit program's memory is left out, whatever
+// the machine, and never ends the program (a sparse file: only its head is read).
+TEST_F(ScratchDirectoryTest, ExportLeavesOutATextTooLongForAnEntry)
+{
+    const uint32_t length = (256u << 20) + 1;
+    std::string head = BuildSpeechFile(3, 2, {{1, "Hi"}}) + std::string("\x02\x00", 2);
+    head.append((const char*)&length, 4); // little-endian, as the format is
+    WriteFileBytes("a.spc", head);
+    std::filesystem::resize_file("a.spc", head.size() + length);
+    RunResult result = RunQuillmarsh("export a.spc");
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("record 2 is 268435457 bytes long"), std::string::npos) << result.Err;
+    EXPECT_NE(ReadFileBytes("a.pot").find("msgid \"Hi\""), std::string::npos);
+}
+
 // Same inputs, same order: the same files as the window's converters write, header values
 // carried from one dump to the next included.
 TEST_F(ScratchDirectoryTest, WritesWhatTheCoreWritesInTheSameOrder)
