@@ -837,7 +837,30 @@ bool MakeOutputFolder(const char* name)
         ReportProblem(PROBLEM_CANNOT_MAKE_FOLDER, name);
         return false;
     }
-    return true;
+    // A rebuild that found no folder there took no lock of it, and another conversion may work
+    // in it as soon as it stands: the lock is taken now. Taken last, out of the order of keys,
+    // it cannot deadlock: whoever holds it waits for no other folder without holding the
+    // current one, which this conversion holds.
+    HeldFolder held;
+    snprintf(held.Prefix, sizeof held.Prefix, "%s/", name);
+    if (InjectedFault() || !SystemOpenFolderLock(name, &held.Lock)) {
+        ReportProblem(PROBLEM_CANNOT_LOCK, name);
+        return false;
+    }
+    for (int k = 0; k < HeldFolderCount; ++k) {
+        if (strcmp(HeldFolders[k].Lock.Key, held.Lock.Key) == 0) {
+            SystemReleaseFolderLock(&held.Lock); // held already, under this name or another
+            return true;
+        }
+    }
+    if (HeldFolderCount == (int)(sizeof HeldFolders / sizeof HeldFolders[0]) || InjectedFault() ||
+        !SystemTakeFolderLock(&held.Lock, held.Prefix)) {
+        SystemReleaseFolderLock(&held.Lock);
+        ReportProblem(PROBLEM_CANNOT_LOCK, name);
+        return false;
+    }
+    HeldFolders[HeldFolderCount++] = held;
+    return SettleFolder(held.Prefix);
 }
 
 void MaskBytes(uint8_t* target, const uint8_t* source, uint32_t count)

@@ -85,8 +85,8 @@ enum FolderUse { INPUT_FOLDER, INPUT_AND_CURRENT_FOLDER, NO_FOLDER };
 bool ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders);
 
 // A file read whole beside the conversions, and kept while they run (the catalogues an import
-// reads): mapped when large. False, with the problem reported, when it cannot be read. Another
-// program cutting it short meanwhile makes the conversions fail rather than end the process.
+// reads): a copy in memory, which another program saving the file meanwhile cannot change.
+// False, with the problem reported, when it cannot be read.
 bool OpenInputFile(const char* name, InputFile* file);
 void CloseInputFile(InputFile* file);
 

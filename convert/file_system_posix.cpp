@@ -218,9 +218,11 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
                    : (InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     // Read-only, and populated up front so that the walk takes no page faults. (An empty
-    // file cannot be mapped, nor one that no place guards; the allocation below serves them.)
+    // file cannot be mapped, nor one that no place guards; the allocation below serves them.
+    // So is a catalogue read beside the conversions: a copy, which an editor saving it in place
+    // meanwhile cannot change under them, as it would a mapping.)
     int place = FreeGuardPlace(primary);
-    void* view = input->Size == 0 || place < 0
+    void* view = input->Size == 0 || place < 0 || !primary
                      ? MAP_FAILED
                      : mmap(NULL, input->Size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (view == MAP_FAILED) {

@@ -152,7 +152,9 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
                    ? PROBLEM_NONE
                    : (InputChanged ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
-    HANDLE map = CreateFileMappingA(file, NULL, PAGE_READONLY, 0, 0, NULL);
+    // A catalogue read beside the conversions is copied into the heap, which an editor saving
+    // it in place meanwhile cannot change under them, as it would a mapping.
+    HANDLE map = primary ? CreateFileMappingA(file, NULL, PAGE_READONLY, 0, 0, NULL) : NULL;
     void* view = map != NULL ? MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0) : NULL;
     if (view == NULL) {
         if (map != NULL) {

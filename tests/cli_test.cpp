@@ -1290,6 +1290,25 @@ TEST_F(ScratchDirectoryTest, ExportLeavesOutATextTooLongForAnEntry)
     EXPECT_NE(ReadFileBytes("a.pot").find("msgid \"Hi\""), std::string::npos);
 }
 
+// A catalogue an editor saves in place while the import waits for the folder is taken as it
+// was read, or as saved: never its new bytes at the old places.
+TEST_F(ScratchDirectoryTest, ImportTakesACatalogueSavedMeanwhileWhole)
+{
+    WriteFileBytes("a.spc", SPEECH);
+    const std::string po = "msgctxt \"a.spc:1\"\nmsgid \"Hi\"\nmsgstr \"Salut\"\n\n"
+                           "msgctxt \"a.spc:2\"\nmsgid \"yo\"\nmsgstr \"Bye\"\n";
+    WriteFileBytes("a.po", po);
+    WriteFileBytes("saved", std::string(po).insert(po.find("Salut") + 5, "!"));
+    // flock takes the folder's lock as a conversion does.
+    std::string script = "flock . sleep 1 & sleep 0.3; '" QUILLMARSH_PROGRAM
+                         "' -q import a.po 2>/dev/null & sleep 0.5; cat saved >a.po; wait";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    const std::string rebuilt = ReadFileBytes("mod/a.spc");
+    EXPECT_TRUE(rebuilt == BuildSpeechFile(3, 2, {{1, "Salut"}, {2, "Bye"}}, "\x01\x02") ||
+                rebuilt == BuildSpeechFile(3, 2, {{1, "Salut!"}, {2, "Bye"}}, "\x01\x02"))
+        << testing::PrintToString(rebuilt);
+}
+
 // Same inputs, same order: the same files as the window's converters write, header values
 // carried from one dump to the next included.
 TEST_F(ScratchDirectoryTest, WritesWhatTheCoreWritesInTheSameOrder)
