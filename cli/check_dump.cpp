@@ -541,7 +541,7 @@ static const std::string* SpeechStartText(Judge* judge, uint32_t number)
     if (judge->SpeechStartRead == 0) {
         judge->SpeechStartRead = 1;
         std::string speech = WithEnding(judge->Name, "spc");
-        std::vector<uint8_t> bytes(1 << 20);
+        static std::vector<uint8_t> bytes(1 << 20); // once a run, not zeroed for each dump
         uint32_t have = 0;
         if (FileStands(speech.c_str()) &&
             ReadFilePart(speech.c_str(), false, bytes.data(), (uint32_t)bytes.size(), &have) &&
