@@ -527,7 +527,7 @@ static void ImportFiles(const std::vector<const char*>& catalogues, size_t count
             ++counts[FILE_NOT_DONE];
             continue;
         }
-        if (elsewhere || !RunCore(name, name, WriteImported)) {
+        if (elsewhere || !RunCore(name, name, WriteImported, WRITING_INTO_MOD)) {
             ++counts[FILE_NOT_DONE];
             continue;
         }

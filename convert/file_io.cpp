@@ -262,8 +262,17 @@ static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
 // folder and of its "mod" (a conversion working inside "mod" takes that one alone). Locks are
 // taken in the order of their keys, so two conversions never wait for each other; then each
 // folder is settled.
-static bool LockFolders(const char* path, bool rebuild, ConversionProblem missing)
+static bool LockFolders(const char* path, FolderUse folders, ConversionProblem missing)
 {
+    bool rebuild = folders == INPUT_AND_CURRENT_FOLDER || folders == WRITING_INTO_MOD;
+    // A conversion that writes into "mod" makes it first, so that its lock is taken with the
+    // others: one taken later, out of their order, could deadlock with a conversion of a file
+    // in "mod". Where it cannot be made, what writes there says why.
+    if (folders == WRITING_INTO_MOD && !InjectedFault()) {
+        int error = SystemError;
+        SystemMakeDirectory(OUTPUT_DIRECTORY);
+        SystemError = error;
+    }
     char prefix[PATH_CAPACITY];
     snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(path) - path), path);
     // Every temporary name, the journal's included, is as long as this one: cut short, one
@@ -322,8 +331,7 @@ bool ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), Folder
     char originalName[FILE_NAME_CAPACITY];
     memcpy(originalName, CurrentFileName, sizeof originalName);
     bool written = false;
-    if (folders == NO_FOLDER ||
-        LockFolders(CurrentFileName, folders == INPUT_AND_CURRENT_FOLDER, PROBLEM_CANNOT_OPEN)) {
+    if (folders == NO_FOLDER || LockFolders(CurrentFileName, folders, PROBLEM_CANNOT_OPEN)) {
         InputFile input = {};
         input.File = -1; // "no file" for a descriptor and for a HANDLE alike
         ConversionProblem problem =
@@ -807,7 +815,7 @@ bool PublishBytes(const char* name, const void* bytes, uint64_t size)
 {
     memset(&LastConversion, 0, sizeof LastConversion);
     bool published = false;
-    if (LockFolders(name, false, PROBLEM_CANNOT_CREATE)) {
+    if (LockFolders(name, INPUT_FOLDER, PROBLEM_CANNOT_CREATE)) {
         OutputFile* output = OpenOutput(name, PRIMARY_OUTPUT, false);
         for (uint64_t done = 0; output != NULL && done < size; done += OUTPUT_STAGING_CAPACITY) {
             uint64_t left = size - done;
@@ -837,30 +845,7 @@ bool MakeOutputFolder(const char* name)
         ReportProblem(PROBLEM_CANNOT_MAKE_FOLDER, name);
         return false;
     }
-    // A rebuild that found no folder there took no lock of it, and another conversion may work
-    // in it as soon as it stands: the lock is taken now. Taken last, out of the order of keys,
-    // it cannot deadlock: whoever holds it waits for no other folder without holding the
-    // current one, which this conversion holds.
-    HeldFolder held;
-    snprintf(held.Prefix, sizeof held.Prefix, "%s/", name);
-    if (InjectedFault() || !SystemOpenFolderLock(name, &held.Lock)) {
-        ReportProblem(PROBLEM_CANNOT_LOCK, name);
-        return false;
-    }
-    for (int k = 0; k < HeldFolderCount; ++k) {
-        if (strcmp(HeldFolders[k].Lock.Key, held.Lock.Key) == 0) {
-            SystemReleaseFolderLock(&held.Lock); // held already, under this name or another
-            return true;
-        }
-    }
-    if (HeldFolderCount == (int)(sizeof HeldFolders / sizeof HeldFolders[0]) || InjectedFault() ||
-        !SystemTakeFolderLock(&held.Lock, held.Prefix)) {
-        SystemReleaseFolderLock(&held.Lock);
-        ReportProblem(PROBLEM_CANNOT_LOCK, name);
-        return false;
-    }
-    HeldFolders[HeldFolderCount++] = held;
-    return SettleFolder(held.Prefix);
+    return true;
 }
 
 void MaskBytes(uint8_t* target, const uint8_t* source, uint32_t count)

@@ -76,7 +76,8 @@ struct OutputFile {
 };
 
 // Which folders a conversion works in, besides the input's own.
-enum FolderUse { INPUT_FOLDER, INPUT_AND_CURRENT_FOLDER, NO_FOLDER };
+// WRITING_INTO_MOD: the input's folder and the current one, and "mod" in it, made first.
+enum FolderUse { INPUT_FOLDER, INPUT_AND_CURRENT_FOLDER, WRITING_INTO_MOD, NO_FOLDER };
 
 // Takes the locks of the folder of CurrentFileName (and of the current folder, which holds
 // "mod", when asked), reads that file and hands its bytes to `write`, which derives its output

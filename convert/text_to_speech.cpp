@@ -192,7 +192,7 @@ void ConvertTextToSpeech()
 {
     // The dump and its side data are read in its folder; the rebuilt file goes into "mod"
     // below the current one.
-    ConvertWholeFile(WriteSpeechFile, INPUT_AND_CURRENT_FOLDER);
+    ConvertWholeFile(WriteSpeechFile, WRITING_INTO_MOD);
 }
 
 void CompareRebuildWith(const char* sideDataName, const char* expected)
