@@ -453,8 +453,9 @@ static bool ReadSpeechFileBeside(const char* dump, uint8_t** bytes, uint32_t* si
            ReadWholeSideFile(speech.c_str(), bytes, size) == LOAD_OK && *size >= SPEECH_HEADER_SIZE;
 }
 
-std::string SpeechHeadNotShown(const char* speech, uint32_t header, uint32_t lineCount)
+std::string SpeechHeadNotShown(const char* speech, uint32_t header, uint32_t lineCount, bool* added)
 {
+    *added = false;
     uint8_t bytes[SPEECH_HEADER_SIZE];
     uint32_t have = 0;
     if (!FileStands(speech) || !ReadFilePart(speech, false, bytes, sizeof bytes, &have) ||
@@ -470,6 +471,7 @@ std::string SpeechHeadNotShown(const char* speech, uint32_t header, uint32_t lin
     if (head.LineCount <= 9999 && lineCount != head.LineCount) {
         values += (headerDiffers ? ", and LINECOUNT " : "LINECOUNT ") +
                   std::to_string(head.LineCount) + ", not " + std::to_string(lineCount);
+        *added = !headerDiffers && lineCount > head.LineCount;
     }
     return values;
 }
@@ -494,7 +496,8 @@ std::string DumpOfAnotherVersion(const char* dump, const char* speech)
     if (StartDumpWalk(&walk, head, have) && walk.Header.DigitsFound && walk.LineCount.DigitsFound &&
         FindFileNameValue(head, have, &at, &length) &&
         walk.Header.KeywordAt == at + length + sizeof between - 1) {
-        values = SpeechHeadNotShown(speech, StoredHeaderByte, StoredLineCount);
+        bool added = false;
+        values = SpeechHeadNotShown(speech, StoredHeaderByte, StoredLineCount, &added);
     }
     EndDumpWalk(&walk);
     StoredHeaderByte = carriedHeader;
@@ -503,22 +506,26 @@ std::string DumpOfAnotherVersion(const char* dump, const char* speech)
 }
 
 // A dump decoded from another version of the speech file beside it, before a game patch, shows
-// another head: its rebuild would bring that version back over the patched one.
+// another head: its rebuild would bring that version back over the patched one. A LINECOUNT
+// raised alone may be a modder's, who added records: a note.
 static void JudgeVersion(Judge* judge)
 {
     std::string spc = WithEnding(judge->Name, "spc");
-    std::string values = SpeechHeadNotShown(spc.c_str(), StoredHeaderByte, StoredLineCount);
+    bool added = false;
+    std::string values = SpeechHeadNotShown(spc.c_str(), StoredHeaderByte, StoredLineCount, &added);
     if (values.empty()) {
         return;
     }
     const DumpWalk* walk = judge->Walk;
-    Find(judge, values[0] == 'H' ? walk->Header.KeywordAt : walk->LineCount.KeywordAt, false,
+    Find(judge, values[0] == 'H' ? walk->Header.KeywordAt : walk->LineCount.KeywordAt, added,
          spc + " beside the dump has " + values +
-             ": the dump shows another version of it (decoded before a game patch?), which the "
-             "rebuild writes (if " +
-             spc +
-             " is the patched one, decode a copy of it in another folder and carry the "
-             "translation over)");
+             (added ? ": records added to the dump, or a dump of another version of it (before "
+                      "a game patch that took records out)? The rebuild writes the dump's"
+                    : ": the dump shows another version of it (decoded before a game patch?), "
+                      "which the rebuild writes (if " +
+                          spc +
+                          " is the patched one, decode a copy of it in another folder and carry "
+                          "the translation over)"));
 }
 
 // Whether the speech file beside the dump ends in the side data's bytes, as the one a decode
@@ -561,36 +568,49 @@ static const std::string* SpeechStartText(Judge* judge, uint32_t number)
     return found == judge->SpeechStartTexts.end() ? NULL : &found->second;
 }
 
-// Whether the text is the speech file's text of its number in another encoding: converted from
-// the game's to UTF-8, or from UTF-8 to another, as an editor saves a whole dump. *game and
-// *saved get the two; of several encodings that convert the text alike, the first.
-static bool ShowsTextReencoded(Judge* judge, uint32_t number, const uint8_t* text, uint32_t length,
-                               TextEncoding* game, TextEncoding* saved)
+// The encodings other than UTF-8 in which the text is the speech file's text of its number
+// converted, as an editor saves a whole dump: that text converted from one of them to UTF-8
+// (*toUtf8), or from UTF-8 to one of them; a bit for each, none where it is not so.
+static uint32_t ReencodedFrom(Judge* judge, uint32_t number, const uint8_t* text, uint32_t length,
+                              bool* toUtf8)
 {
     const std::string* own = SpeechStartText(judge, number);
     if (own == NULL || (own->size() == length && memcmp(own->data(), text, length) == 0) ||
         std::all_of(own->begin(), own->end(), [](char c) { return (uint8_t)c < 0x80; })) {
-        return false;
+        return 0;
+    }
+    bool ownUtf8 = IsValidUtf8((const uint8_t*)own->data(), (uint32_t)own->size());
+    *toUtf8 = !ownUtf8;
+    if (ownUtf8 == IsValidUtf8(text, length)) {
+        return 0;
     }
     std::string shown((const char*)text, length);
-    bool ownUtf8 = IsValidUtf8((const uint8_t*)own->data(), (uint32_t)own->size());
-    if (ownUtf8 == IsValidUtf8(text, length)) {
-        return false;
-    }
+    uint32_t fits = 0;
     for (int e = ENCODING_UTF8 + 1; e < ENCODING_COUNT; ++e) {
         std::string converted;
         const std::string* utf8 =
             ownUtf8 ? NULL : GameTextAsUtf8((TextEncoding)e, *own, &converted);
-        if (ownUtf8 ? EncodeGameText((TextEncoding)e, (const uint8_t*)own->data(),
-                                     (uint32_t)own->size(), &converted) &&
-                          converted == shown
-                    : utf8 != NULL && *utf8 == shown) {
-            *game = ownUtf8 ? ENCODING_UTF8 : (TextEncoding)e;
-            *saved = ownUtf8 ? (TextEncoding)e : ENCODING_UTF8;
-            return true;
-        }
+        bool fit = ownUtf8 ? EncodeGameText((TextEncoding)e, (const uint8_t*)own->data(),
+                                            (uint32_t)own->size(), &converted) &&
+                                 converted == shown
+                           : utf8 != NULL && *utf8 == shown;
+        fits |= (uint32_t)fit << e;
     }
-    return false;
+    return fits;
+}
+
+// Of the encodings that convert the most texts so, the most used ("Café" is alike in
+// Windows-1250 and 1252; "Voilà" tells them apart).
+static TextEncoding LikeliestEncoding(const uint32_t fits[ENCODING_COUNT])
+{
+    static const TextEncoding byUse[] = {ENCODING_CP1252, ENCODING_CP932, ENCODING_CP936,
+                                         ENCODING_CP950,  ENCODING_CP949, ENCODING_CP1251,
+                                         ENCODING_CP1250};
+    TextEncoding best = byUse[0];
+    for (TextEncoding e : byUse) {
+        best = fits[e] > fits[best] ? e : best;
+    }
+    return best;
 }
 
 // Whether U+FFFD, which an editor puts where it cannot read a byte, stands in the text.
@@ -733,8 +753,9 @@ struct RecordJudgement {
     LineTally EvenedOutTranslated; // ... translated ones, or a translator's blank line
     LineTally CrTakenForLineEnd;   // whose texts' own CR a dump saved with LF makes a CR LF
     LineTally Reencoded;           // showing a text of the speech file in another encoding
-    TextEncoding Game, Saved;      // ... the first: its own, and the one shown
-    bool TextChanged;              // by the repair pass
+    bool SavedAsUtf8;              // ... the first, and the texts each encoding converts so
+    uint32_t Fits[ENCODING_COUNT];
+    bool TextChanged; // by the repair pass
 };
 
 // How the repair pass that takes the blanks out of the markup changed this record's text, or "":
@@ -1041,11 +1062,14 @@ static std::string TextProblem(Judge* judge, const DumpRecordLine& line, RecordJ
         !judge->SpeechReplacement) {
         Tally(&records->Replaced, line.LineAt);
     }
-    TextEncoding game = ENCODING_UTF8, saved = ENCODING_UTF8;
-    if (ShowsTextReencoded(judge, line.LineNumber, bytes + line.TextStart, line.Length, &game,
-                           &saved)) {
-        records->Game = records->Reencoded.Count == 0 ? game : records->Game;
-        records->Saved = records->Reencoded.Count == 0 ? saved : records->Saved;
+    bool toUtf8 = false;
+    uint32_t fits =
+        ReencodedFrom(judge, line.LineNumber, bytes + line.TextStart, line.Length, &toUtf8);
+    if (fits != 0 && (records->Reencoded.Count == 0 || toUtf8 == records->SavedAsUtf8)) {
+        records->SavedAsUtf8 = toUtf8;
+        for (int e = 0; e < ENCODING_COUNT; ++e) {
+            records->Fits[e] += (fits >> e) & 1;
+        }
         Tally(&records->Reencoded, line.LineAt);
     }
     // A CR before the line's CR LF shows in no editor, but is the text's last byte.
@@ -1220,11 +1244,12 @@ static void JudgeUnusedSideData(Judge* judge, uint32_t closingAt)
     std::string unused = UnusedSideData(judge->Name, &earlier);
     std::string ext = WithEnding(judge->Name, "ext");
     std::string spc = WithEnding(judge->Name, "spc");
-    // A decode marks a tail too short for a record's head so, a longer one in capitals.
+    // A decode marks a tail too short for a record's head so after a record, any other in
+    // capitals.
     uint8_t end[SHORT_TAIL_LIMIT + 1];
     uint32_t have = 0;
-    bool shortTail =
-        ReadFilePart(ext.c_str(), true, end, sizeof end, &have) && have <= SHORT_TAIL_LIMIT;
+    bool shortTail = ReadFilePart(ext.c_str(), true, end, sizeof end, &have) &&
+                     have <= SHORT_TAIL_LIMIT && judge->Walk->FirstLineAt < judge->Walk->Size;
     if (earlier) {
         Find(judge, closingAt, true,
              unused + ", and " + spc + " has no tail: " + ext +
@@ -1302,15 +1327,18 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
                 ": a retyped marker, or another version's side data?";
         }
     }
-    // A dump of this version may still sit beside another version's side data.
+    // A dump of this version (records added to it aside) may still sit beside another
+    // version's side data; another version's head is a problem of its own.
     std::string spc = WithEnding(judge->Name, "spc");
-    if (problem.empty() && loaded == LOAD_OK && markerShown && size > 0 &&
-        SpeechHeadNotShown(spc.c_str(), StoredHeaderByte, StoredLineCount).empty() &&
+    bool added = false;
+    bool sameVersion =
+        SpeechHeadNotShown(spc.c_str(), StoredHeaderByte, StoredLineCount, &added).empty() || added;
+    if (problem.empty() && loaded == LOAD_OK && markerShown && size > 0 && sameVersion &&
         !SpeechFileEndsIn(judge, bytes, size)) {
         problem = sideData + " (" + Plural(size, "byte") + ") is not how " + spc +
                   " beside the dump ends: the rebuilt file would end in another version's tail "
                   "(decode a copy of " +
-                  spc + " in another folder and take its side data)";
+                  spc + " in another folder: what it writes, side data or none, is that file's)";
     }
     free(bytes);
     if (!problem.empty()) {
@@ -1466,8 +1494,9 @@ static void JudgeRecords(Judge* judge, DumpWalk* walk)
     }
     if (records.Reencoded.Count > 0) {
         bool one = records.Reencoded.Count == 1;
-        std::string game = TextEncodingName(records.Game);
-        std::string saved = TextEncodingName(records.Saved);
+        const char* other = TextEncodingName(LikeliestEncoding(records.Fits));
+        std::string game = records.SavedAsUtf8 ? other : "UTF-8";
+        std::string saved = records.SavedAsUtf8 ? "UTF-8" : other;
         Find(judge, records.Reencoded.FirstAt, false,
              Plural(records.Reencoded.Count, "record line") + " from here " +
                  (one ? "shows a text" : "show texts") + " of " + spc + " converted from " + game +

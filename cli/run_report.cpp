@@ -292,9 +292,11 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
     case PROBLEM_OUTPUT_DIFFERS: {
         std::string values = DumpOfAnotherVersion(file.c_str(), name);
         if (!values.empty()) {
-            return "exists and shows another version of " + std::string(name) + ", which has " +
-                   values + " (the game was patched?); left as it is: decode a copy of " + name +
-                   " in another folder and carry the translation over (--force replaces it)";
+            return "exists and differs from a fresh decode of " + std::string(name) +
+                   ", which has " + values +
+                   " (edited, or decoded before a game patch?); left as it is (to carry a "
+                   "translation over to this version, decode a copy of " +
+                   name + " in another folder; --force replaces it)";
         }
         return "exists and differs from a fresh decode of " + std::string(name) +
                " (edited?); left as it is (--force replaces it)";

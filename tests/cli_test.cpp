@@ -520,6 +520,17 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          1,
          "d/a.txt: spliced a.ext, not this dump's own d/a.ext",
          {}},
+        // "Caf\xE9" is Windows-1250 too; "Voil\xE0" only Windows-1252.
+        {{{"a.spc", BuildSpeechFile(3, 2, {{1, "Caf\xC3\xA9"}, {2, "Voil\xC3\xA0"}}, "\x01\x02")},
+          {"a.txt", std::string(DUMP)
+                        .replace(DUMP.find("Hi"), 2, "Caf\xE9")
+                        .replace(DUMP.find("yo") + 2, 2, "Voil\xE0")},
+          {"a.ext", "\x01\x02"}},
+         "check a.txt",
+         1,
+         "a.txt: line 5: 2 record lines from here show texts of a.spc converted from UTF-8 to "
+         "Windows-1252",
+         {}},
         // A tail too long to be a short one was marked in capitals.
         {{{"a.txt", std::string(DUMP).erase(DUMP.find("[:::::]Unknown"), 28)},
           {"a.ext", std::string("\x09\x00\x01\x00\x00\x00A", 7)}},
@@ -580,8 +591,8 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
           {"a.txt", std::string(EDITED).replace(EDITED.find("HEADER: 3"), 9, "HEADER: 4")}},
          "decode a.spc",
          2,
-         "quillmarsh: a.txt: exists and shows another version of a.spc, which has HEADER 3, not "
-         "4 (the game was patched?)",
+         "quillmarsh: a.txt: exists and differs from a fresh decode of a.spc, which has HEADER "
+         "3, not 4 (edited, or decoded before a game patch?)",
          {}},
         {{{"a.spc", SPEECH}, {"a.txt", DUMP}, {"a.ext", "other"}},
          "decode a.spc",
