@@ -474,6 +474,19 @@ static bool ImportInto(OutputFile* output, const uint8_t* bytes, uint32_t size)
     return !unwritable;
 }
 
+// An editor saving a catalogue in place changes the bytes its entries stand on: nothing read
+// from it since is written.
+static bool CataloguesRewritten()
+{
+    for (size_t k = 0; k < Catalogues.size(); ++k) {
+        if (FileWrittenInPlace(&Catalogues[k], CatalogueNames[k])) {
+            ReportProblem(PROBLEM_INPUT_CHANGED, CatalogueNames[k]);
+            return true;
+        }
+    }
+    return false;
+}
+
 static bool WriteImported(const uint8_t* bytes, uint32_t size)
 {
     if (!HoldsSpeechHead(size)) {
@@ -488,7 +501,9 @@ static bool WriteImported(const uint8_t* bytes, uint32_t size)
         return false;
     }
     snprintf(LastConversion.OutputName, sizeof LastConversion.OutputName, "%s", outputName);
-    return ImportInto(output, bytes, size) && PublishOutput(output);
+    // Before and after: most often the editor saved while the import waited for the folder.
+    return !CataloguesRewritten() && ImportInto(output, bytes, size) && !CataloguesRewritten() &&
+           PublishOutput(output);
 }
 
 static void ImportFiles(const std::vector<const char*>& catalogues, size_t counts[3])

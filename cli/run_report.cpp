@@ -281,7 +281,8 @@ std::string DescribeProblem(const ConversionReport& report, const char* name)
     case PROBLEM_READ_FAILED:
         return file == name ? "could not be read" + reason : file + " could not be read" + reason;
     case PROBLEM_INPUT_CHANGED:
-        return "changed while it was being read (another program wrote it); nothing was written";
+        return (file == name ? "" : file + " ") +
+               "changed while it was being read (another program wrote it); nothing was written";
     case PROBLEM_TOO_SHORT:
         return "is shorter than five bytes, too short for the head of a speech file";
     case PROBLEM_NOT_A_DUMP:

@@ -369,6 +369,11 @@ bool OpenInputFile(const char* name, InputFile* file)
     return true;
 }
 
+bool FileWrittenInPlace(const InputFile* file, const char* name)
+{
+    return SystemWrittenInPlace(file, name);
+}
+
 void CloseInputFile(InputFile* file)
 {
     SystemCloseInput(file);

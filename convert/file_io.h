@@ -54,8 +54,10 @@ struct InputFile {
     uint32_t Size;
     bool Primary;
     SystemFile File;
-    void* View;   // the mapping, or NULL when the bytes were read
-    intptr_t Map; // the Windows mapping object
+    void* View;           // the mapping, or NULL when the bytes were read
+    intptr_t Map;         // the Windows mapping object
+    uint64_t Identity[2]; // POSIX: its device and inode, and its time of last change when opened
+    uint64_t Modified;
 };
 
 // An output is written to a temporary file, or, when it replaces a file that must not change
@@ -86,9 +88,12 @@ enum FolderUse { INPUT_FOLDER, INPUT_AND_CURRENT_FOLDER, WRITING_INTO_MOD, NO_FO
 bool ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), FolderUse folders);
 
 // A file read whole beside the conversions, and kept while they run (the catalogues an import
-// reads): a copy in memory, which another program saving the file meanwhile cannot change.
-// False, with the problem reported, when it cannot be read.
+// reads): mapped when large on POSIX systems, a copy in memory on Windows. False, with the
+// problem reported, when it cannot be read. Another program cutting it short meanwhile makes
+// the conversions fail rather than end the process; whether one wrote it in place, as an
+// editor saves, FileWrittenInPlace tells.
 bool OpenInputFile(const char* name, InputFile* file);
+bool FileWrittenInPlace(const InputFile* file, const char* name);
 void CloseInputFile(InputFile* file);
 
 // The outputs of a conversion. A dump's side data is the second output, opened after the first.

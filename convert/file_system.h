@@ -17,6 +17,9 @@
 // and SystemInputChanged then says so.
 ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool primary);
 void SystemCloseInput(InputFile* input);
+// Whether the file opened as `input` under `name` was written since: the same file there, with
+// another size or time of last change (one renamed over it leaves `input` as it was).
+bool SystemWrittenInPlace(const InputFile* input, const char* name);
 bool SystemIsInput(const char* name);
 bool SystemInputChanged();
 void SystemForgetInputChange();

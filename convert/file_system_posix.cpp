@@ -208,6 +208,9 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         InputModified = info.st_mtim;
     }
     input->Size = (uint32_t)info.st_size;
+    input->Identity[0] = (uint64_t)info.st_dev;
+    input->Identity[1] = (uint64_t)info.st_ino;
+    input->Modified = (uint64_t)info.st_mtim.tv_sec * 1000000000u + (uint64_t)info.st_mtim.tv_nsec;
     int slot = primary ? 0 : 1;
     if (primary && input->Size <= SMALL_INPUT_LIMIT) {
         input->Bytes = SmallInputBuffer;
@@ -218,11 +221,9 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
                    : (InputChanged[slot] ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     // Read-only, and populated up front so that the walk takes no page faults. (An empty
-    // file cannot be mapped, nor one that no place guards; the allocation below serves them.
-    // So is a catalogue read beside the conversions: a copy, which an editor saving it in place
-    // meanwhile cannot change under them, as it would a mapping.)
+    // file cannot be mapped, nor one that no place guards; the allocation below serves them.)
     int place = FreeGuardPlace(primary);
-    void* view = input->Size == 0 || place < 0 || !primary
+    void* view = input->Size == 0 || place < 0
                      ? MAP_FAILED
                      : mmap(NULL, input->Size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (view == MAP_FAILED) {
@@ -248,6 +249,16 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
         input->File = -1;
     }
     return PROBLEM_NONE;
+}
+
+bool SystemWrittenInPlace(const InputFile* input, const char* name)
+{
+    struct stat info;
+    return stat(name, &info) == 0 && (uint64_t)info.st_dev == input->Identity[0] &&
+           (uint64_t)info.st_ino == input->Identity[1] &&
+           ((uint64_t)info.st_size != input->Size ||
+            (uint64_t)info.st_mtim.tv_sec * 1000000000u + (uint64_t)info.st_mtim.tv_nsec !=
+                input->Modified);
 }
 
 void SystemCloseInput(InputFile* input)

@@ -153,7 +153,8 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
                    : (InputChanged ? PROBLEM_INPUT_CHANGED : PROBLEM_READ_FAILED);
     }
     // A catalogue read beside the conversions is copied into the heap, which an editor saving
-    // it in place meanwhile cannot change under them, as it would a mapping.
+    // it in place meanwhile cannot change under them, as it would a mapping (which allows
+    // writes: the sharing the editors need).
     HANDLE map = primary ? CreateFileMappingA(file, NULL, PAGE_READONLY, 0, 0, NULL) : NULL;
     void* view = map != NULL ? MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0) : NULL;
     if (view == NULL) {
@@ -175,6 +176,11 @@ ConversionProblem SystemOpenInput(const char* name, InputFile* input, bool prima
     input->View = view;
     input->Bytes = (uint8_t*)view;
     return PROBLEM_NONE;
+}
+
+bool SystemWrittenInPlace(const InputFile*, const char*)
+{
+    return false; // a file read beside is a copy here
 }
 
 void SystemCloseInput(InputFile* input)
