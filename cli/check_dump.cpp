@@ -542,13 +542,15 @@ static bool SpeechFileEndsIn(Judge* judge, const uint8_t* bytes, uint32_t size)
            memcmp(end.data(), bytes, size) == 0;
 }
 
-// The text of this number among the first megabyte of the speech file beside the dump, or NULL.
-static const std::string* SpeechStartText(Judge* judge, uint32_t number)
+// Takes the text of this number among the first 256 KiB of the speech file beside the dump;
+// false where none is there. Each goes to the first record line that shows its number: a later
+// one, past 9,999 records, shows another record.
+static bool TakeSpeechStartText(Judge* judge, uint32_t number, std::string* text)
 {
     if (judge->SpeechStartRead == 0) {
         judge->SpeechStartRead = 1;
         std::string speech = WithEnding(judge->Name, "spc");
-        static std::vector<uint8_t> bytes(1 << 20); // once a run, not zeroed for each dump
+        static std::vector<uint8_t> bytes(1 << 18); // once a run, not zeroed for each dump
         uint32_t have = 0;
         if (FileStands(speech.c_str()) &&
             ReadFilePart(speech.c_str(), false, bytes.data(), (uint32_t)bytes.size(), &have) &&
@@ -565,7 +567,12 @@ static const std::string* SpeechStartText(Judge* judge, uint32_t number)
         }
     }
     auto found = judge->SpeechStartTexts.find(number);
-    return found == judge->SpeechStartTexts.end() ? NULL : &found->second;
+    if (found == judge->SpeechStartTexts.end()) {
+        return false;
+    }
+    text->swap(found->second);
+    judge->SpeechStartTexts.erase(found);
+    return true;
 }
 
 // The encodings other than UTF-8 in which the text is the speech file's text of its number
@@ -574,8 +581,10 @@ static const std::string* SpeechStartText(Judge* judge, uint32_t number)
 static uint32_t ReencodedFrom(Judge* judge, uint32_t number, const uint8_t* text, uint32_t length,
                               bool* toUtf8)
 {
-    const std::string* own = SpeechStartText(judge, number);
-    if (own == NULL || (own->size() == length && memcmp(own->data(), text, length) == 0) ||
+    std::string taken;
+    const std::string* own = &taken;
+    if (!TakeSpeechStartText(judge, number, &taken) ||
+        (own->size() == length && memcmp(own->data(), text, length) == 0) ||
         std::all_of(own->begin(), own->end(), [](char c) { return (uint8_t)c < 0x80; })) {
         return 0;
     }
