@@ -258,6 +258,9 @@ static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
     return true;
 }
 
+// "mod", made by this conversion before its locks were taken.
+static bool MadeOutputFolder;
+
 // Takes the lock of the folder that holds `path`; for a rebuild also those of the current
 // folder and of its "mod" (a conversion working inside "mod" takes that one alone). Locks are
 // taken in the order of their keys, so two conversions never wait for each other; then each
@@ -265,14 +268,6 @@ static bool OpenHeldFolder(int* opened, const char* prefix, bool mayBeMissing,
 static bool LockFolders(const char* path, FolderUse folders, ConversionProblem missing)
 {
     bool rebuild = folders == INPUT_AND_CURRENT_FOLDER || folders == WRITING_INTO_MOD;
-    // A conversion that writes into "mod" makes it first, so that its lock is taken with the
-    // others: one taken later, out of their order, could deadlock with a conversion of a file
-    // in "mod". Where it cannot be made, what writes there says why.
-    if (folders == WRITING_INTO_MOD && !InjectedFault()) {
-        int error = SystemError;
-        SystemMakeDirectory(OUTPUT_DIRECTORY);
-        SystemError = error;
-    }
     char prefix[PATH_CAPACITY];
     snprintf(prefix, sizeof prefix, "%.*s", (int)(BaseNameOf(path) - path), path);
     // Every temporary name, the journal's included, is as long as this one: cut short, one
@@ -287,7 +282,18 @@ static bool LockFolders(const char* path, FolderUse folders, ConversionProblem m
     // The usual rebuild works in the dump's own folder, and no conversion can work in a "mod"
     // that does not stand yet.
     open = open && (!rebuild || prefix[0] == 0 || OpenHeldFolder(&opened, "", false));
+    int before = opened;
     open = open && (!rebuild || OpenHeldFolder(&opened, OUTPUT_DIRECTORY "/", true));
+    // A conversion that writes into a "mod" that is missing makes it now, so that its lock is
+    // taken with the others: one taken later, out of their order, could deadlock with a
+    // conversion of a file in "mod". Where it cannot be made, what writes there says why.
+    if (open && folders == WRITING_INTO_MOD && opened == before && !InjectedFault() &&
+        SystemFileKind(OUTPUT_DIRECTORY) == NOTHING_THERE) {
+        int error = SystemError;
+        MadeOutputFolder = SystemMakeDirectory(OUTPUT_DIRECTORY);
+        SystemError = error;
+        open = !MadeOutputFolder || OpenHeldFolder(&opened, OUTPUT_DIRECTORY "/", true);
+    }
     for (int k = 0; open && k < opened; ++k) {
         open =
             !InjectedFault() && SystemTakeFolderLock(&HeldFolders[k].Lock, HeldFolders[k].Prefix);
@@ -347,6 +353,11 @@ bool ConvertWholeFile(bool (*write)(const uint8_t* bytes, uint32_t size), Folder
     for (OutputFile& output : Outputs) {
         DiscardOutput(&output); // what a failing converter did not finish
     }
+    // A "mod" made for a conversion that wrote nothing goes again, unless something came in.
+    if (MadeOutputFolder && !written) {
+        SystemRemoveEmptyFolder(OUTPUT_DIRECTORY);
+    }
+    MadeOutputFolder = false;
     UnlockFolders();
     if (!written) {
         memcpy(CurrentFileName, originalName, sizeof originalName);

@@ -51,6 +51,8 @@ enum FileKind { NOTHING_THERE, REGULAR_FILE, OTHER_KIND, KIND_UNKNOWN };
 FileKind SystemFileKind(const char* name, uint32_t* permissions = NULL);
 // An existing directory is not an error.
 bool SystemMakeDirectory(const char* name);
+// Removes a folder only if it is empty.
+bool SystemRemoveEmptyFolder(const char* name);
 // Whether a name in the folder may end in `ending`; the folder is named as before a file name
 // in it ("" for the current one). True too when it cannot be listed.
 bool SystemFolderMayHold(const char* prefix, const char* ending);

@@ -404,6 +404,11 @@ FileKind SystemFileKind(const char* name, uint32_t* permissions)
     return OTHER_KIND;
 }
 
+bool SystemRemoveEmptyFolder(const char* name)
+{
+    return rmdir(name) == 0;
+}
+
 bool SystemMakeDirectory(const char* name)
 {
     struct stat info;

@@ -332,6 +332,11 @@ FileKind SystemFileKind(const char* name, uint32_t*)
     return REGULAR_FILE;
 }
 
+bool SystemRemoveEmptyFolder(const char* name)
+{
+    return RemoveDirectoryA(name) != 0;
+}
+
 bool SystemMakeDirectory(const char* name)
 {
     if (CreateDirectoryA(name, NULL)) {

@@ -621,11 +621,12 @@ TEST_F(ScratchDirectoryTest, EachCommandLineHasItsExitStatusMessageAndFiles)
          "decoded in (UTF-8, or the game's own, as Shift_JIS, which Windows calls ANSI): a rebuild "
          "refuses it",
          {}},
+        // A mod made for a rebuild that wrote nothing goes again.
         {{{"a.txt", std::string("\0[\0:", 4)}},
          "rebuild a.txt",
          2,
          "a.txt: is saved as UTF-16",
-         {}},
+         {{"mod", "-"}}},
         {{{"notes.txt", "shopping list\r\n"}},
          "--force rebuild notes.txt",
          1,
