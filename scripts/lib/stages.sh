@@ -26,14 +26,21 @@ skip_stage() {
 }
 
 # The Windows stages, each a step of scripts/test-windows. The i686 release needs 32-bit Wine,
-# which scripts/install-deps may have failed to install; it then says why in build/.
+# which scripts/install-deps may have failed to install (it then says why in build/), and a
+# kernel that runs 32-bit programs.
 windows_stages() {
   run_stage "Windows builds and release checks" scripts/test-windows builds
   run_stage "shell and core tests under wine64" scripts/test-windows wine-tests
   run_stage "end-to-end test, x86_64 build" \
     tests/e2e/end_to_end.py build/windows-x64/shell/QuillmarshSPC.exe
+  local refused
   if [ -e build/wine32-missing ]; then
     skip_stage "end-to-end test, i686 release" "$(cat build/wine32-missing)"
+  elif ! refused=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
+    # A kernel built or booted without 32-bit emulation (ia32_emulation=off) refuses every
+    # 32-bit program, Wine's loader included: nothing 32-bit can run on such a machine.
+    skip_stage "end-to-end test, i686 release" \
+      "this machine runs no 32-bit program (${refused##*: }: the kernel's 32-bit emulation is off?)"
   else
     run_stage "end-to-end test, i686 release" \
       tests/e2e/end_to_end.py build/windows-release/shell/QuillmarshSPC.exe
