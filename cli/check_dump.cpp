@@ -90,9 +90,10 @@ struct Judge {
     std::unordered_set<uint64_t> SpeechOwnBreaks = {};
     uint32_t SpeechFirst = 1, SpeechLast = 0; // its record numbers, in sequence (none: empty)
     bool SpeechReplacement = false;           // a text there holds U+FFFD
-    // Its first texts, unmasked, by the number a dump shows: enough to tell a dump an editor
-    // saved in another encoding, without holding a large file.
-    int SpeechStartRead = 0;
+    // Its head and first texts, unmasked, by the number a dump shows: enough to tell a dump of
+    // another version, or one an editor saved in another encoding, without holding a large file.
+    int SpeechStartRead = 0; // 1 read, -1 none stands
+    SpeechHeader SpeechHead = {};
     std::unordered_map<uint32_t, std::string> SpeechStartTexts = {};
     uint32_t HeadEnd = 0; // where the dump's first line ends
     // Where a repaired dump's line last asked for starts as read.
@@ -453,16 +454,13 @@ static bool ReadSpeechFileBeside(const char* dump, uint8_t** bytes, uint32_t* si
            ReadWholeSideFile(speech.c_str(), bytes, size) == LOAD_OK && *size >= SPEECH_HEADER_SIZE;
 }
 
-std::string SpeechHeadNotShown(const char* speech, uint32_t header, uint32_t lineCount, bool* added)
+// The HEADER and LINECOUNT values of a speech file's head that a dump showing `header` and
+// `lineCount` does not ("HEADER 4, not 3"), or "". *added where only a higher LINECOUNT
+// differs, as where records were added to the dump.
+static std::string HeadValuesNotShown(const SpeechHeader& head, uint32_t header, uint32_t lineCount,
+                                      bool* added)
 {
     *added = false;
-    uint8_t bytes[SPEECH_HEADER_SIZE];
-    uint32_t have = 0;
-    if (!FileStands(speech) || !ReadFilePart(speech, false, bytes, sizeof bytes, &have) ||
-        have < sizeof bytes) {
-        return "";
-    }
-    SpeechHeader head = ReadSpeechHeader(bytes);
     bool headerDiffers = (header & 0xFF) != head.HeaderByte;
     std::string values = headerDiffers ? "HEADER " + std::to_string(head.HeaderByte) + ", not " +
                                              std::to_string(header & 0xFF)
@@ -496,13 +494,71 @@ std::string DumpOfAnotherVersion(const char* dump, const char* speech)
     if (StartDumpWalk(&walk, head, have) && walk.Header.DigitsFound && walk.LineCount.DigitsFound &&
         FindFileNameValue(head, have, &at, &length) &&
         walk.Header.KeywordAt == at + length + sizeof between - 1) {
+        uint8_t bytes[SPEECH_HEADER_SIZE];
+        uint32_t read = 0;
         bool added = false;
-        values = SpeechHeadNotShown(speech, StoredHeaderByte, StoredLineCount, &added);
+        values = FileStands(speech) && ReadFilePart(speech, false, bytes, sizeof bytes, &read) &&
+                         read == sizeof bytes
+                     ? HeadValuesNotShown(ReadSpeechHeader(bytes), StoredHeaderByte,
+                                          StoredLineCount, &added)
+                     : "";
     }
     EndDumpWalk(&walk);
     StoredHeaderByte = carriedHeader;
     StoredLineCount = carriedLineCount;
     return values;
+}
+
+// Reads the first 256 KiB of the speech file beside the dump once: its head, and its texts,
+// unmasked, by the number a dump shows. False where none stands, or it is too short for a head.
+static bool ReadSpeechStart(Judge* judge)
+{
+    if (judge->SpeechStartRead == 0) {
+        judge->SpeechStartRead = -1;
+        std::string speech = WithEnding(judge->Name, "spc");
+        static std::vector<uint8_t> bytes(1 << 18); // once a run, not zeroed for each dump
+        uint32_t have = 0;
+        if (FileStands(speech.c_str()) &&
+            ReadFilePart(speech.c_str(), false, bytes.data(), (uint32_t)bytes.size(), &have) &&
+            have >= SPEECH_HEADER_SIZE) {
+            judge->SpeechStartRead = 1;
+            judge->SpeechHead = ReadSpeechHeader(bytes.data());
+            SpeechWalk walk;
+            SpeechRecord record;
+            StartSpeechWalk(&walk, bytes.data(), have);
+            while (NextSpeechRecord(&walk, &record)) {
+                std::string text(record.TextLength, '\0');
+                MaskBytes((uint8_t*)&text[0], bytes.data() + walk.RecordStart + RECORD_HEAD_SIZE,
+                          record.TextLength);
+                judge->SpeechStartTexts.insert({record.LineNumber % 10000u, text});
+            }
+        }
+    }
+    return judge->SpeechStartRead > 0;
+}
+
+// What the head of the speech file beside the dump holds that the dump does not show.
+static std::string VersionValuesNotShown(Judge* judge, bool* added)
+{
+    *added = false;
+    return ReadSpeechStart(judge)
+               ? HeadValuesNotShown(judge->SpeechHead, StoredHeaderByte, StoredLineCount, added)
+               : "";
+}
+
+// Takes the text of this number among the first 256 KiB of the speech file beside the dump;
+// false where none is there. Each goes to the first record line that shows its number: a later
+// one, past 9,999 records, shows another record.
+static bool TakeSpeechStartText(Judge* judge, uint32_t number, std::string* text)
+{
+    ReadSpeechStart(judge);
+    auto found = judge->SpeechStartTexts.find(number);
+    if (found == judge->SpeechStartTexts.end()) {
+        return false;
+    }
+    text->swap(found->second);
+    judge->SpeechStartTexts.erase(found);
+    return true;
 }
 
 // A dump decoded from another version of the speech file beside it, before a game patch, shows
@@ -512,7 +568,7 @@ static void JudgeVersion(Judge* judge)
 {
     std::string spc = WithEnding(judge->Name, "spc");
     bool added = false;
-    std::string values = SpeechHeadNotShown(spc.c_str(), StoredHeaderByte, StoredLineCount, &added);
+    std::string values = VersionValuesNotShown(judge, &added);
     if (values.empty()) {
         return;
     }
@@ -542,53 +598,19 @@ static bool SpeechFileEndsIn(Judge* judge, const uint8_t* bytes, uint32_t size)
            memcmp(end.data(), bytes, size) == 0;
 }
 
-// Takes the text of this number among the first 256 KiB of the speech file beside the dump;
-// false where none is there. Each goes to the first record line that shows its number: a later
-// one, past 9,999 records, shows another record.
-static bool TakeSpeechStartText(Judge* judge, uint32_t number, std::string* text)
-{
-    if (judge->SpeechStartRead == 0) {
-        judge->SpeechStartRead = 1;
-        std::string speech = WithEnding(judge->Name, "spc");
-        static std::vector<uint8_t> bytes(1 << 18); // once a run, not zeroed for each dump
-        uint32_t have = 0;
-        if (FileStands(speech.c_str()) &&
-            ReadFilePart(speech.c_str(), false, bytes.data(), (uint32_t)bytes.size(), &have) &&
-            have >= SPEECH_HEADER_SIZE) {
-            SpeechWalk walk;
-            SpeechRecord record;
-            StartSpeechWalk(&walk, bytes.data(), have);
-            while (NextSpeechRecord(&walk, &record)) {
-                std::string text(record.TextLength, '\0');
-                MaskBytes((uint8_t*)&text[0], bytes.data() + walk.RecordStart + RECORD_HEAD_SIZE,
-                          record.TextLength);
-                judge->SpeechStartTexts.insert({record.LineNumber % 10000u, text});
-            }
-        }
-    }
-    auto found = judge->SpeechStartTexts.find(number);
-    if (found == judge->SpeechStartTexts.end()) {
-        return false;
-    }
-    text->swap(found->second);
-    judge->SpeechStartTexts.erase(found);
-    return true;
-}
-
 // The encodings other than UTF-8 in which the text is the speech file's text of its number
 // converted, as an editor saves a whole dump: that text converted from one of them to UTF-8
 // (*toUtf8), or from UTF-8 to one of them; a bit for each, none where it is not so.
 static uint32_t ReencodedFrom(Judge* judge, uint32_t number, const uint8_t* text, uint32_t length,
                               bool* toUtf8)
 {
-    std::string taken;
-    const std::string* own = &taken;
-    if (!TakeSpeechStartText(judge, number, &taken) ||
-        (own->size() == length && memcmp(own->data(), text, length) == 0) ||
-        std::all_of(own->begin(), own->end(), [](char c) { return (uint8_t)c < 0x80; })) {
+    std::string own;
+    if (!TakeSpeechStartText(judge, number, &own) ||
+        (own.size() == length && memcmp(own.data(), text, length) == 0) ||
+        std::all_of(own.begin(), own.end(), [](char c) { return (uint8_t)c < 0x80; })) {
         return 0;
     }
-    bool ownUtf8 = IsValidUtf8((const uint8_t*)own->data(), (uint32_t)own->size());
+    bool ownUtf8 = IsValidUtf8((const uint8_t*)own.data(), (uint32_t)own.size());
     *toUtf8 = !ownUtf8;
     if (ownUtf8 == IsValidUtf8(text, length)) {
         return 0;
@@ -597,10 +619,9 @@ static uint32_t ReencodedFrom(Judge* judge, uint32_t number, const uint8_t* text
     uint32_t fits = 0;
     for (int e = ENCODING_UTF8 + 1; e < ENCODING_COUNT; ++e) {
         std::string converted;
-        const std::string* utf8 =
-            ownUtf8 ? NULL : GameTextAsUtf8((TextEncoding)e, *own, &converted);
-        bool fit = ownUtf8 ? EncodeGameText((TextEncoding)e, (const uint8_t*)own->data(),
-                                            (uint32_t)own->size(), &converted) &&
+        const std::string* utf8 = ownUtf8 ? NULL : GameTextAsUtf8((TextEncoding)e, own, &converted);
+        bool fit = ownUtf8 ? EncodeGameText((TextEncoding)e, (const uint8_t*)own.data(),
+                                            (uint32_t)own.size(), &converted) &&
                                  converted == shown
                            : utf8 != NULL && *utf8 == shown;
         fits |= (uint32_t)fit << e;
@@ -1340,8 +1361,7 @@ static void JudgeSideData(Judge* judge, const RecordJudgement& records, bool mar
     // version's side data; another version's head is a problem of its own.
     std::string spc = WithEnding(judge->Name, "spc");
     bool added = false;
-    bool sameVersion =
-        SpeechHeadNotShown(spc.c_str(), StoredHeaderByte, StoredLineCount, &added).empty() || added;
+    bool sameVersion = VersionValuesNotShown(judge, &added).empty() || added;
     if (problem.empty() && loaded == LOAD_OK && markerShown && size > 0 && sameVersion &&
         !SpeechFileEndsIn(judge, bytes, size)) {
         problem = sideData + " (" + Plural(size, "byte") + ") is not how " + spc +

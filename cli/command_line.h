@@ -109,13 +109,9 @@ std::string OtherSideData(const char* first, const char* sibling);
 // dump has no tail either, so that the side data is an earlier version's.
 std::string UnusedSideData(const char* dump, bool* earlierVersions);
 
-// The HEADER and LINECOUNT values of the speech file `speech` that a dump showing `header` and
-// `lineCount` does not ("HEADER 4, not 3"): a dump of another version of it, as before a game
-// patch. "" where it shows them, or no such file stands to tell. *added where only a higher
-// LINECOUNT differs, as where records were added to the dump.
-std::string SpeechHeadNotShown(const char* speech, uint32_t header, uint32_t lineCount,
-                               bool* added);
-// The same for the values the dump `dump` shows in its head, where it shows both.
+// The HEADER and LINECOUNT values of the speech file `speech` that the dump `dump` does not
+// show in a head as a decode writes it ("HEADER 4, not 3"): a dump of another version, as
+// before a game patch, or edited. "" where it shows them, or nothing stands to tell.
 std::string DumpOfAnotherVersion(const char* dump, const char* speech);
 
 FileOutcome DecodeFile(const char* name);

@@ -3,7 +3,7 @@
 #include "command_line.h"
 
 #include "file_io.h"
-#include "file_system.h"
+#include "file_names.h"
 #include "speech_format.h"
 
 #include <algorithm>
@@ -110,21 +110,6 @@ static bool StartsWithFolder(const char* name, const char* folder)
 #endif
 }
 
-// Whether a path's last character is a separator, as a root folder's is: a kanji whose second
-// byte is 0x5C in Shift_JIS ("\x95\x5C") is not one.
-static bool EndsInSeparator(const char* path, size_t length)
-{
-    bool separator = false;
-    for (size_t k = 0; k < length; ++k) {
-        separator = strchr(PATH_SEPARATORS, path[k]) != NULL;
-        if (SystemLeadByte(path[k]) && k + 1 < length) {
-            separator = false;
-            ++k;
-        }
-    }
-    return separator;
-}
-
 // A name in the current folder as the core takes it: "./x.spc" (as find gives it) and the
 // folder's full path are left off, so that the dump's FILENAME line, and with it the dump,
 // is the same however the file was named, and an untouched dump is not taken for an edited one.
@@ -135,9 +120,10 @@ static const char* NameInCurrentFolder(const char* name)
     // Only a full path can start with the current folder's, which then costs a system call.
     bool full = name[0] != 0 && (strchr(PATH_SEPARATORS, name[0]) != NULL || name[1] == ':');
     if (full && getcwd(folder, sizeof folder) != NULL && StartsWithFolder(name, folder)) {
-        // A root folder's path ends in its separator; any other is followed by one.
+        // A root folder's path ends in its separator (its base name is empty; "\x95\x5C" ends
+        // a kanji in Shift_JIS, not the path); any other is followed by one.
         size_t k = strlen(folder);
-        if (k > 0 && (EndsInSeparator(folder, k) ||
+        if (k > 0 && (*BaseNameOf(folder) == 0 ||
                       (name[k] != 0 && strchr(PATH_SEPARATORS, name[k]) != NULL))) {
             rest = name + k + strspn(name + k, PATH_SEPARATORS);
         }

@@ -97,14 +97,13 @@ void BuildSideDataNames(const char* dumpName, char* first, char* second)
 {
     size_t length = strlen(dumpName);
     size_t stem = length >= 3 ? length - 3 : 0;
-    size_t start = stem < 5 ? 0 : stem - 5;
     // The short name stands in the current folder: a folder's name before it is dropped, and so
     // is the second byte of a character cut in two ("\x95\x5C", Shift_JIS for a kanji, would
     // read as a separator and lead to the drive's root).
-    for (size_t k = 0; k < stem; ++k) {
-        if (IsDirectorySeparator(dumpName[k])) {
-            start = std::max(start, k + 1);
-        } else if (SystemLeadByte(dumpName[k]) && k + 1 < length) {
+    size_t base = BaseNameOf(dumpName) - dumpName;
+    size_t start = std::max(base, stem < 5 ? (size_t)0 : stem - 5);
+    for (size_t k = base; k < start; ++k) {
+        if (SystemLeadByte(dumpName[k]) && k + 1 < length) {
             start = k + 1 == start ? k + 2 : start;
             ++k;
         }
